@@ -1,0 +1,74 @@
+// Helpers shared by the test suites: temporary folders, file I/O, catalog
+// imports from inline XML, and a clean process-wide state per test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "import/import_state.h"
+#include "tree/catalog.h"
+
+namespace mostfcat::test {
+
+// A fresh folder below the test temp folder, removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return m_Path; }
+    std::string File(const std::string& name) const { return m_Path + "/" + name; }
+
+private:
+    std::string m_Path;
+};
+
+void WriteFile(const std::string& path, const std::string& text);
+std::string ReadFile(const std::string& path);
+std::vector<std::string> ReadLines(const std::string& path);
+
+struct CatalogDeleter {
+    void operator()(YMTCatalog* c) const;
+};
+using CatalogPtr = std::unique_ptr<YMTCatalog, CatalogDeleter>;
+
+struct Imported {
+    uint32_t status = 0;
+    CatalogPtr catalog;
+    std::string log;      // the whole log file
+    std::string logPath;
+};
+
+// Base fixture: resets the process-wide settings, points the settings folder
+// at a temporary folder (so no stray profile is read) and offers imports.
+class CatalogTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Writes a profile into the settings folder and reads it.
+    void UseProfile(const std::string& iniText);
+    // Writes xml to a file of the temporary folder and imports it with the
+    // current settings (validation off unless the profile says otherwise).
+    Imported Import(const std::string& xml, const std::string& fileName = "catalog.xml");
+    Imported ImportFile(const std::string& path);
+    // The importer messages of a log: the lines after the version line and
+    // before the summary.
+    static std::vector<std::string> Messages(const std::string& log);
+    // Dumps a node (and its subtree) into a string.
+    static std::string DumpText(YMTNode& node);
+
+    YImportState& State() { return YImportState::Instance(); }
+    TempDir m_Dir;
+};
+
+// A minimal catalog document around the given FBlock elements.
+std::string CatalogXml(const std::string& fblocks, const std::string& definitions = "");
+// A standard set of type and unit definitions.
+std::string StandardDefinitions();
+
+} // namespace mostfcat::test
