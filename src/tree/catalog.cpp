@@ -7,7 +7,9 @@
 #include "import/text_read.h"
 #include "platform/strings.h"
 #include "tree/fblock.h"
+#include "tree/function.h"
 #include "tree/identifiers.h"
+#include "tree/operation.h"
 
 namespace mostfcat {
 
@@ -102,9 +104,31 @@ bool YMTCatalog::ImportXML(const XDomElement* root, YImportContext& ctx, YImport
     }
 }
 
-bool YMTCatalog::ImportErrorTemplates(const XDomElement*, YImportContext&, YImportLog&) {
-    // Error-parameter templates ("ERParam" with "ParamDefId") need functions
-    // and parameters, which the tree does not model yet.
+bool YMTCatalog::ImportErrorTemplates(const XDomElement* root, YImportContext& ctx,
+                                      YImportLog& log) {
+    // Every "ERParam" with a "ParamDefId" anywhere in the document becomes a
+    // template function holding that one parameter; functions merge it later.
+    std::vector<XDomElement*> elements;
+    Ctx::Descendants(root, "ERParam", elements);
+    for (size_t i = 0; i < elements.size(); ++i) {
+        std::string id;
+        if (!Ctx::GetAttr(elements[i], "ParamDefId", id)) continue;
+        auto* t = new YMTFunction();
+        t->SetParent(this);
+        t->SetName(kErrorTemplatePrefix + id);
+        t->Type = kFunctionTemplate;
+        t->FunctionID = static_cast<uint32_t>(i);
+        bool ok = ImportParamElement(*t, elements[i], ctx, log) &&
+                  (t->Type == kFunctionProperty || t->Type == kFunctionMethod) &&
+                  t->Check(ctx, log);
+        if (!ok) {
+            log.LogError(148, "Failed to import element <ERParam>", PathName());
+            delete t;
+        } else {
+            ctx.RegisterTemplate(t, t->NameRef(), true);
+        }
+        if (log.FatalCount() != 0) return false;
+    }
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "import/text_read.h"
 #include "platform/strings.h"
 #include "tree/catalog.h"
+#include "tree/function.h"
 #include "tree/identifiers.h"
 
 namespace mostfcat {
@@ -188,9 +189,22 @@ bool YMTFBlock::ImportXML(const XDomElement* element, YImportContext& ctx, YImpo
     return ImportFunctions(element, kept, ctx, log);
 }
 
-bool YMTFBlock::ImportFunctions(const XDomElement*, const std::vector<YMTInstance*>&,
-                                YImportContext&, YImportLog&) {
-    // Functions are not modelled yet; an FBlock imports with its instances.
+bool YMTFBlock::ImportFunctions(const XDomElement* element, const std::vector<YMTInstance*>& kept,
+                                YImportContext& ctx, YImportLog& log) {
+    std::vector<XDomElement*> elements;
+    Ctx::Descendants(element, "Function", elements);
+    YMTInstance* owner = kept.front();
+    for (XDomElement* e : elements) {
+        auto* function = new YMTFunction();
+        function->SetParent(owner);
+        if (function->ImportXML(e, ctx, log)) {
+            for (YMTInstance* inst : kept) inst->SetAt(function, function->FunctionID);
+        } else {
+            log.LogError(145, "Failed to import element <Function>", PathName());
+            delete function;
+        }
+        if (log.FatalCount() != 0) return false;
+    }
     return true;
 }
 

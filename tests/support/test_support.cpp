@@ -9,7 +9,11 @@
 #include <fstream>
 #include <sstream>
 
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+
 #include "import/import_context.h"
+#include "import/xml.h"
 #include "import/import_log.h"
 #include "platform/paths.h"
 #include "tree/xml_import.h"
@@ -125,6 +129,38 @@ std::string CatalogTest::DumpText(YMTNode& node) {
         node.Dump(ctx, log);
     }
     return ReadFile(path);
+}
+
+struct XmlDoc::Impl {
+    std::string text;
+    std::unique_ptr<xercesc::XercesDOMParser> parser;
+};
+
+XmlDoc::XmlDoc(const std::string& xml) : m_Impl(new Impl) {
+    std::string message;
+    InitXmlLibrary(message);
+    m_Impl->text = xml;
+    m_Impl->parser = std::make_unique<xercesc::XercesDOMParser>();
+    m_Impl->parser->setValidationScheme(xercesc::XercesDOMParser::Val_Never);
+    xercesc::MemBufInputSource src(reinterpret_cast<const XMLByte*>(m_Impl->text.data()),
+                                   m_Impl->text.size(), "snippet");
+    m_Impl->parser->parse(src);
+}
+
+XmlDoc::~XmlDoc() { delete m_Impl; }
+
+const XDomElement* XmlDoc::Root() const {
+    xercesc::DOMDocument* doc = m_Impl->parser->getDocument();
+    return doc ? doc->getDocumentElement() : nullptr;
+}
+
+const XDomElement* XmlDoc::Find(const char* tag) const {
+    const XDomElement* root = Root();
+    if (!root) return nullptr;
+    if (YImportContext::ElementIs(root, tag)) return root;
+    std::vector<XDomElement*> found;
+    YImportContext::Descendants(root, tag, found);
+    return found.empty() ? nullptr : found.front();
 }
 
 std::string StandardDefinitions() {

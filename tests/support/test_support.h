@@ -66,6 +66,22 @@ protected:
     TempDir m_Dir;
 };
 
+// An XML snippet parsed into a DOM (for importing single elements).
+class XmlDoc {
+public:
+    explicit XmlDoc(const std::string& xml);
+    ~XmlDoc();
+    XmlDoc(const XmlDoc&) = delete;
+    XmlDoc& operator=(const XmlDoc&) = delete;
+    const XDomElement* Root() const;
+    // The first descendant element (or the root) with that tag.
+    const XDomElement* Find(const char* tag) const;
+
+private:
+    struct Impl;
+    Impl* m_Impl;
+};
+
 // A minimal catalog document around the given FBlock elements.
 std::string CatalogXml(const std::string& fblocks, const std::string& definitions = "");
 // A standard set of type and unit definitions.

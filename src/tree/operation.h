@@ -1,0 +1,54 @@
+// Operations of a function and the assignment of parameter elements to them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "tree/node.h"
+
+namespace mostfcat {
+
+class YMTFunction;
+class YMTParam;
+
+class YMTOperation : public YMTNode, public YMTChildList {
+public:
+    YMTOperation();
+
+    uint32_t NodeType() const override { return kNodeOperation; }
+    void Serialize(YMTArchive& ar) override;
+    bool Dump(YImportContext& ctx, YImportLog& log) override;
+    bool ImportXML(const XDomElement*, YImportContext&, YImportLog&) override { return false; }
+    bool Check(YImportContext& ctx, YImportLog& log) override;
+    YMTNode* FindChild(const std::string& name) const override { return FindByName(name); }
+    YMTNode* ChildAt(uint32_t index) const override { return GetAt(index); }
+    uint32_t ID() const override { return OpType; }
+    bool CopyFrom(const YMTNode* source) override;
+    YMTNode* Clone() const override;
+    uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items, uint32_t* count) override;
+    uint32_t GetAttrStr(uint32_t attr, const char** value) override;
+    uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
+
+    YMTParam* ParamAt(uint32_t position) const;
+    // Merges the parameters of a template operation with the same OpType.
+    bool MergeFrom(const YMTOperation* source, YImportLog& log);
+
+    uint32_t OpType = 16;
+};
+
+// The name of an operation from its OpType and its function's kind.
+std::string OperationName(uint32_t opType, uint8_t functionType);
+
+// Parameter import of a function from its "Property" or "Method" element.
+bool ImportParams(YMTFunction& function, const XDomElement* element, YImportContext& ctx,
+                  YImportLog& log);
+// Imports one parameter element and assigns copies of it to the operations
+// it names.
+bool ImportParamElement(YMTFunction& function, const XDomElement* element, YImportContext& ctx,
+                        YImportLog& log);
+bool AssignParam(YMTFunction& function, YMTParam& param, const XDomElement* element,
+                 YImportLog& log);
+// Merges the operations of a template function into function.
+bool MergeTemplate(YMTFunction& function, const YMTFunction& templateFunction, YImportLog& log);
+
+} // namespace mostfcat
