@@ -23,6 +23,9 @@
 
 class YFciMesgInfo; // message descriptions
 class YFciMessage;  // message instances
+namespace mostfcat {
+class YFciFCatManagerImpl;
+}
 
 // Supplied by the host: receives compiled catalog images and is told when
 // catalogs go away or are renamed.
@@ -243,6 +246,8 @@ public:
     bool IsRegistered() const;
 
 private:
+    // A manager that goes away detaches the sinks still registered with it.
+    friend class mostfcat::YFciFCatManagerImpl;
     bool m_Registered;
     uint64_t m_Manager;
 };

@@ -120,8 +120,22 @@ bool YImportContext::GetChildAttr(const XDomElement* element, const char* child,
     return GetAttr(FirstChildElement(element, child), name, value);
 }
 
+namespace {
+
+// The first text child; a CDATA section is text as well.
+DOMNode* FirstTextChild(const DOMNode* node) {
+    if (!node) return nullptr;
+    for (DOMNode* n = node->getFirstChild(); n; n = n->getNextSibling()) {
+        short t = n->getNodeType();
+        if (t == DOMNode::TEXT_NODE || t == DOMNode::CDATA_SECTION_NODE) return n;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 std::string YImportContext::Text(const XDomNode* node) {
-    DOMNode* t = FirstChildOfType(node, DOMNode::TEXT_NODE);
+    DOMNode* t = FirstTextChild(node);
     return t ? XmlToLocal(t->getNodeValue()) : std::string();
 }
 
@@ -129,7 +143,7 @@ bool YImportContext::ChildText(const XDomElement* element, const char* name, std
     text.clear();
     DOMElement* c = FirstChildElement(element, name);
     if (!c) return false;
-    if (DOMNode* t = FirstChildOfType(c, DOMNode::TEXT_NODE)) XmlToLocal(t->getNodeValue(), text);
+    if (DOMNode* t = FirstTextChild(c)) XmlToLocal(t->getNodeValue(), text);
     return true;
 }
 

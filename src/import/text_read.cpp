@@ -19,7 +19,7 @@ bool ReadHexDigits(const std::string& s, size_t from, uint64_t& out) {
     uint64_t v = 0;
     for (size_t i = from; i < s.size(); ++i) {
         int d = HexDigit(s[i]);
-        if (d < 0) return false;
+        if (d < 0 || (v >> 60) != 0) return false; // unknown digit or too many for 64 bits
         v = (v << 4) | static_cast<uint64_t>(d);
     }
     out = v;
@@ -31,7 +31,7 @@ bool ReadBinaryDigits(const std::string& s, size_t from, uint64_t& out) {
     for (size_t i = from; i < s.size(); ++i) {
         char c = s[i];
         if (c == ' ' || c == '\t') continue;
-        if (c != '0' && c != '1') return false;
+        if ((c != '0' && c != '1') || (v >> 63) != 0) return false;
         v = (v << 1) | static_cast<uint64_t>(c - '0');
     }
     out = v;
@@ -49,7 +49,11 @@ bool ReadDecimalPrefix(const std::string& s, int64_t& out) {
     }
     if (i >= s.size() || s[i] < '0' || s[i] > '9') return false;
     uint64_t v = 0;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) v = v * 10 + uint64_t(s[i] - '0');
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+        uint64_t d = uint64_t(s[i] - '0');
+        if (v > (uint64_t(INT64_MAX) - d) / 10) return false; // does not fit a signed 64-bit value
+        v = v * 10 + d;
+    }
     out = static_cast<int64_t>(negative ? 0 - v : v);
     return true;
 }
@@ -85,13 +89,13 @@ bool ReadRangeValue(const std::string& text, int64_t& value) {
     if (s.empty()) return false;
     if (StartsWith(s, "0x")) {
         uint64_t v = 0;
-        if (s.size() == 2 || !ReadHexDigits(s, 2, v)) return false;
+        if (s.size() == 2 || !ReadHexDigits(s, 2, v) || v > uint64_t(INT64_MAX)) return false;
         value = static_cast<int64_t>(v);
         return true;
     }
     if (StartsWith(s, "0b")) {
         uint64_t v = 0;
-        if (s.size() == 2 || !ReadBinaryDigits(s, 2, v)) return false;
+        if (s.size() == 2 || !ReadBinaryDigits(s, 2, v) || v > uint64_t(INT64_MAX)) return false;
         value = static_cast<int64_t>(v);
         return true;
     }

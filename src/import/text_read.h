@@ -22,7 +22,7 @@ bool ReadCodeRange(const std::string& text, YCodeRange& range);
 
 // One unsigned end of a code range: decimal, "0x" hexadecimal or "0b" binary,
 // blanks around it ignored. A leading "-" is accepted so that callers can
-// report negative values.
+// report negative values. A value beyond the signed 64-bit range fails.
 bool ReadRangeValue(const std::string& text, int64_t& value);
 
 } // namespace mostfcat

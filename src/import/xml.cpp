@@ -60,6 +60,10 @@ void YDOMErrorHandler::fatalError(const SAXParseException& e) { Append("Fatal er
 void ConfigureParser(XercesDOMParser& parser, YDOMErrorHandler& handler) {
     parser.setValidationScheme(XercesDOMParser::Val_Auto);
     parser.setDoNamespaces(false);
+    // Entity references are expanded into the surrounding text: the importers
+    // read the first text child of an element, which would otherwise miss
+    // text that came from an entity.
+    parser.setCreateEntityReferenceNodes(false);
     parser.setErrorHandler(&handler);
 }
 

@@ -1,6 +1,10 @@
 // The choice of parameter class from a catalog's parameter element.
 #include "import/import_context.h"
 #include "params/param.h"
+#include "params/param_bool.h"
+#include "params/param_number.h"
+#include "params/param_stream.h"
+#include "params/param_struct.h"
 #include "platform/strings.h"
 
 namespace mostfcat {
@@ -29,9 +33,11 @@ YMTParam* CreateStream(const XDomElement* stream, StreamFamily family) {
         const XDomElement* c = Ctx::FirstChildElement(stream, "StreamCase");
         detailed = Ctx::FirstChildElement(c, "StreamParam") || Ctx::FirstChildElement(c, "StreamSignal");
     }
-    (void)detailed;
-    (void)family;
-    return nullptr; // stream classes are added with the stream parameters
+    if (family == StreamFamily::Short)
+        return detailed ? static_cast<YMTParam*>(new YMTParamDetailedShortStream())
+                        : new YMTParamRawShortStream();
+    return detailed ? static_cast<YMTParam*>(new YMTParamDetailedStream())
+                    : new YMTParamRawStream();
 }
 
 } // namespace
@@ -43,8 +49,16 @@ YMTParam* CreateParamFromElement(YImportContext&, const XDomElement* paramElemen
     if (Ctx::ChildText(paramElement, "ParamName", name)) name = Trim(name);
 
     if (errorDefaults) {
-        // "ErrorCode" and "ErrorInfo" become the built-in error parameters once
-        // the enumeration and stream classes exist.
+        if (EqualsNoCase(name, "ErrorCode")) {
+            auto* errorCode = new YMTParamEnum();
+            errorCode->SetName("ErrorCode");
+            return errorCode;
+        }
+        if (EqualsNoCase(name, "ErrorInfo")) {
+            auto* errorInfo = new YMTParamDetailedStream();
+            errorInfo->SetName("ErrorInfo");
+            return errorInfo;
+        }
     }
 
     const XDomElement* holder = nullptr;
@@ -52,21 +66,22 @@ YMTParam* CreateParamFromElement(YImportContext&, const XDomElement* paramElemen
         if ((holder = Ctx::FirstChildElement(paramElement, tag))) break;
     if (!holder) return nullptr;
 
-    if (Ctx::FirstChildElement(holder, "TNumber")) return nullptr;
-    if (Ctx::FirstChildElement(holder, "TVoid")) return nullptr;
-    if (Ctx::FirstChildElement(holder, "TEnum")) return nullptr;
-    if (Ctx::FirstChildElement(holder, "TBool")) return nullptr;
-    if (Ctx::FirstChildElement(holder, "TBitField")) return nullptr;
-    if (Ctx::FirstChildElement(holder, "TString")) return nullptr;
+    if (Ctx::FirstChildElement(holder, "TNumber")) return new YMTParamNumber();
+    if (Ctx::FirstChildElement(holder, "TVoid")) return new YMTParamVoid();
+    if (Ctx::FirstChildElement(holder, "TEnum")) return new YMTParamEnum();
+    if (Ctx::FirstChildElement(holder, "TBool")) return new YMTParamBool();
+    if (Ctx::FirstChildElement(holder, "TBitField")) return new YMTParamBitField();
+    if (Ctx::FirstChildElement(holder, "TString")) return new YMTParamString();
     if (const XDomElement* s = Ctx::FirstChildElement(holder, "TStream")) {
-        if (EqualsNoCase(name, "BitField") && EqualsNoCase(ownerName, "FktIDs")) return nullptr;
+        if (EqualsNoCase(name, "BitField") && EqualsNoCase(ownerName, "FktIDs"))
+            return new YMTParamFktIDBitStream();
         return CreateStream(s, StreamFamily::Long);
     }
     if (const XDomElement* s = Ctx::FirstChildElement(holder, "TShortStream"))
         return CreateStream(s, StreamFamily::Short);
-    if (Ctx::FirstChildElement(holder, "TArray")) return nullptr;
-    if (Ctx::FirstChildElement(holder, "TRecord")) return nullptr;
-    if (Ctx::FirstChildElement(holder, "TCStream")) return nullptr;
+    if (Ctx::FirstChildElement(holder, "TArray")) return new YMTParamArray();
+    if (Ctx::FirstChildElement(holder, "TRecord")) return new YMTParamRecord();
+    if (Ctx::FirstChildElement(holder, "TCStream")) return new YMTParamCStream();
     return nullptr;
 }
 

@@ -9,7 +9,7 @@
 
 namespace mostfcat {
 
-class YMTDefinition;
+class YMTDefType;
 
 // Integer parameter of 1, 2 or 4 bytes with an exponent, a unit, value
 // limits and a step.
@@ -42,6 +42,11 @@ public:
     // Lower and upper limit of the data-type class.
     double ClassMin() const;
     double ClassMax() const;
+    // Reads a limit or input value in raw units: an optional "+", an optional
+    // "-", blanks, then "0x" hexadecimal (a two's-complement bit pattern of
+    // the width for signed classes) or a decimal integer. False when the text
+    // cannot be read; the class limits are not checked here.
+    bool ReadLimitValue(const std::string& text, double& value) const;
 
     bool IsSigned() const { return m_IsSigned != 0; }
     void SetSigned(bool isSigned) { m_IsSigned = isSigned ? 1 : 0; }
@@ -59,7 +64,14 @@ public:
     void SetUnitName(const std::string& unit) { m_UnitName = unit; }
 
 private:
-    bool ReadLimits(const XDomElement* number, YImportLog& log);
+    // Steps of the import. The type definition gives width and signedness;
+    // its name is quoted by the limit warnings.
+    const YMTDefType* ReadType(const XDomElement* number, YImportContext& ctx, YImportLog& log);
+    bool ReadUnit(const XDomElement* number, const YMTDefType& type, YImportContext& ctx,
+                  YImportLog& log);
+    void ReadLimits(const XDomElement* number, const std::string& typeName, YImportLog& log);
+    // The special role that width, name and place in the tree give.
+    uint32_t DeriveMeaning() const;
 
     uint8_t m_IsSigned = 0;
     int32_t m_Exponent = 0;
@@ -116,6 +128,8 @@ public:
     uint32_t BitWidth() const override { return BytesInMsg() * 8u; }
 
     // Enumeration helpers.
+    // The value stored at index (null for an empty entry).
+    YMTEnumValue* ValueAt(uint32_t index) const;
     YMTEnumValue* FindValueByCode(uint32_t code) const;
     YMTEnumValue* FindValueByName(const std::string& name) const;
     std::string CodeText(uint32_t code, bool markUnknown) const;

@@ -247,6 +247,9 @@ uint32_t YMTChildList::GetCount() const {
 }
 
 bool YMTChildList::FindNextAfterGap(uint32_t& pos, uint32_t from) const {
+    // No index lies after the highest one; from + 1 would wrap to 0 and make
+    // the loop read the entry before the array.
+    if (from == UINT32_MAX) return false;
     for (uint32_t i = from + 1; i < m_Size; ++i)
         if (m_Items[i] && !m_Items[i - 1]) {
             pos = i;

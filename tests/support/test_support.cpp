@@ -186,4 +186,16 @@ std::string CatalogXml(const std::string& fblocks, const std::string& definition
            fblocks + "\n</FunctionCatalog>\n";
 }
 
+LogCapture::LogCapture() { m_Log.OpenLogFile(m_Dir.File("log.txt")); }
+
+std::string LogCapture::Text() {
+    m_Log.CloseLogFile();
+    return ReadFile(m_Dir.File("log.txt"));
+}
+
+std::vector<std::string> LogCapture::Lines() {
+    m_Log.CloseLogFile();
+    return ReadLines(m_Dir.File("log.txt"));
+}
+
 } // namespace mostfcat::test

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "import/import_log.h"
 #include "import/import_state.h"
 #include "tree/catalog.h"
 
@@ -80,6 +81,20 @@ public:
 private:
     struct Impl;
     Impl* m_Impl;
+};
+
+// An import log writing into a temporary file; Text() closes the file and
+// returns what was written.
+class LogCapture {
+public:
+    LogCapture();
+    YImportLog& Log() { return m_Log; }
+    std::string Text();
+    std::vector<std::string> Lines();
+
+private:
+    TempDir m_Dir;
+    YImportLog m_Log;
 };
 
 // A minimal catalog document around the given FBlock elements.

@@ -1,0 +1,146 @@
+// The archives that write a catalog tree into the body of a cache file and
+// read it back, and the pass that turns stored references into pointers.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <unordered_map>
+#include <vector>
+
+#include "tree/archive.h"
+
+namespace mostfcat {
+
+class YFCatFile;
+class YMTCatalog;
+
+// Creates an empty node of a class the cache can hold; null for any other
+// node-type code.
+YMTNode* CreateArchiveNode(uint32_t nodeType);
+
+class YMTArchiveWrite : public YMTArchive {
+public:
+    explicit YMTArchiveWrite(YFCatFile& file) : m_File(file) {}
+
+    void SerializeWords(std::vector<uint16_t>& words) override;
+    void SerializeList(YMTChildList& list, YMTListKind kind) override;
+    void SerializeString(std::string& text) override;
+    void SerializeBool(bool& value) override;
+    void Serialize64(uint64_t& value) override;
+    void Serialize32(int32_t& value) override;
+    void Serialize32(uint32_t& value) override;
+    void Serialize16(uint16_t& value) override;
+    void Serialize8(uint8_t& value) override;
+    void SerializeRef(YMTNode*& node, YMTRefKind kind) override;
+    YMTNode* NodeHeader(YMTNode* node) override;
+    void SetFailed() override { m_Ok = false; }
+
+    void WriteNodeHeader(YMTNode* node) { NodeHeader(node); }
+    void Reset();
+    // Hands the buffered bytes to the file; false when they did not all go.
+    bool Flush();
+
+private:
+    void Put(const void* data, size_t size);
+    uint32_t IdOf(const YMTNode* node);
+
+    // Fields are collected here and written in large pieces.
+    std::vector<uint8_t> m_Buffer;
+
+    YFCatFile& m_File;
+    uint16_t m_Sequence = 0;
+    uint32_t m_NextId = 1;
+    std::unordered_map<const YMTNode*, uint32_t> m_Ids;
+};
+
+// A reference read from the file, waiting for the relink pass.
+struct YMTPendingRef {
+    uint32_t id = 0;
+    YMTRefKind kind = YMTRefKind::Parent;
+    YMTNode* owner = nullptr; // the node whose field it is
+};
+
+class YMTArchiveRead : public YMTArchive {
+public:
+    // Deepest nesting of node records the reader accepts; a valid catalog
+    // stays far below it, and it keeps a hostile file from exhausting the stack.
+    static constexpr size_t kMaxDepth = 128;
+
+    explicit YMTArchiveRead(YFCatFile& file) : m_File(file) {}
+
+    void SerializeWords(std::vector<uint16_t>& words) override;
+    void SerializeList(YMTChildList& list, YMTListKind kind) override;
+    void SerializeString(std::string& text) override;
+    void SerializeBool(bool& value) override;
+    void Serialize64(uint64_t& value) override;
+    void Serialize32(int32_t& value) override;
+    void Serialize32(uint32_t& value) override;
+    void Serialize16(uint16_t& value) override;
+    void Serialize8(uint8_t& value) override;
+    void SerializeRef(YMTNode*& node, YMTRefKind kind) override;
+    YMTNode* NodeHeader(YMTNode* node) override;
+    void SetFailed() override { m_Ok = false; }
+
+    YMTNode* ReadNodeHeader() { return NodeHeader(nullptr); }
+    void Reset();
+    // The root's record is read with the root as the current node.
+    void PushRoot(YMTNode* root) { m_Stack.emplace_back(root, m_LastId); }
+
+    const std::map<uint32_t, YMTNode*>& Ids() const { return m_Ids; }
+    const std::unordered_map<YMTNode**, YMTPendingRef>& PendingRefs() const { return m_Refs; }
+    // Entries of lists that do not own them: (list, index) -> id.
+    const std::unordered_map<const YMTChildList*, std::vector<std::pair<uint32_t, uint32_t>>>&
+    PendingEntries() const {
+        return m_Entries;
+    }
+
+private:
+    bool Get(void* data, size_t size);
+    bool Refill();
+
+    // The body is read from the file in large pieces and served from here.
+    std::vector<uint8_t> m_Buffer;
+    size_t m_BufferPos = 0;
+    size_t m_BufferLen = 0;
+    bool m_FileEnded = false;
+
+    YFCatFile& m_File;
+    uint16_t m_Sequence = 0;
+    std::map<uint32_t, YMTNode*> m_Ids;
+    std::unordered_map<YMTNode**, YMTPendingRef> m_Refs;
+    std::unordered_map<const YMTChildList*, std::vector<std::pair<uint32_t, uint32_t>>> m_Entries;
+    // The nodes whose records are being read, with their ids.
+    std::vector<std::pair<YMTNode*, uint32_t>> m_Stack;
+    uint32_t m_LastId = 0; // id of the node header read last
+};
+
+class YMTArchiveRelink : public YMTArchive {
+public:
+    explicit YMTArchiveRelink(const YMTArchiveRead& reader) : m_Reader(reader) {}
+
+    void SerializeWords(std::vector<uint16_t>&) override {}
+    void SerializeList(YMTChildList& list, YMTListKind kind) override;
+    void SerializeString(std::string&) override {}
+    void SerializeBool(bool&) override {}
+    void Serialize64(uint64_t&) override {}
+    void Serialize32(int32_t&) override {}
+    void Serialize32(uint32_t&) override {}
+    void Serialize16(uint16_t&) override {}
+    void Serialize8(uint8_t&) override {}
+    void SerializeRef(YMTNode*& node, YMTRefKind kind) override;
+    YMTNode* NodeHeader(YMTNode* node) override { return node; }
+    void SetFailed() override { m_Ok = false; }
+
+private:
+    YMTNode* Resolve(uint32_t id) const;
+    const YMTArchiveRead& m_Reader;
+};
+
+// Writes the catalog behind the header of an opened cache file.
+bool SaveCatalog(YMTArchiveWrite& writer, YMTCatalog* catalog, YFCatFile& file);
+// Reads a catalog from an opened cache file; null when the body is damaged
+// or does not describe a sound tree.
+YMTCatalog* LoadCatalog(YMTArchiveRead& reader, YFCatFile& file);
+bool RelinkTree(YMTArchiveRelink& relinker, YMTNode* root);
+
+} // namespace mostfcat
