@@ -52,18 +52,43 @@ uint32_t IdLimit(YMTListKind kind) {
     }
 }
 
+// A parameter that another one refers to (a selector, a list size, an index)
+// lies in the same operation and outside the referring parameter: decoding
+// reads the target before the owner, so a target at or below the owner would
+// make the owner depend on itself.
+bool InSameOperationOutside(const YMTNode* target, const YMTNode* owner) {
+    const YMTNode* operation = nullptr;
+    for (const YMTNode* n = target; n && !operation; n = n->Parent()) {
+        if (n == owner) return false;
+        if (n->NodeType() == kNodeOperation) operation = n;
+    }
+    for (const YMTNode* n = owner; n && operation; n = n->Parent())
+        if (n == operation) return true;
+    return false;
+}
+
 // The node classes a reference of each kind may name.
 bool RefAllowed(YMTRefKind kind, const YMTNode* target, const YMTNode* owner) {
     uint32_t t = target->NodeType();
     switch (kind) {
     case YMTRefKind::Parent: return true;
     case YMTRefKind::Instance: return t == kNodeInstance && target->Parent() == owner;
-    case YMTRefKind::Selector: return t == kNodeNumber || t == kNodeEnum;
-    case YMTRefKind::ListSize: return t == kNodeNumber;
+    case YMTRefKind::Selector:
+        return (t == kNodeNumber || t == kNodeEnum) && InSameOperationOutside(target, owner);
+    case YMTRefKind::ListSize: return t == kNodeNumber && InSameOperationOutside(target, owner);
     case YMTRefKind::IndexParam:
-        return t == kNodeNumber || t == kNodeEnum || t == kNodeArray || t == kNodeRecord;
+        return (t == kNodeNumber || t == kNodeEnum || t == kNodeArray || t == kNodeRecord) &&
+               InSameOperationOutside(target, owner);
     }
     return false;
+}
+
+// An instance shares only functions owned by another instance of its FBlock.
+bool SharedEntryAllowed(YMTListKind kind, const YMTNode* target, const YMTNode* owner) {
+    if (kind != YMTListKind::Functions) return false;
+    const YMTNode* ownerInstance = target->Parent();
+    return owner && ownerInstance && ownerInstance != owner &&
+           ownerInstance->Parent() == owner->Parent();
 }
 
 } // namespace
@@ -358,18 +383,28 @@ void YMTArchiveRead::SerializeList(YMTChildList& list, YMTListKind kind) {
     list.SetOwnsChildren(owns);
     uint16_t size = 0;
     Serialize16(size);
-    if (!m_Ok) return;
+    // No list of identified entries is longer than the identifier's range.
+    if (!m_Ok || size > IdLimit(kind)) {
+        m_Ok = false;
+        return;
+    }
     list.Reserve(size);
     YMTNode* owner = m_Stack.empty() ? nullptr : m_Stack.back().first;
+    uint32_t next = 0; // the writer stores the entries in index order, each once
     for (;;) {
         uint16_t index = 0;
         Serialize16(index);
         if (!m_Ok) return;
-        if (index == kEndMark) return;
-        if (index >= size || list.GetAt(index) || IdLimit(kind) <= index) {
+        if (index == kEndMark) {
+            // Empty entries at the end count in the size, as they did when saved.
+            if (size > list.GetSize()) list.SetAt(nullptr, size - 1u);
+            return;
+        }
+        if (index >= size || index < next || list.GetAt(index) || IdLimit(kind) <= index) {
             m_Ok = false;
             return;
         }
+        next = index + 1u;
         if (owns) {
             if (m_Stack.size() >= kMaxDepth) {
                 m_Ok = false;
@@ -400,7 +435,9 @@ void YMTArchiveRead::SerializeList(YMTChildList& list, YMTListKind kind) {
                 m_Ok = false;
                 return;
             }
-            m_Entries[&list].emplace_back(index, id);
+            YMTPendingList& pending = m_Entries[&list];
+            pending.owner = owner;
+            pending.entries.emplace_back(index, id);
         }
     }
 }
@@ -429,10 +466,11 @@ void YMTArchiveRelink::SerializeList(YMTChildList& list, YMTListKind kind) {
     if (!list.OwnsChildren()) {
         auto it = m_Reader.PendingEntries().find(&list);
         if (it == m_Reader.PendingEntries().end()) return;
-        for (const auto& [index, id] : it->second) {
+        for (const auto& [index, id] : it->second.entries) {
             YMTNode* target = Resolve(id);
             if (!target || !ChildAllowed(kind, target->NodeType()) ||
-                (IndexIsId(kind) && target->ID() != index)) {
+                (IndexIsId(kind) && target->ID() != index) ||
+                !SharedEntryAllowed(kind, target, it->second.owner)) {
                 m_Ok = false;
                 return;
             }

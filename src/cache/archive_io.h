@@ -60,6 +60,12 @@ struct YMTPendingRef {
     YMTNode* owner = nullptr; // the node whose field it is
 };
 
+// The entries of a list that does not own them, waiting for the relink pass.
+struct YMTPendingList {
+    YMTNode* owner = nullptr;                             // the node the list belongs to
+    std::vector<std::pair<uint32_t, uint32_t>> entries; // (index, id)
+};
+
 class YMTArchiveRead : public YMTArchive {
 public:
     // Deepest nesting of node records the reader accepts; a valid catalog
@@ -88,9 +94,7 @@ public:
 
     const std::map<uint32_t, YMTNode*>& Ids() const { return m_Ids; }
     const std::unordered_map<YMTNode**, YMTPendingRef>& PendingRefs() const { return m_Refs; }
-    // Entries of lists that do not own them: (list, index) -> id.
-    const std::unordered_map<const YMTChildList*, std::vector<std::pair<uint32_t, uint32_t>>>&
-    PendingEntries() const {
+    const std::unordered_map<const YMTChildList*, YMTPendingList>& PendingEntries() const {
         return m_Entries;
     }
 
@@ -108,7 +112,7 @@ private:
     uint16_t m_Sequence = 0;
     std::map<uint32_t, YMTNode*> m_Ids;
     std::unordered_map<YMTNode**, YMTPendingRef> m_Refs;
-    std::unordered_map<const YMTChildList*, std::vector<std::pair<uint32_t, uint32_t>>> m_Entries;
+    std::unordered_map<const YMTChildList*, YMTPendingList> m_Entries;
     // The nodes whose records are being read, with their ids.
     std::vector<std::pair<YMTNode*, uint32_t>> m_Stack;
     uint32_t m_LastId = 0; // id of the node header read last

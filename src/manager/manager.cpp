@@ -405,8 +405,14 @@ bool YFciFCatManagerImpl::ApplyBunch(IFCatBunch* bunch) {
         bunch->GetItemChannels(channels, i);
         bunch->GetItemImage(image, size, i);
         if (!image || size == 0) continue;
-        for (uint16_t c : channels)
+        // Channel 0 comes with every bus channel of a registration; an open on
+        // channel 0 would spread the catalog over all channels.
+        auto isBus = [](uint16_t c) { return c != 0 && c != kNoChannel; };
+        const bool onBus = std::any_of(channels.begin(), channels.end(), isBus);
+        for (uint16_t c : channels) {
+            if (onBus && !isBus(c)) continue;
             if (OpenFCatFromImage(path, c, name, image, size) != 0) return false;
+        }
     }
     return true;
 }

@@ -73,6 +73,23 @@ void YFCatPool::NotifyUsers(FCatPoolEntry& entry) {
         if (YFciFCatManagerImpl::IsLive(m)) m->NotifyChangingForwarder();
 }
 
+FCatPoolEntry* YFCatPool::NotifyAndRecheck(FCatPoolEntry* entry) {
+    YMTCatalog* catalog = entry->catalog;
+    std::string path = catalog->FilePath;
+    NotifyUsers(*entry);
+    // A user may release the entry while it is told; the purge then takes the
+    // entry out and moves its catalog, outdated by the load under way, to the
+    // released list, where it must not stay.
+    FCatPoolEntry* again = FindEntry(path);
+    if (again == entry && again->catalog == catalog) return entry;
+    auto it = std::find(m_Cached.begin(), m_Cached.end(), catalog);
+    if (it != m_Cached.end()) {
+        delete *it;
+        m_Cached.erase(it);
+    }
+    return nullptr;
+}
+
 void YFCatPool::Purge() {
     for (auto it = m_Entries.begin(); it != m_Entries.end();) {
         if (!(*it)->users.empty()) {
@@ -195,14 +212,14 @@ uint32_t YFCatPool::Load(YFCatFile& file) {
         if (usePrebuilt) {
             if (YMTCatalog* c = LoadFromCache(file, usePrebuilt)) {
                 m_LastSource = Source::CacheFile;
+                if (existing) existing = NotifyAndRecheck(existing);
                 if (existing) {
-                    NotifyUsers(*existing);
                     delete existing->catalog;
                     existing->catalog = c;
-                    tellRemembered();
                 } else {
                     AddEntry(c);
                 }
+                if (hadExisting) tellRemembered();
                 return 0;
             }
             if (imageOrNoCache) return file.Error() != 0 ? file.Error() : 1;
@@ -218,8 +235,8 @@ uint32_t YFCatPool::Load(YFCatFile& file) {
         st, file.XmlPath(), file.XmlTime(), [&](uint32_t status, YMTCatalog* catalog) {
             if (status == 0) {
                 m_LastSource = Source::XmlImport;
+                if (existing) existing = NotifyAndRecheck(existing);
                 if (existing) {
-                    NotifyUsers(*existing);
                     delete existing->catalog;
                     existing->catalog = catalog;
                 } else {
@@ -229,8 +246,8 @@ uint32_t YFCatPool::Load(YFCatFile& file) {
             } else {
                 delete catalog;
             }
+            if (status != 0 && existing) existing = NotifyAndRecheck(existing);
             if (status != 0 && existing) {
-                NotifyUsers(*existing);
                 existing->users.clear();
                 delete existing->catalog;
                 existing->catalog = nullptr;

@@ -64,6 +64,9 @@ private:
     YMTCatalog* LoadFromCache(YFCatFile& file, bool usePrebuilt);
     uint32_t WriteCache(YFCatFile& file, YMTCatalog* catalog);
     FCatPoolEntry* AddEntry(YMTCatalog* catalog);
+    // NotifyUsers before the entry's catalog is replaced or dropped; null when
+    // a user released the entry meanwhile (its old catalog is then deleted).
+    FCatPoolEntry* NotifyAndRecheck(FCatPoolEntry* entry);
 
     std::vector<std::unique_ptr<FCatPoolEntry>> m_Entries;
     std::deque<YMTCatalog*> m_Cached; // front: least recently released

@@ -118,6 +118,10 @@ public:
     YMTNode* Clone() const override { return CloneAs(this); }
     YMTNode* FindChild(const std::string& name) const override { return FindByName(name); }
     YMTNode* ChildAt(uint32_t index) const override { return GetAt(index); }
+    uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items,
+                            uint32_t* count) override {
+        return SubItems(itemType, kItemParam, items, count);
+    }
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
 
     uint32_t MaxLength() const { return m_MaxLength; }
@@ -142,6 +146,10 @@ public:
     YMTNode* Clone() const override { return CloneAs(this); }
     YMTNode* FindChild(const std::string& name) const override { return FindByName(name); }
     YMTNode* ChildAt(uint32_t index) const override { return GetAt(index); }
+    uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items,
+                            uint32_t* count) override {
+        return SubItems(itemType, kItemParam, items, count);
+    }
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
 
     uint32_t MaxLength() const { return m_MaxLength; }
@@ -164,6 +172,10 @@ public:
     bool CopyFrom(const YMTNode* source) override;
     YMTNode* FindChild(const std::string& name) const override { return FindByName(name); }
     YMTNode* ChildAt(uint32_t index) const override { return GetAt(index); }
+    uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items,
+                            uint32_t* count) override {
+        return SubItems(itemType, kItemParam, items, count);
+    }
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
     uint32_t ParamMeaning() const override { return m_ParamMeaning; }
     YMTParam* FindParamByName(const std::string& name, bool caseSensitive) override {
@@ -245,6 +257,10 @@ public:
     YMTNode* Clone() const override { return CloneAs(this); }
     YMTNode* FindChild(const std::string& name) const override { return FindByName(name); }
     YMTNode* ChildAt(uint32_t index) const override { return GetAt(index); }
+    uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items,
+                            uint32_t* count) override {
+        return SubItems(itemType, kItemParam, items, count);
+    }
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
     bool HasUnspecifiedLength() const override;
     void BuildSymID(std::string& out) const override;

@@ -257,6 +257,11 @@ bool YMTFunction::ImportXML(const XDomElement* element, YImportContext& ctx, YIm
     }
     Check(ctx, log);
 
+    // 14: the import flags. Set before the template snapshot below so that a
+    // later reference copies the finished function, flags included.
+    if (log.ErrorCount() != errorsAtStart) Flags |= kFunctionErrors;
+    if (log.WarningCount() != warningsAtStart) Flags |= kFunctionWarnings;
+
     // 13: the function may serve as a template for later references. The
     // context keeps a snapshot of it rather than the function itself: the
     // function can still be deleted with its FBlock (a rejected merge, a
@@ -267,16 +272,16 @@ bool YMTFunction::ImportXML(const XDomElement* element, YImportContext& ctx, YIm
         MakeIdentifier(templateName);
         if (!templateName.empty() && !ctx.FindTemplate(templateName)) {
             auto* snapshot = new YMTFunction();
-            if (snapshot->CopyFrom(this))
+            if (snapshot->CopyFrom(this)) {
+                // Not part of the tree: no parent that could be deleted under it.
+                snapshot->SetParent(nullptr);
                 ctx.RegisterTemplate(snapshot, templateName, true);
-            else
+            } else {
                 delete snapshot;
+            }
         }
     }
 
-    // 14: the import flags.
-    if (log.ErrorCount() != errorsAtStart) Flags |= kFunctionErrors;
-    if (log.WarningCount() != warningsAtStart) Flags |= kFunctionWarnings;
     return true;
 }
 

@@ -1,0 +1,112 @@
+// Shared by the manager suites: managers that go away with the test, a
+// clean pool per test, catalogs written with fixed modification times, and
+// recording change sinks and cache stores.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "manager/manager.h"
+#include "manager/pool.h"
+#include "platform/paths.h"
+#include "support/catalog_builder.h"
+#include "support/test_support.h"
+#include "tree/catalog.h"
+
+namespace mostfcat::test {
+
+using Names = std::vector<std::string>;
+using Events = std::vector<std::string>;
+
+// Logs "<tag> changing" and "<tag> changed"; an optional hook runs inside
+// OnFCatChanging.
+class RecordingSink : public YFciFCatChangedSink {
+public:
+    RecordingSink(Events& events, std::string tag) : m_Events(events), m_Tag(std::move(tag)) {}
+    void OnFCatChanging() override {
+        m_Events.push_back(m_Tag + " changing");
+        if (onChanging) onChanging();
+    }
+    void OnFCatChanged() override { m_Events.push_back(m_Tag + " changed"); }
+    std::function<void()> onChanging;
+
+private:
+    Events& m_Events;
+    std::string m_Tag;
+};
+
+// Logs every call with the file name of the path; keeps the last image.
+class RecordingStore : public IFCatCacheStore {
+public:
+    bool QueryCache(const std::string& xmlPath, uint32_t size, uint64_t time) override {
+        calls.push_back("query " + SplitPath(xmlPath).name + " " + std::to_string(size) + " " +
+                        std::to_string(time));
+        return wanted;
+    }
+    uint32_t StoreCache(const std::string& xmlPath, uint16_t channel, const std::string& name,
+                        const uint8_t* data, uint32_t size) override {
+        calls.push_back("store " + SplitPath(xmlPath).name + " " + std::to_string(channel) + " " +
+                        name);
+        image.assign(data, data + (data ? size : 0));
+        return result;
+    }
+    void OnFCatRemoved(uint16_t channel, const std::string& name) override {
+        calls.push_back("removed " + std::to_string(channel) + " " + name);
+    }
+    void OnFCatRenamed(const std::string& oldName, const std::string& newName) override {
+        calls.push_back("renamed " + oldName + " " + newName);
+    }
+    bool wanted = true;
+    uint32_t result = 0;
+    Events calls;
+    std::vector<uint8_t> image;
+};
+
+class ManagerTest : public CatalogTest {
+protected:
+    static constexpr int64_t kT0 = 1700000000;
+
+    void SetUp() override {
+        CatalogTest::SetUp();
+        YFCatPool::Instance().Clear();
+    }
+    void TearDown() override {
+        m_Managers.clear();
+        YFCatPool::Instance().Clear();
+        CatalogTest::TearDown();
+    }
+    YFciFCatManagerImpl& NewManager(uint16_t channels = 4) {
+        m_Managers.push_back(std::make_unique<YFciFCatManagerImpl>());
+        m_Managers.back()->SetChannelCount(channels);
+        return *m_Managers.back();
+    }
+    void Destroy(YFciFCatManagerImpl& m) {
+        for (auto& p : m_Managers)
+            if (p.get() == &m) p.reset();
+    }
+    // A catalog file of the temporary folder with a fixed modification time.
+    std::string Catalog(const std::string& file, const std::string& fblocks, int64_t t = kT0) {
+        std::string path = m_Dir.File(file);
+        WriteFileAt(path, CatalogXml(fblocks), t);
+        return path;
+    }
+    // A catalog with one FBlock named after the file.
+    std::string Small(const std::string& stem, int64_t t = kT0) {
+        return Catalog(stem + ".xml", FBlockXml(stem, "0x10", PropertyXml("Level", "0x200")), t);
+    }
+    static uint32_t Open(YFciFCatManagerImpl& m, const std::string& path, uint16_t channel,
+                         const std::string& name = "") {
+        return m.OpenFCat(path, channel, name, 1, "");
+    }
+    static YMTCatalog* Only(YFciFCatManagerImpl& m) {
+        auto& list = m.ChannelCatalogs(0);
+        return list.size() == 1 ? list[0] : nullptr;
+    }
+    static YFCatPool& Pool() { return YFCatPool::Instance(); }
+
+    std::vector<std::unique_ptr<YFciFCatManagerImpl>> m_Managers;
+};
+
+} // namespace mostfcat::test
