@@ -149,22 +149,39 @@ bool YImportContext::ChildText(const XDomElement* element, const char* name, std
 
 void YImportContext::Descendants(const XDomElement* element, const char* name,
                                  std::vector<XDomElement*>& found) {
+    std::vector<XDomElement*> unused;
+    Descendants(element, name, found, nullptr, unused);
+}
+
+void YImportContext::Descendants(const XDomElement* element, const char* name,
+                                 std::vector<XDomElement*>& found, const char* name2,
+                                 std::vector<XDomElement*>& found2) {
     found.clear();
+    found2.clear();
     if (!element) return;
-    // Iterative pre-order walk: deep documents must not exhaust the stack.
+    // Pre-order walk with an explicit stack of the nodes whose siblings are
+    // still to come: deep documents do not exhaust the call stack, and the
+    // walk never asks the DOM for parents (which is slow in the parser's DOM).
+    std::vector<const DOMNode*> resume;
     const DOMNode* n = element->getFirstChild();
     while (n) {
+        const DOMNode* next = nullptr;
         if (n->getNodeType() == DOMNode::ELEMENT_NODE) {
-            if (XmlEquals(n->getNodeName(), name))
-                found.push_back(const_cast<DOMElement*>(static_cast<const DOMElement*>(n)));
-            if (const DOMNode* c = n->getFirstChild()) {
-                n = c;
-                continue;
-            }
+            const XMLCh* tag = n->getNodeName();
+            auto* e = const_cast<DOMElement*>(static_cast<const DOMElement*>(n));
+            if (XmlEquals(tag, name))
+                found.push_back(e);
+            else if (name2 && XmlEquals(tag, name2))
+                found2.push_back(e);
+            next = n->getFirstChild();
+            if (next) resume.push_back(n);
         }
-        while (n && n != element && !n->getNextSibling()) n = n->getParentNode();
-        if (!n || n == element) break;
-        n = n->getNextSibling();
+        if (!next) next = n->getNextSibling();
+        while (!next && !resume.empty()) {
+            next = resume.back()->getNextSibling();
+            resume.pop_back();
+        }
+        n = next;
     }
 }
 

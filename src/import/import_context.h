@@ -79,6 +79,10 @@ public:
     // All descendant elements of that name, in document order.
     static void Descendants(const XDomElement* element, const char* name,
                             std::vector<XDomElement*>& found);
+    // The same for two names in one walk.
+    static void Descendants(const XDomElement* element, const char* name,
+                            std::vector<XDomElement*>& found, const char* name2,
+                            std::vector<XDomElement*>& found2);
     static size_t CountChildElements(const XDomElement* element, const char* name);
     // The tag name in the 8-bit code page.
     static std::string TagName(const XDomElement* element);

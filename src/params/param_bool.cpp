@@ -385,7 +385,7 @@ bool YMTParamBoolField::ImportXML(const XDomElement* element, YImportContext&, Y
     std::string bitPos;
     if (!Ctx::GetAttr(element, "BitPos", bitPos)) {
         log.LogWarning(59, "Missing required attribute BitPos", PathName(), 1);
-        bitPos = "0";
+        bitPos.assign(1, '0');
     }
     YCodeRange range;
     if (!ReadCodeRange(bitPos, range)) {

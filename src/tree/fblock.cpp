@@ -156,8 +156,9 @@ bool YMTFBlock::ImportXML(const XDomElement* element, YImportContext& ctx, YImpo
     }
 
     // 7: the instances.
-    std::vector<XDomElement*> devices;
-    Ctx::Descendants(element, "Device", devices);
+    // Devices and functions are collected in one walk of the FBlock element.
+    std::vector<XDomElement*> devices, functions;
+    Ctx::Descendants(element, "Device", devices, "Function", functions);
     if (!devices.empty())
         if (auto* catalog = dynamic_cast<YMTCatalog*>(Parent())) catalog->HasDevices = 1;
     size_t count = devices.empty() ? 1 : devices.size();
@@ -186,13 +187,12 @@ bool YMTFBlock::ImportXML(const XDomElement* element, YImportContext& ctx, YImpo
     for (size_t i = 1; i < kept.size(); ++i) kept[i]->SetOwnsChildren(false);
 
     // 10: the functions.
-    return ImportFunctions(element, kept, ctx, log);
+    return ImportFunctions(functions, kept, ctx, log);
 }
 
-bool YMTFBlock::ImportFunctions(const XDomElement* element, const std::vector<YMTInstance*>& kept,
-                                YImportContext& ctx, YImportLog& log) {
-    std::vector<XDomElement*> elements;
-    Ctx::Descendants(element, "Function", elements);
+bool YMTFBlock::ImportFunctions(const std::vector<XDomElement*>& elements,
+                                const std::vector<YMTInstance*>& kept, YImportContext& ctx,
+                                YImportLog& log) {
     YMTInstance* owner = kept.front();
     for (XDomElement* e : elements) {
         auto* function = new YMTFunction();

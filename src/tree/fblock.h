@@ -51,8 +51,9 @@ public:
     std::string Date;
 
 private:
-    bool ImportFunctions(const XDomElement* element, const std::vector<YMTInstance*>& kept,
-                         YImportContext& ctx, YImportLog& log);
+    bool ImportFunctions(const std::vector<XDomElement*>& elements,
+                         const std::vector<YMTInstance*>& kept, YImportContext& ctx,
+                         YImportLog& log);
 
     // Instance references are kept as node pointers: the cache reader checks
     // their class before they are used as instances.

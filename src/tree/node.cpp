@@ -80,6 +80,14 @@ YMTNode* YMTNode::LookupName(const std::string& name, uint32_t beforeId) {
     // the position of the level below.
     YMTNode* node = this;
     while (node) {
+        // Catalogs, instances and functions hold only FBlocks, functions and
+        // operations, which are never an answer: their lists need no search.
+        uint32_t level = node->NodeType();
+        if (level == kNodeCatalog || level == kNodeInstance || level == kNodeFunction) {
+            beforeId = node->ID();
+            node = node->Parent();
+            continue;
+        }
         YMTNode* found = node->FindChild(name);
         if (found && found->ID() < beforeId) {
             uint32_t t = found->NodeType();

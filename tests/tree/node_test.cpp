@@ -187,9 +187,11 @@ TEST_F(LookupNameTest, NeverReturnsBoolFieldsOperationsFunctionsFBlocksOrCatalog
     EXPECT_EQ(function->LookupName("Status", 0xFFFFFFFF), nullptr);
     EXPECT_EQ(catalog.LookupName("Amp", 0xFFFFFFFF), nullptr);
     EXPECT_EQ(instance->LookupName("Volume", 0xFFFFFFFF), nullptr);
-    // A number of the same name further up is found.
-    Attach(instance, new TestNode("Target", kNodeNumber, 0), 0);
-    EXPECT_EQ(rec->LookupName("Target", 0xFFFFFFFF)->NodeType(), kNodeNumber);
+    // The walk goes on above them: an instance of that name is an answer.
+    Attach(fblock, new TestNode("Target", kNodeInstance, 0), 0);
+    YMTNode* found = rec->LookupName("Target", 0xFFFFFFFF);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->NodeType(), kNodeInstance);
 }
 
 } // namespace
