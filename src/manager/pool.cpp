@@ -129,6 +129,10 @@ uint32_t YFCatPool::LoadFCat(YFCatFile& file, YFciFCatManagerImpl* manager) {
 }
 
 uint32_t YFCatPool::LoadImageForStore(YFCatFile& file, bool usePrebuilt) {
+    // Without a cache file (the cache is off, or the file was removed) there
+    // is no image to hand over, but the catalog in memory is good: the open
+    // goes on and the store gets none, as after an import without cache.
+    if (file.CacheSize() == 0) return 0;
     const YImportState& st = YImportState::Instance();
     if (file.OpenRead(usePrebuilt, st.useDefaultErrorParameters ? 1 : 0, st.options)) file.Close();
     return file.Error();

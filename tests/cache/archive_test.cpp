@@ -619,62 +619,52 @@ TEST_F(ArchiveTest, HandWrittenCatalogLoadsAndSavesBack) {
     EXPECT_TRUE(SameBytes(padded.Data(), SaveBody(loaded.get(), m_Dir.File("hand.xml"))));
 }
 
-TEST_F(ArchiveTest, HostileStructureIsRefused) {
-    struct Case {
-        const char* what;
+// Each variation of the sound hand-written catalog must change its bytes and
+// make the load fail.
+using Change = void (*)(Shape&);
+void ExpectRefused(std::initializer_list<std::pair<const char*, Change>> variations) {
+    const Bytes sound = MakeCatalog().Data();
+    ASSERT_TRUE(LoadBody(sound));
+    for (const auto& [what, change] : variations) {
+        SCOPED_TRACE(what);
         Shape shape;
-    };
-    auto with = [](auto change) {
-        Shape s;
-        change(s);
-        return s;
-    };
-    const Case cases[] = {
-        {"FBlock list without ownership", with([](Shape& s) { s.fblockListOwns = false; })},
-        {"number in the FBlock list", with([](Shape& s) { s.numberInFBlockList = true; })},
-        {"stored parent disagrees", with([](Shape& s) { s.functionParent = kIdAmp; })},
-        {"duplicated id", with([](Shape& s) { s.operationId = kIdFunction; })},
-        {"id 0", with([](Shape& s) { s.operationId = 0; })},
-        {"list of size 3 names index 3", with([](Shape& s) { s.paramListSize = 3; })},
-        {"65536 words", with([](Shape& s) { s.seqWords = 0x10000; })},
-        {"function list beyond the identifiers", with([](Shape& s) { s.functionListSize = 0x1001; })},
-        {"shared entry named twice", with([](Shape& s) { s.sharedTwice = true; })},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_FALSE(LoadBody(MakeCatalog(c.shape).Data()));
+        change(shape);
+        const Bytes body = MakeCatalog(shape).Data();
+        EXPECT_NE(sound, body);
+        EXPECT_FALSE(LoadBody(body));
     }
 }
 
+TEST_F(ArchiveTest, HostileStructureIsRefused) {
+    ExpectRefused({
+        {"FBlock list without ownership", [](Shape& s) { s.fblockListOwns = false; }},
+        {"number in the FBlock list", [](Shape& s) { s.numberInFBlockList = true; }},
+        {"stored parent disagrees", [](Shape& s) { s.functionParent = kIdAmp; }},
+        {"duplicated id", [](Shape& s) { s.operationId = kIdFunction; }},
+        {"id 0", [](Shape& s) { s.operationId = 0; }},
+        {"list of size 3 names index 3", [](Shape& s) { s.paramListSize = 3; }},
+        {"65536 words", [](Shape& s) { s.seqWords = 0x10000; }},
+        {"function list beyond the identifiers", [](Shape& s) { s.functionListSize = 0x1001; }},
+        {"shared entry named twice", [](Shape& s) { s.sharedTwice = true; }},
+    });
+}
+
 TEST_F(ArchiveTest, ReferencesOfTheWrongKindAreRefused) {
-    struct Case {
-        const char* what;
-        Shape shape;
-    };
-    auto with = [](auto change) {
-        Shape s;
-        change(s);
-        return s;
-    };
-    const Case cases[] = {
-        {"unknown id", with([](Shape& s) { s.arraySelector = 999; })},
-        {"array selector is an FBlock", with([](Shape& s) { s.arraySelector = kIdAmp; })},
-        {"stream selector is an FBlock", with([](Shape& s) { s.streamSelector = kIdAmp; })},
-        {"stream selector is a stream case", with([](Shape& s) { s.streamSelector = kIdCase; })},
-        {"list size is an array", with([](Shape& s) { s.streamListSize = kIdArray; })},
-        {"first instance is a function", with([](Shape& s) { s.firstInstance = kIdFunction; })},
-        {"first instance of another FBlock", with([](Shape& s) { s.firstInstance = kIdTunerInst; })},
-        {"shared entry is an operation", with([](Shape& s) { s.sharedEntry = kIdOp; })},
-        {"shared entry at another index", with([](Shape& s) { s.sharedIndex = 0x1FF; })},
-        {"shared entry of an unknown id", with([](Shape& s) { s.sharedEntry = 999; })},
-        {"function shared across FBlocks", with([](Shape& s) { s.tunerEntry = kIdFunction; })},
-        {"array indexed by itself", with([](Shape& s) { s.arraySelector = kIdArray; })},
-        {"array indexed by its element", with([](Shape& s) { s.arraySelector = kIdElem; })},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_FALSE(LoadBody(MakeCatalog(c.shape).Data()));
-    }
+    ExpectRefused({
+        {"unknown id", [](Shape& s) { s.arraySelector = 999; }},
+        {"array selector is an FBlock", [](Shape& s) { s.arraySelector = kIdAmp; }},
+        {"stream selector is an FBlock", [](Shape& s) { s.streamSelector = kIdAmp; }},
+        {"stream selector is a stream case", [](Shape& s) { s.streamSelector = kIdCase; }},
+        {"list size is an array", [](Shape& s) { s.streamListSize = kIdArray; }},
+        {"first instance is a function", [](Shape& s) { s.firstInstance = kIdFunction; }},
+        {"first instance of another FBlock", [](Shape& s) { s.firstInstance = kIdTunerInst; }},
+        {"shared entry is an operation", [](Shape& s) { s.sharedEntry = kIdOp; }},
+        {"shared entry at another index", [](Shape& s) { s.sharedIndex = 0x1FF; }},
+        {"shared entry of an unknown id", [](Shape& s) { s.sharedEntry = 999; }},
+        {"function shared across FBlocks", [](Shape& s) { s.tunerEntry = kIdFunction; }},
+        {"array indexed by itself", [](Shape& s) { s.arraySelector = kIdArray; }},
+        {"array indexed by its element", [](Shape& s) { s.arraySelector = kIdElem; }},
+    });
 }
 
 TEST_F(ArchiveTest, NodeHeadersAreChecked) {

@@ -21,17 +21,9 @@ struct FctTable {
 };
 
 static const struct FctTable kFct = {
-    gFctCreateFCatManager, gFctDestroyFCatManager, gFctOpenFCat,   gFctOpenNamedFCat,
+    gFctCreateFCatManager, gFctDestroyFCatManager, gFctOpenFCat,       gFctOpenNamedFCat,
     gFctCloseFCat,         gFctGetFCatItemList,    gFctGetSubItemList, gFctGetAttrInt,
-    gFctGetAttrFloat,      gFctGetAttrStr,         gFctGetAttrNode, gFctConvertSymbolToInt,
-};
-
-static const uint32_t kCodes[] = {
-    MOSTFCAT_OK,           MOSTFCAT_NOT_FOUND,   MOSTFCAT_INVALID,     MOSTFCAT_FILE_MISSING,
-    MOSTFCAT_OPEN_STATUS3, MOSTFCAT_BAD_CHANNEL, MOSTFCAT_NO_FBLOCK,   MOSTFCAT_NO_FUNCTION,
-    MOSTFCAT_NO_OPERATION, MOSTFCAT_NO_PARAM,    MOSTFCAT_NO_SYMBOL,   MOSTFCAT_BUFFER_SMALL,
-    MOSTFCAT_ITEM_CATALOG, MOSTFCAT_ITEM_FBLOCK, MOSTFCAT_ITEM_INSTANCE, MOSTFCAT_ITEM_FUNCTION,
-    MOSTFCAT_ITEM_OPERATION, MOSTFCAT_ITEM_PARAM, MOSTFCAT_ITEM_ENUMVALUE, MOSTFCAT_ANY_CHANNEL,
+    gFctGetAttrFloat,      gFctGetAttrStr,         gFctGetAttrNode,    gFctConvertSymbolToInt,
 };
 
 /* The number of FBlocks of the catalog at path, or minus the open status. */
@@ -44,8 +36,7 @@ int mostfcat_c_header_check(const char* path) {
     uint32_t count = 0, i = 0, kind = 0;
     int result = 0;
     uint32_t status = 0;
-    if (sizeof kCodes / sizeof kCodes[0] != 20 || kFct.createManager(&manager, "c") != MOSTFCAT_OK)
-        return -100;
+    if (kFct.createManager(&manager, "c") != MOSTFCAT_OK) return -100;
     status = kFct.open(manager, path, 1);
     if (status != MOSTFCAT_OK) {
         kFct.destroyManager(manager);

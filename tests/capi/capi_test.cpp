@@ -6,6 +6,7 @@
 #include <atomic>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <thread>
 
 #include "manager/manager.h"
@@ -62,7 +63,8 @@ protected:
         WriteFileAt(m_Sample, ReadFile(MOSTFCAT_SAMPLE_CATALOG), kT0);
     }
     void TearDown() override {
-        for (uint64_t h : m_Handles) gFctDestroyFCatManager(h);
+        for (uint64_t h : m_Handles)
+            gFctDestroyFCatManager(h);
         YFCatPool::Instance().Clear();
         CatalogTest::TearDown();
     }
@@ -128,7 +130,8 @@ TEST_F(CapiTest, OpenOnAnyChannel) {
     uint64_t h = Create();
     ASSERT_EQ(gFctOpenFCat(h, m_Sample.c_str(), MOSTFCAT_ANY_CHANNEL), MOSTFCAT_OK);
     EXPECT_EQ(Impl(h).GetChannelCount(), 16);
-    for (uint16_t c = 0; c <= 16; ++c) EXPECT_EQ(Impl(h).GetFCatNames(c), Names{"sample_catalog"}) << c;
+    for (uint16_t c = 0; c <= 16; ++c)
+        EXPECT_EQ(Impl(h).GetFCatNames(c), Names{"sample_catalog"}) << c;
 }
 
 TEST_F(CapiTest, OpenAndCloseStatusCodes) {
@@ -238,12 +241,14 @@ TEST_F(CapiTest, WalkAndAttributes) {
     ASSERT_EQ(gFctGetSubItemList(cat, MOSTFCAT_ITEM_FBLOCK, &fblocks, &count), MOSTFCAT_OK);
     EXPECT_EQ(count, 0x41u);
     EXPECT_EQ(fblocks[0], 0u);
-    EXPECT_EQ(gFctGetSubItemList(cat, MOSTFCAT_ITEM_INSTANCE, &fblocks, &count), MOSTFCAT_NOT_FOUND);
+    EXPECT_EQ(gFctGetSubItemList(cat, MOSTFCAT_ITEM_INSTANCE, &fblocks, &count),
+              MOSTFCAT_NOT_FOUND);
     EXPECT_EQ(gFctGetSubItemList(cat, MOSTFCAT_ITEM_FBLOCK, nullptr, &count), MOSTFCAT_INVALID);
     EXPECT_EQ(gFctGetSubItemList(0, MOSTFCAT_ITEM_FBLOCK, &fblocks, &count), MOSTFCAT_NOT_FOUND);
     Handles fbs = Children(cat, MOSTFCAT_ITEM_FBLOCK);
     Names names;
-    for (uint64_t f : fbs) names.push_back(Str(f, 3) + "/" + Int(f, 4));
+    for (uint64_t f : fbs)
+        names.push_back(Str(f, 3) + "/" + Int(f, 4));
     EXPECT_EQ(names, (Names{"NetBlock/1", "AudioAmplifier/34", "AudioTunerAmFm/64"}));
 
     const uint64_t amp = fbs[1];
@@ -257,51 +262,39 @@ TEST_F(CapiTest, WalkAndAttributes) {
     Handles params = Children(set, MOSTFCAT_ITEM_PARAM);
     ASSERT_EQ(params.size(), 1u);
     const uint64_t param = params[0];
-    std::map<uint64_t, std::string> labels{{0, "null"}, {cat, "cat"}, {amp, "amp"},
+    std::map<uint64_t, std::string> labels{{0, "null"},      {cat, "cat"},       {amp, "amp"},
                                            {front, "front"}, {volume, "volume"}, {set, "set"}};
-    // Every attribute as the text it reads as; "-" when it is not answered.
-    auto attr = [&](uint64_t node, char kind, uint32_t number) -> std::string {
-        double d = 0;
-        uint64_t n = 0;
-        switch (kind) {
-        case 'i': return Int(node, number);
-        case 's': return Str(node, number);
-        case 'f': return gFctGetAttrFloat(node, number, &d) == 0 ? std::to_string(int(d)) : "-";
-        default: return gFctGetAttrNode(node, number, &n) == 0 ? labels[n] : "-";
+    // The attributes named in the list ("i4": integer 4, "s"/"f"/"n": string, float,
+    // node) as the texts they read as, joined with "|"; "-": not answered.
+    auto attrs = [&](uint64_t node, const std::string& list) {
+        std::istringstream in(list);
+        std::string item, out;
+        while (in >> item) {
+            const uint32_t number = std::stoul(item.substr(1));
+            double d = 0;
+            uint64_t n = 0;
+            if (!out.empty()) out += "|";
+            if (item[0] == 'i') out += Int(node, number);
+            if (item[0] == 's') out += Str(node, number);
+            if (item[0] == 'f')
+                out += gFctGetAttrFloat(node, number, &d) == 0 ? std::to_string(int(d)) : "-";
+            if (item[0] == 'n') out += gFctGetAttrNode(node, number, &n) == 0 ? labels[n] : "-";
         }
+        return out;
     };
-    const struct {
-        uint64_t node;
-        char kind;
-        uint32_t number;
-        const char* expected;
-    } kCases[] = {
-        {cat, 'i', 0, "1"}, {cat, 'i', 1, "0"}, {cat, 'n', 2, "null"}, {cat, 's', 3, ""},
-        {cat, 's', 100, ""}, {cat, 's', 111, "3.2.1"}, {cat, 's', 112, "2024-05-17"},
-        {cat, 'i', 113, "1"}, {cat, 'i', 4, "-"}, {cat, 's', 5, "-"}, {cat, 'f', 1, "-"},
-        {amp, 'i', 0, "2"}, {amp, 'i', 1, "1"}, {amp, 'n', 2, "cat"}, {amp, 's', 3, "AudioAmplifier"},
-        {amp, 's', 200, "AudioAmplifier"}, {amp, 'i', 4, "34"}, {amp, 'i', 201, "34"},
-        {amp, 's', 211, "3.0.2"}, {amp, 's', 212, "2024-04-30"}, {amp, 'n', 220, "front"},
-        {amp, 'n', 221, "front"}, {amp, 'i', 222, "0"}, {amp, 'i', 250, "-"}, {amp, 'n', 3, "-"},
-        {front, 'i', 0, "3"}, {front, 'i', 1, "2"}, {front, 'n', 2, "amp"},
-        {front, 's', 3, "AmplifierFront"}, {front, 's', 252, "AmplifierFront"},
-        {front, 'i', 4, "1"}, {front, 'i', 250, "1"}, {front, 's', 261, "3.0.2"},
-        {front, 's', 262, "2024-04-30"}, {front, 's', 263, "AudioAmplifier"}, {front, 'i', 201, "-"},
-        {volume, 'i', 0, "4"}, {volume, 'i', 1, "3"}, {volume, 'n', 2, "front"},
-        {volume, 's', 3, "Volume"}, {volume, 's', 300, "Volume"}, {volume, 'i', 4, "1024"},
-        {volume, 'i', 301, "1024"}, {volume, 's', 5, "Output volume of the amplifier instance."},
-        {volume, 's', 310, "Output volume of the amplifier instance."}, {volume, 's', 311, "1.2.0"},
-        {volume, 's', 200, "AudioAmplifier"}, {volume, 'i', 302, "1"}, {volume, 'i', 350, "1"},
-        {set, 'i', 0, "5"}, {set, 'i', 1, "4"}, {set, 'n', 2, "volume"}, {set, 's', 3, "Set"},
-        {set, 'i', 4, "0"}, {set, 'i', 401, "0"}, {set, 's', 5, "-"}, {set, 'i', 400, "-"},
-        {param, 'i', 0, "6"}, {param, 'i', 1, "5"}, {param, 'n', 2, "set"}, {param, 's', 3, "Volume"},
-        {param, 's', 1000, "Volume"}, {param, 'i', 1002, "1"}, {param, 'i', 1005, "0"},
-        {param, 'i', 1006, "8"}, {param, 'f', 1010, "0"}, {param, 'f', 1011, "100"},
-        {param, 's', 1013, "%"}, {param, 'i', 4, "-"},
-    };
-    for (const auto& c : kCases)
-        EXPECT_EQ(attr(c.node, c.kind, c.number), c.expected)
-            << Str(c.node, 3) << " " << c.kind << c.number;
+    EXPECT_EQ(attrs(cat, "i0 i1 n2 s3 s100 s111 s112 i113 i4 s5 f1"),
+              "1|0|null|||3.2.1|2024-05-17|1|-|-|-");
+    EXPECT_EQ(attrs(amp, "i0 i1 n2 s3 s200 i4 i201 s211 s212 n220 n221 i222 i250 n3"),
+              "2|1|cat|AudioAmplifier|AudioAmplifier|34|34|3.0.2|2024-04-30|front|front|0|-|-");
+    EXPECT_EQ(attrs(front, "i0 i1 n2 s3 s252 i4 i250 s261 s262 s263 i201"),
+              "3|2|amp|AmplifierFront|AmplifierFront|1|1|3.0.2|2024-04-30|AudioAmplifier|-");
+    EXPECT_EQ(attrs(volume, "i0 i1 n2 s3 s300 i4 i301 s311 s200 i302 i350"),
+              "4|3|front|Volume|Volume|1024|1024|1.2.0|AudioAmplifier|1|1");
+    EXPECT_EQ(Str(volume, 5), "Output volume of the amplifier instance.");
+    EXPECT_EQ(Str(volume, 310), Str(volume, 5));
+    EXPECT_EQ(attrs(set, "i0 i1 n2 s3 i4 i401 s5 i400"), "5|4|volume|Set|0|0|-|-");
+    EXPECT_EQ(attrs(param, "i0 i1 n2 s3 s1000 i1002 i1005 i1006 f1010 f1011 s1013 i4"),
+              "6|5|set|Volume|Volume|1|0|8|0|100|%|-");
     EXPECT_EQ(Str(amp, 5), Str(amp, 210));
     EXPECT_EQ(Str(amp, 5).rfind("Four-channel amplifier.", 0), 0u);
     EXPECT_EQ(Str(cat, 101), FullPath(m_Sample));
@@ -355,7 +348,8 @@ TEST_F(CapiTest, CAndCppInterfacesAgree) {
     ASSERT_NE(cpp, nullptr);
 
     Pairs cPairs, cppPairs;
-    for (uint64_t f : fblocks) cPairs.emplace_back(Str(f, 3), std::stoul(Int(f, 4)));
+    for (uint64_t f : fblocks)
+        cPairs.emplace_back(Str(f, 3), std::stoul(Int(f, 4)));
     cpp->GetFBlockNameIdPairs(2, "", cppPairs);
     EXPECT_EQ(cPairs, (Pairs{{"Amplifier", 0x22}, {"Amplifier_23", 0x23}}));
     EXPECT_EQ(cppPairs, cPairs);
@@ -411,7 +405,8 @@ TEST_F(CapiTest, ManyThreadsAtOnce) {
             check(gFctGetFCatItemList(h, &items, &count) == MOSTFCAT_OK && count == 2);
             if (count == 2) {
                 check(Named(Children(items[0], MOSTFCAT_ITEM_FBLOCK), "AudioTunerAmFm") != 0);
-                check(Str(Children(items[1], MOSTFCAT_ITEM_FBLOCK).at(0), 3) == "Own" + std::to_string(t));
+                Handles mine = Children(items[1], MOSTFCAT_ITEM_FBLOCK);
+                check(mine.size() == 1 && Str(mine[0], 3) == "Own" + std::to_string(t));
             }
             check(gFctCloseFCat(h, m_Sample.c_str(), channel) == MOSTFCAT_OK);
             if (i % 2) check(gFctCloseFCat(h, own[t].c_str(), 0) == MOSTFCAT_OK);
@@ -419,8 +414,10 @@ TEST_F(CapiTest, ManyThreadsAtOnce) {
         }
     };
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) threads.emplace_back(work, t);
-    for (auto& th : threads) th.join();
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back(work, t);
+    for (auto& th : threads)
+        th.join();
     EXPECT_EQ(failures.load(), 0);
     EXPECT_EQ(YFCatPool::Instance().EntryCount(), 0u);
     EXPECT_EQ(YFCatPool::Instance().CachedCount(), size_t(kThreads + 1));

@@ -105,6 +105,9 @@ protected:
         return list.size() == 1 ? list[0] : nullptr;
     }
     static YFCatPool& Pool() { return YFCatPool::Instance(); }
+    static std::string CacheOf(const std::string& xml) {
+        return xml.substr(0, xml.size() - 4) + ".vfc";
+    }
 
     std::vector<std::unique_ptr<YFciFCatManagerImpl>> m_Managers;
 };

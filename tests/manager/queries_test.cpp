@@ -29,19 +29,19 @@ protected:
     void SetUp() override {
         ManagerTest::SetUp();
         std::string front = Catalog(
-            "front.xml",
-            FBlockXml("Amp", "0x22",
-                      DeviceXml("Rear", "0x03") + PropertyXml("Volume", "0x400") +
-                          PropertyXml("Reset", "0x410")) +
-                FBlockXml("AmpRear", "0x22", DeviceXml("Front", "0x01") + PropertyXml("Bass", "0x402")) +
-                FBlockXml("Tuner", "0x40", PropertyXml("Station", "0x100")));
-        std::string rear = Catalog(
-            "rear.xml",
-            FBlockXml("Amplifier", "0x22",
-                      DeviceXml("Main", "0x01") + PropertyXml("Gain", "0x400") +
-                          PropertyXml("Treble", "0x403") + MethodXml("Clear", "0x410")) +
-                FBlockXml("Disk", "0x31", MethodXml("Eject", "0x200")) +
-                FBlockXml("Tuner", "0x40", PropertyXml("Band", "0x101")));
+            "front.xml", FBlockXml("Amp", "0x22",
+                                   DeviceXml("Rear", "0x03") + PropertyXml("Volume", "0x400") +
+                                       PropertyXml("Reset", "0x410")) +
+                             FBlockXml("AmpRear", "0x22",
+                                       DeviceXml("Front", "0x01") + PropertyXml("Bass", "0x402")) +
+                             FBlockXml("Tuner", "0x40", PropertyXml("Station", "0x100")));
+        std::string rear =
+            Catalog("rear.xml",
+                    FBlockXml("Amplifier", "0x22",
+                              DeviceXml("Main", "0x01") + PropertyXml("Gain", "0x400") +
+                                  PropertyXml("Treble", "0x403") + MethodXml("Clear", "0x410")) +
+                        FBlockXml("Disk", "0x31", MethodXml("Eject", "0x200")) +
+                        FBlockXml("Tuner", "0x40", PropertyXml("Band", "0x101")));
         m = &NewManager(4);
         ASSERT_EQ(Open(*m, front, 1, "Front"), 0u);
         ASSERT_EQ(Open(*m, rear, 2, "Rear"), 0u);
@@ -52,7 +52,8 @@ protected:
     // The registration name of the catalog a node belongs to.
     std::string CatalogOf(uint64_t handle) {
         YMTNode* n = reinterpret_cast<YMTNode*>(handle);
-        while (n->Parent()) n = n->Parent();
+        while (n->Parent())
+            n = n->Parent();
         for (const auto& r : m->Registrations())
             if (r.catalog == n) return r.name;
         return "?";
@@ -89,8 +90,11 @@ TEST_F(ManagerQueriesTest, ListsFollowChannelsAndOpenOrder) {
     m->GetFBlockNameIdPairs(2, "", pairs);
     EXPECT_EQ(pairs, (Pairs{{"Amplifier", 0x22}, {"Disk", 0x31}, {"Tuner", 0x40}}));
     m->GetJoinedFBlockNames(0, "", pairs);
-    EXPECT_EQ(pairs, (Pairs{{"Amp, AmpRear", 0x22}, {"Tuner", 0x40}, {"Amplifier", 0x22},
-                            {"Disk", 0x31}, {"Tuner", 0x40}}));
+    EXPECT_EQ(pairs, (Pairs{{"Amp, AmpRear", 0x22},
+                            {"Tuner", 0x40},
+                            {"Amplifier", 0x22},
+                            {"Disk", 0x31},
+                            {"Tuner", 0x40}}));
 }
 
 TEST_F(ManagerQueriesTest, CatalogNameSelectsOneCatalog) {
@@ -112,14 +116,16 @@ TEST_F(ManagerQueriesTest, CatalogNameSelectsOneCatalog) {
     EXPECT_TRUE((m->GetFunctionNames(0, nope, 0x22, 1, 3, n), Emptied(n))) << 23;
     EXPECT_TRUE((m->GetFunctionNamesByFBlockName(0, nope, "Amp", 1, 3, n), Emptied(n))) << 24;
     EXPECT_TRUE((m->GetOperationNames(0, nope, 0x22, 1, 3, 0x400, n), Emptied(n))) << 25;
-    EXPECT_TRUE((m->GetOperationNamesByFBlockName(0, nope, "Amp", 1, 3, 0x400, n), Emptied(n))) << 26;
+    EXPECT_TRUE((m->GetOperationNamesByFBlockName(0, nope, "Amp", 1, 3, 0x400, n), Emptied(n)))
+        << 26;
     EXPECT_TRUE((m->GetFBlockIds(0, nope, i), Emptied(i))) << 27;
     EXPECT_TRUE((m->GetInstanceIds(0, nope, 0x22, i), Emptied(i))) << 28;
     EXPECT_TRUE((m->GetInstanceIdsByFBlockName(0, nope, "Amp", i), Emptied(i))) << 29;
     EXPECT_TRUE((m->GetFunctionIds(0, nope, 0x22, 1, 3, i), Emptied(i))) << 30;
     EXPECT_TRUE((m->GetFunctionIdsByFBlockName(0, nope, "Amp", 1, 3, i), Emptied(i))) << 31;
     EXPECT_TRUE((m->GetOperationCodes(0, nope, 0x22, 1, 3, 0x400, i), Emptied(i))) << 32;
-    EXPECT_TRUE((m->GetOperationCodesByFBlockName(0, nope, "Amp", 1, 3, 0x400, i), Emptied(i))) << 33;
+    EXPECT_TRUE((m->GetOperationCodesByFBlockName(0, nope, "Amp", 1, 3, 0x400, i), Emptied(i)))
+        << 33;
     EXPECT_TRUE((m->GetFBlockNameIdPairs(0, nope, p), Emptied(p))) << 34;
     EXPECT_TRUE((m->GetJoinedFBlockNames(0, nope, p), Emptied(p))) << 35;
     EXPECT_TRUE((m->GetFunctionNameIdPairs(0, nope, 0x22, 1, 3, p), Emptied(p))) << 36;

@@ -31,7 +31,8 @@ inline std::string PropertyXml(const std::string& name, const std::string& id) {
     return "<Function><FunctionName>" + name + "</FunctionName><FunctionID>" + id +
            "</FunctionID><FunctionDescription>" + name +
            " function</FunctionDescription><FunctionClass ClassRef=\"class_number\"><Property>"
-           "<PNumber><PNParam><ParamName>" + name +
+           "<PNumber><PNParam><ParamName>" +
+           name +
            "</ParamName><ParamDescription>level</ParamDescription><PNParamType><TNumber>"
            "<BasisDataType><TUByte TypeRef=\"type_unsigned_byte\"/></BasisDataType>"
            "<Exponent>0</Exponent><RangeMin>0</RangeMin><RangeMax>40</RangeMax><Step>1</Step>"
