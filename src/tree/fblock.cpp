@@ -245,8 +245,10 @@ uint32_t YMTFBlock::GetAttrNode(uint32_t attr, YMTNode** value) {
 // --- YMTInstance -----------------------------------------------------------------
 
 YMTInstance::YMTInstance() {
+    // The function list grows with the functions stored in it rather than
+    // being sized for every possible FunctionID up front: an instance with a
+    // handful of functions would otherwise hold 32 KB of empty entries.
     m_BytesInMsg = 2;
-    Reserve(4096);
 }
 
 void YMTInstance::Serialize(YMTArchive& ar) {
