@@ -37,7 +37,8 @@ constexpr uint8_t kUseDefaults = 1;
 // A header that passes the check when the source is not verified.
 Bytes CacheHeader() {
     Bytes h(YFCatFile::kHeaderSize, 0);
-    std::memcpy(h.data() + YFCatFile::kOffMagic, YFCatFile::kMagic, std::strlen(YFCatFile::kMagic) + 1);
+    std::memcpy(h.data() + YFCatFile::kOffMagic, YFCatFile::kMagic,
+                std::strlen(YFCatFile::kMagic) + 1);
     for (int i = 0; i < 4; ++i) {
         h[YFCatFile::kOffVersion + i] = uint8_t(YFCatFile::kFormatVersion >> (8 * i));
         h[YFCatFile::kOffOptions + i] = uint8_t(kOptions >> (8 * i));
@@ -90,14 +91,17 @@ CatalogPtr LoadFile(const std::string& xmlPath) {
 ::testing::AssertionResult SameBytes(const Bytes& a, const Bytes& b) {
     if (a == b) return ::testing::AssertionSuccess();
     size_t i = 0;
-    while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
+    while (i < a.size() && i < b.size() && a[i] == b[i])
+        ++i;
     return ::testing::AssertionFailure()
            << "sizes " << a.size() << " and " << b.size() << ", first difference at offset " << i;
 }
 
 // --- tree walks -----------------------------------------------------------------
 
-YMTChildList* ListOf(YMTNode* node) { return dynamic_cast<YMTChildList*>(node); }
+YMTChildList* ListOf(YMTNode* node) {
+    return dynamic_cast<YMTChildList*>(node);
+}
 
 // Every node reachable through owning lists, keyed by its path name and the
 // list indexes that lead to it (unique even where names repeat).
@@ -119,8 +123,10 @@ void IndexTree(YMTNode* node, const std::string& key, TreeIndex& index) {
 }
 
 // One line per link of the tree: each node's parent, each entry of a list
-// that does not own it and each stored reference, named by their keys.
-std::vector<std::string> Links(YMTNode* root, size_t* references = nullptr) {
+// that does not own it and each stored reference, named by their keys. The
+// non-null links other than parents are counted by kind.
+using LinkCounts = std::map<std::string, size_t>;
+std::vector<std::string> Links(YMTNode* root, LinkCounts* counts = nullptr) {
     TreeIndex index;
     IndexTree(root, root->NameRef(), index);
     EXPECT_EQ(0u, index.wrongParents);
@@ -130,44 +136,52 @@ std::vector<std::string> Links(YMTNode* root, size_t* references = nullptr) {
         return it == index.keys.end() ? "outside the tree: " + target->PathName() : it->second;
     };
     std::vector<std::string> lines;
-    auto ref = [&](const std::string& what, const YMTNode* from, const YMTNode* to) {
-        lines.push_back(name(from) + " " + what + " " + name(to));
-        if (to && references) ++*references;
+    auto link = [&](const std::string& kind, const std::string& detail, const YMTNode* from,
+                    const YMTNode* to) {
+        lines.push_back(name(from) + " " + kind + detail + " " + name(to));
+        if (to && counts && kind != "parent") ++(*counts)[kind];
     };
     for (YMTNode* n : index.nodes) {
-        ref("parent", n, n->Parent());
+        link("parent", "", n, n->Parent());
         YMTChildList* list = ListOf(n);
         if (list && !list->OwnsChildren())
-            ForEachChild(*list, [&](uint32_t i, YMTNode* e) { ref("entry " + std::to_string(i), n, e); });
+            ForEachChild(*list,
+                         [&](uint32_t i, YMTNode* e) { link("shared", std::to_string(i), n, e); });
         switch (n->NodeType()) {
         case kNodeFBlock: {
             auto* f = static_cast<YMTFBlock*>(n);
-            ref("first", n, f->FirstInstance());
-            ref("default", n, f->DefaultInstance());
+            link("first instance", "", n, f->FirstInstance());
+            link("default instance", "", n, f->DefaultInstance());
             break;
         }
         case kNodeDetailedStream:
         case kNodeDetailedShortStream: {
             auto* s = static_cast<YMTParamDetailedStreamBase*>(n);
-            ref("selector", n, s->SelectorParam());
-            ref("list size", n, s->ListSizeParam());
+            link("stream selector", "", n, s->SelectorParam());
+            link("list size", "", n, s->ListSizeParam());
             break;
         }
-        case kNodeArray: ref("selector", n, static_cast<YMTParamArray*>(n)->SelectorParam()); break;
-        case kNodeRecord: ref("selector", n, static_cast<YMTParamRecord*>(n)->SelectorParam()); break;
-        default: break;
+        case kNodeArray:
+            link("array selector", "", n, static_cast<YMTParamArray*>(n)->SelectorParam());
+            break;
+        case kNodeRecord:
+            link("record selector", "", n, static_cast<YMTParamRecord*>(n)->SelectorParam());
+            break;
+        default:
+            break;
         }
     }
     return lines;
 }
 
 // What a host can ask of every node: attributes, sub-item lists and
-// conversions. Returns the number of nodes visited.
-size_t ReadAttributes(YMTNode* node) {
-    static const uint32_t kAttrs[] = {0, 1, 2, 3, 4, 5, 100, 101, 111, 112, 113, 200, 201, 210,
-                                      211, 212, 220, 221, 222, 250, 252, 300, 301, 302, 303, 304,
-                                      1000, 1002, 1003, 1004, 1005, 1100, 1200, 1300, 1305, 1500};
-    size_t visited = 1;
+// conversions of a few payload bytes.
+void ReadAttributes(YMTNode* node) {
+    static const uint32_t kAttrs[] = {0,    1,    2,    3,    4,    5,    100,  101,  111,
+                                      112,  113,  200,  201,  210,  211,  212,  220,  221,
+                                      222,  250,  252,  300,  301,  302,  303,  304,  1000,
+                                      1002, 1003, 1004, 1005, 1100, 1200, 1300, 1305, 1500};
+    static const uint8_t kPayload[8] = {0x81, 0x02, 0xFF, 0x00, 0x7F, 0x10, 0x20, 0x30};
     for (uint32_t a : kAttrs) {
         uint32_t i = 0;
         double d = 0;
@@ -185,10 +199,19 @@ size_t ReadAttributes(YMTNode* node) {
         for (uint32_t i = 0; i < count; ++i)
             if (items[i]) (void)items[i]->NodeType();
     }
+    char text[256];
+    uint32_t u = 0;
+    uint64_t q = 0;
+    double d = 0;
+    for (uint32_t length : {1u, 2u, 8u}) {
+        node->ConvertBytesToStr(kPayload, length, text, sizeof text);
+        node->ConvertBytesToInt(kPayload, length, &u);
+        node->ConvertBytesToUInt64(kPayload, length, &q);
+        node->ConvertBytesToDouble(kPayload, length, &d);
+    }
     YMTChildList* list = ListOf(node);
     if (list && list->OwnsChildren())
-        ForEachChild(*list, [&](uint32_t, YMTNode* child) { visited += ReadAttributes(child); });
-    return visited;
+        ForEachChild(*list, [&](uint32_t, YMTNode* child) { ReadAttributes(child); });
 }
 
 void DumpToNowhere(YMTNode& node) {
@@ -233,10 +256,13 @@ public:
     // A one-byte unsigned number 0..255.
     Body& Number(uint32_t id, uint32_t parent, const std::string& name, uint16_t pos) {
         Header(kNodeNumber, id).Node(name, parent, 1, 5).Param(pos);
-        return U8(0).U32(0).U64(0).U64(0x406FE00000000000ull).U64(0x3FF0000000000000ull).Str("").U8(0).U8(0);
+        U8(0).U32(0).U64(0);                                   // unsigned, exponent, minimum
+        U64(0x406FE00000000000ull).U64(0x3FF0000000000000ull); // maximum 255, step 1
+        return Str("").U8(0).U8(0);                            // unit, meaning, display
     }
     Body& Instance(uint32_t id, uint32_t parent, const std::string& name, uint32_t instanceId) {
-        return Header(kNodeInstance, id).Node(name, parent, 2, 2).U32(instanceId).Str("").Str("").Str("").Str("").Str("");
+        Header(kNodeInstance, id).Node(name, parent, 2, 2).U32(instanceId);
+        return Str("").Str("").Str("").Str("").Str(""); // device, description, release, date, name
     }
 
     const Bytes& Data() const { return m_Bytes; }
@@ -251,8 +277,19 @@ private:
 // The ids of the hand-written catalog, in the order in which the writer
 // hands them out, so that a sound variant saves back to the same bytes.
 enum : uint32_t {
-    kIdCat = 1, kIdAmp, kIdInst0, kIdFunction, kIdOp, kIdPos, kIdArray, kIdElem, kIdStream,
-    kIdCase, kIdInst1, kIdTuner, kIdTunerInst,
+    kIdCat = 1,
+    kIdAmp,
+    kIdInst0,
+    kIdFunction,
+    kIdOp,
+    kIdPos,
+    kIdArray,
+    kIdElem,
+    kIdStream,
+    kIdCase,
+    kIdInst1,
+    kIdTuner,
+    kIdTunerInst,
 };
 
 // Variations of the hand-written catalog; the defaults give a sound tree.
@@ -269,9 +306,9 @@ struct Shape {
     uint32_t seqWords = 0;
     uint32_t sharedEntry = kIdFunction; // Inst01 shares the function of Inst00
     uint16_t sharedIndex = 0x200;
-    uint32_t tunerEntry = 0;            // a shared function in the Tuner's instance
-    bool sharedTwice = false;           // Inst01 names its entry twice
-    uint16_t functionListSize = 0x201;  // Inst00's list, empty entries at the end included
+    uint32_t tunerEntry = 0;           // a shared function in the Tuner's instance
+    bool sharedTwice = false;          // Inst01 names its entry twice
+    uint16_t functionListSize = 0x201; // Inst00's list, empty entries at the end included
 };
 
 // Catalog Cat: FBlock Amp (0x10) with Inst00 owning function Volume (0x200,
@@ -300,12 +337,14 @@ Body MakeCatalog(const Shape& s = {}) {
     b.List(true, s.paramListSize);
     b.At(1).Number(kIdPos, s.operationId, "Pos", 1);
     b.At(2).Header(kNodeArray, kIdArray).Node("Data", s.operationId, 0, 5).Param(2);
-    b.U32(4).U32(0).U32(s.arraySelector).List(true, 2).At(1).Number(kIdElem, kIdArray, "Elem", 1).End();
+    b.U32(4).U32(0).U32(s.arraySelector).List(true, 2);
+    b.At(1).Number(kIdElem, kIdArray, "Elem", 1).End();
     b.At(3).Header(kNodeDetailedStream, kIdStream).Node("Stream", s.operationId, 0, 5).Param(3);
     b.U32(0).U8(0).U32(s.streamSelector).U32(s.streamListSize).List(true, 2).At(1);
     b.Header(kNodeStreamCase, kIdCase).Node("Case", kIdStream, 0, 6).Param(1);
     b.U32(1).U32(1).Str("Pos").U16(0).U32(s.seqWords);
-    for (uint32_t i = 0; i < s.seqWords && i < 4; ++i) b.U16(uint16_t(i));
+    for (uint32_t i = 0; i < s.seqWords && i < 4; ++i)
+        b.U16(uint16_t(i));
     b.U32(0).List(true, 0).End(); // the case's members
     b.End();                      // the stream's cases
     b.End();                      // the operation's parameters
@@ -328,8 +367,8 @@ Body MakeCatalog(const Shape& s = {}) {
     return b;
 }
 
-// A catalog whose operation holds arrays nested `arrays` deep: the records
-// stand at nesting depth 5 + arrays counted from the root.
+// A catalog whose operation holds arrays nested `arrays` deep: the innermost
+// array is the (5 + arrays)th node on its path from the root.
 Body MakeNestedArrays(uint32_t arrays) {
     Body b;
     b.Header(kNodeCatalog, 1).Node("Cat", 0).Str("").Str("").U8(0).List(true, 1).At(0);
@@ -339,33 +378,38 @@ Body MakeNestedArrays(uint32_t arrays) {
     b.List(true, 1).At(0).Header(kNodeOperation, 5).Node("Op", 4).U32(0).List(true, 2);
     uint32_t id = 5;
     for (uint32_t i = 0; i < arrays; ++i) {
-        b.At(1).Header(kNodeArray, id + 1).Node("A", id).Param(1).U32(1).U32(0).U32(0).List(true, 2);
+        b.At(1)
+            .Header(kNodeArray, id + 1)
+            .Node("A", id)
+            .Param(1)
+            .U32(1)
+            .U32(0)
+            .U32(0)
+            .List(true, 2);
         ++id;
     }
-    for (uint32_t i = 0; i < arrays; ++i) b.End();
+    for (uint32_t i = 0; i < arrays; ++i)
+        b.End();
     b.End().End().End().End().End(); // operation, function, instance, FBlock, catalog lists
     return b;
 }
 
 class ArchiveTest : public test::CatalogTest {
 protected:
-    // Imports xmlPath, saves it, loads it again and compares the two trees.
-    // Returns the number of references found in the loaded tree.
-    size_t RoundTrip(const std::string& xmlPath) {
+    // Imports xmlPath, saves it, loads it again and compares the two trees;
+    // the links of the loaded tree are counted into counts.
+    void RoundTrip(const std::string& xmlPath, LinkCounts& counts) {
         test::Imported imported = ImportFile(xmlPath);
-        EXPECT_TRUE(imported.catalog) << imported.log;
-        if (!imported.catalog) return 0;
+        ASSERT_TRUE(imported.catalog) << imported.log;
         YMTCatalog* original = imported.catalog.get();
         Bytes body = SaveBody(original, xmlPath);
         EXPECT_FALSE(body.empty());
 
         CatalogPtr loaded = LoadFile(xmlPath);
-        EXPECT_TRUE(loaded);
-        if (!loaded) return 0;
+        ASSERT_TRUE(loaded);
         EXPECT_EQ(original->FilePath, loaded->FilePath);
         EXPECT_EQ(DumpText(*original), DumpText(*loaded));
-        size_t references = 0;
-        EXPECT_EQ(Links(original), Links(loaded.get(), &references));
+        EXPECT_EQ(Links(original), Links(loaded.get(), &counts));
         EXPECT_TRUE(SameBytes(body, SaveBody(loaded.get(), xmlPath)));
 
         // The same body from a memory image.
@@ -374,7 +418,6 @@ protected:
         if (fromImage) {
             EXPECT_TRUE(SameBytes(body, SaveBody(fromImage.get(), xmlPath)));
         }
-        return references;
     }
 
     // Copies a catalog into the temporary folder, so that logs and caches
@@ -388,8 +431,15 @@ protected:
 
 // --- round trips --------------------------------------------------------------------
 
+// The fixtures together hold every kind of link.
+const char* const kLinkKinds[] = {"shared",          "first instance", "default instance",
+                                  "stream selector", "list size",      "array selector",
+                                  "record selector"};
+
 TEST_F(ArchiveTest, SampleCatalogRoundTrip) {
-    EXPECT_GT(RoundTrip(Copy(MOSTFCAT_SAMPLE_CATALOG)), 0u);
+    LinkCounts counts;
+    RoundTrip(Copy(MOSTFCAT_SAMPLE_CATALOG), counts);
+    EXPECT_GT(counts["first instance"], 0u);
 }
 
 TEST_F(ArchiveTest, FixtureRoundTrips) {
@@ -398,12 +448,37 @@ TEST_F(ArchiveTest, FixtureRoundTrips) {
         if (e.path().extension() == ".xml") fixtures.push_back(e.path());
     std::sort(fixtures.begin(), fixtures.end());
     ASSERT_FALSE(fixtures.empty());
-    size_t references = 0;
+    LinkCounts counts;
     for (const fs::path& p : fixtures) {
         SCOPED_TRACE(p.filename().string());
-        references += RoundTrip(Copy(p));
+        RoundTrip(Copy(p), counts);
     }
-    EXPECT_GT(references, 0u);
+    // No fixture has a list whose size a preceding number gives.
+    const std::string listSize = R"(
+  <FBlock><FBlockName>Amp</FBlockName><FBlockID>0x22</FBlockID>
+    <Function><FunctionName>Presets</FunctionName><FunctionID>0x400</FunctionID>
+      <FunctionClass ClassRef="class_unclassified"><Property><PUnclassified>
+        <PUParam><ParamName>ListSize</ParamName><PUParamType><TNumber>
+          <BasisDataType><TUByte TypeRef="type_unsigned_byte"/></BasisDataType><Exponent>0</Exponent>
+          <Step>1</Step><Unit UnitRef="unit_none"/></TNumber></PUParamType>
+          <PUParamOPType><PReportStatus><ParamPos>1</ParamPos></PReportStatus></PUParamOPType></PUParam>
+        <PUParam><ParamName>ListElements</ParamName><PUParamType><TStream><StreamCase>
+          <PosDescription>{{Level}}</PosDescription>
+          <StreamParam ParamIdx="1seq1"><ParamName>Level</ParamName><ParamType><TNumber>
+            <BasisDataType><TUByte TypeRef="type_unsigned_byte"/></BasisDataType><Exponent>0</Exponent>
+            <Step>1</Step><Unit UnitRef="unit_none"/></TNumber></ParamType></StreamParam>
+          </StreamCase></TStream></PUParamType>
+          <PUParamOPType><PReportStatus><ParamPos>2</ParamPos></PReportStatus></PUParamOPType></PUParam>
+      </PUnclassified></Property></FunctionClass></Function>
+  </FBlock>)";
+    std::string path = m_Dir.File("list_size.xml");
+    test::WriteFile(path, test::CatalogXml(listSize));
+    LinkCounts listCounts;
+    RoundTrip(path, listCounts);
+    EXPECT_EQ(1u, listCounts["list size"]);
+    counts["list size"] += listCounts["list size"];
+    for (const char* kind : kLinkKinds)
+        EXPECT_GT(counts[kind], 0u) << kind;
 }
 
 TEST_F(ArchiveTest, GeneratedCatalogRoundTrips) {
@@ -413,7 +488,9 @@ TEST_F(ArchiveTest, GeneratedCatalogRoundTrips) {
         ASSERT_GT(xml.size(), 20000u);
         std::string path = m_Dir.File("generated_" + std::to_string(seed) + ".xml");
         test::WriteFile(path, xml);
-        EXPECT_GT(RoundTrip(path), 0u);
+        LinkCounts counts;
+        RoundTrip(path, counts);
+        EXPECT_GT(counts["first instance"], 0u);
     }
 }
 
@@ -469,7 +546,14 @@ TEST_F(ArchiveTest, SmallCatalogLayout) {
     // there; the default instance is null.
     expected.Header(kNodeFBlock, 2).Node("Amp", 1, 1).U32(0x22).Str("").Str("").U32(3).U32(0);
     expected.List(true, 2).At(1);
-    expected.Header(kNodeInstance, 3).Node("Inst01", 2, 2).U32(1).Str("Front").Str("").Str("").Str("").Str("");
+    expected.Header(kNodeInstance, 3)
+        .Node("Inst01", 2, 2)
+        .U32(1)
+        .Str("Front")
+        .Str("")
+        .Str("")
+        .Str("")
+        .Str("");
     expected.List(true, 0x401).At(0x400);
     expected.Header(kNodeFunction, 4).Node("Volume", 3, 2).U32(0x400).U8(1).U8(3).U8(4);
     expected.Str("").Str("").U32(kFunctionErrors).U8(1).List(true, 1).At(0);
@@ -504,7 +588,8 @@ TEST_F(ArchiveTest, SmallCatalogLayout) {
 TEST_F(ArchiveTest, StringsAreCutAndStopAtZero) {
     SmallTree tree;
     std::string text(70000, ' ');
-    for (size_t i = 0; i < text.size(); ++i) text[i] = char('a' + i % 26);
+    for (size_t i = 0; i < text.size(); ++i)
+        text[i] = char('a' + i % 26);
     tree.catalog->SetDescription(text);
     tree.instance->DeviceName = std::string("Front\0Left", 10);
     Bytes body = SaveBody(tree.catalog.get(), m_Dir.File("long.xml"));
@@ -709,8 +794,8 @@ TEST_F(ArchiveTest, NestingIsBounded) {
     const uint32_t limit = uint32_t(YMTArchiveRead::kMaxDepth) - 5;
     CatalogPtr deepest = LoadBody(MakeNestedArrays(limit).Data());
     ASSERT_TRUE(deepest);
-    EXPECT_TRUE(SameBytes(MakeNestedArrays(limit).Data(),
-                          SaveBody(deepest.get(), m_Dir.File("deep.xml"))));
+    EXPECT_TRUE(
+        SameBytes(MakeNestedArrays(limit).Data(), SaveBody(deepest.get(), m_Dir.File("deep.xml"))));
     EXPECT_FALSE(LoadBody(MakeNestedArrays(limit + 1).Data()));
     EXPECT_FALSE(LoadBody(MakeNestedArrays(5000).Data()));
 }
@@ -727,7 +812,8 @@ TEST_F(ArchiveTest, TruncatedBodiesAreRefused) {
 // Every byte of a small cache damaged in turn: the load refuses it or gives a
 // tree that dumps and answers every attribute query.
 TEST_F(ArchiveTest, DamagedBytesNeverFault) {
-    test::Imported imported = ImportFile(Copy(fs::path(MOSTFCAT_FIXTURES_DIR) / "params_streams.xml"));
+    test::Imported imported =
+        ImportFile(Copy(fs::path(MOSTFCAT_FIXTURES_DIR) / "params_streams.xml"));
     ASSERT_TRUE(imported.catalog);
     const Bytes body = SaveBody(imported.catalog.get(), m_Dir.File("flip.xml"));
     ASSERT_FALSE(body.empty());
