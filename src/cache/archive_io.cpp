@@ -100,6 +100,7 @@ void YMTArchiveWrite::Reset() {
     m_Sequence = 0;
     m_NextId = 1;
     m_Ids.clear();
+    m_Ids.reserve(1u << 16);
     m_Buffer.clear();
 }
 
@@ -226,7 +227,8 @@ void YMTArchiveRead::Reset() {
     m_FileEnded = false;
     m_Ok = true;
     m_Sequence = 0;
-    m_Ids.clear();
+    m_Ids.assign(1, nullptr);
+    m_IdRecords = 0;
     m_Refs.clear();
     m_Entries.clear();
     m_Stack.clear();
@@ -244,6 +246,12 @@ bool YMTArchiveRead::Refill() {
 
 bool YMTArchiveRead::Get(void* data, size_t size) {
     auto* out = static_cast<uint8_t*>(data);
+    // Most fields lie wholly in the buffer.
+    if (m_Ok && m_BufferLen - m_BufferPos >= size) {
+        std::memcpy(out, m_Buffer.data() + m_BufferPos, size);
+        m_BufferPos += size;
+        return true;
+    }
     size_t done = 0;
     while (m_Ok && done < size) {
         if (m_BufferPos == m_BufferLen && !Refill()) break;
@@ -301,11 +309,13 @@ void YMTArchiveRead::SerializeString(std::string& text) {
     Serialize16(len);
     text.clear();
     if (!m_Ok || len == 0) return;
-    std::string bytes(len, '\0');
-    if (!Get(bytes.data(), len)) return;
-    size_t zero = bytes.find('\0');
-    if (zero != std::string::npos) bytes.resize(zero);
-    text.swap(bytes);
+    text.resize(len);
+    if (!Get(text.data(), len)) {
+        text.clear();
+        return;
+    }
+    size_t zero = text.find('\0');
+    if (zero != std::string::npos) text.resize(zero);
 }
 
 void YMTArchiveRead::SerializeWords(std::vector<uint16_t>& words) {
@@ -337,7 +347,12 @@ void YMTArchiveRead::SerializeRef(YMTNode*& node, YMTRefKind kind) {
         node = n >= 2 ? m_Stack[n - 2].first : nullptr;
         return;
     }
-    if (id != 0) m_Refs[&node] = YMTPendingRef{id, kind, m_Stack.empty() ? nullptr : m_Stack.back().first};
+    if (id == 0) return;
+    if (id > ++m_IdRecords) {
+        m_Ok = false;
+        return;
+    }
+    m_Refs.push_back(YMTPendingRef{&node, id, m_Stack.empty() ? nullptr : m_Stack.back().first});
 }
 
 YMTNode* YMTArchiveRead::NodeHeader(YMTNode*) {
@@ -353,14 +368,20 @@ YMTNode* YMTArchiveRead::NodeHeader(YMTNode*) {
     Serialize8(type);
     Serialize32(id);
     if (!m_Ok) return nullptr;
-    YMTNode* node = (type == 0 || type > 200) ? nullptr : CreateArchiveNode(type);
-    // Id 0 stands for null and every node has an id of its own.
-    if (!node || id == 0 || m_Ids.count(id)) {
-        delete node;
+    // Id 0 stands for null, every node has an id of its own, and no valid
+    // body mentions more ids than it has id-carrying records.
+    ++m_IdRecords;
+    if (id == 0 || id > m_IdRecords || NodeById(id)) {
         m_Ok = false;
         return nullptr;
     }
-    m_Ids.emplace(id, node);
+    YMTNode* node = (type == 0 || type > 200) ? nullptr : CreateArchiveNode(type);
+    if (!node) {
+        m_Ok = false;
+        return nullptr;
+    }
+    if (m_Ids.size() <= id) m_Ids.resize(id + 1u, nullptr);
+    m_Ids[id] = node;
     m_LastId = id;
     return node;
 }
@@ -431,30 +452,27 @@ void YMTArchiveRead::SerializeList(YMTChildList& list, YMTListKind kind) {
             uint32_t id = 0;
             Serialize32(id);
             if (!m_Ok) return;
-            if (id == 0) {
+            if (id == 0 || id > ++m_IdRecords) {
                 m_Ok = false;
                 return;
             }
-            YMTPendingList& pending = m_Entries[&list];
-            pending.owner = owner;
-            pending.entries.emplace_back(index, id);
+            m_Entries.push_back(YMTPendingEntry{&list, owner, index, id});
         }
     }
 }
 
 // --- relinker -------------------------------------------------------------------
 
-YMTNode* YMTArchiveRelink::Resolve(uint32_t id) const {
-    auto it = m_Reader.Ids().find(id);
-    return it == m_Reader.Ids().end() ? nullptr : it->second;
-}
-
 void YMTArchiveRelink::SerializeRef(YMTNode*& node, YMTRefKind kind) {
-    if (!m_Ok) return;
-    auto it = m_Reader.PendingRefs().find(&node);
-    if (it == m_Reader.PendingRefs().end()) return;
-    YMTNode* target = Resolve(it->second.id);
-    if (!target || !RefAllowed(kind, target, it->second.owner)) {
+    // Parents were taken from the structure while reading.
+    if (!m_Ok || kind == YMTRefKind::Parent) return;
+    const auto& refs = m_Reader.PendingRefs();
+    // A null reference was not recorded; the next pending one belongs to a
+    // later field.
+    if (m_RefCursor >= refs.size() || refs[m_RefCursor].field != &node) return;
+    const YMTPendingRef& ref = refs[m_RefCursor++];
+    YMTNode* target = m_Reader.NodeById(ref.id);
+    if (!target || !RefAllowed(kind, target, ref.owner)) {
         m_Ok = false;
         return;
     }
@@ -464,17 +482,17 @@ void YMTArchiveRelink::SerializeRef(YMTNode*& node, YMTRefKind kind) {
 void YMTArchiveRelink::SerializeList(YMTChildList& list, YMTListKind kind) {
     if (!m_Ok) return;
     if (!list.OwnsChildren()) {
-        auto it = m_Reader.PendingEntries().find(&list);
-        if (it == m_Reader.PendingEntries().end()) return;
-        for (const auto& [index, id] : it->second.entries) {
-            YMTNode* target = Resolve(id);
+        const auto& entries = m_Reader.PendingEntries();
+        while (m_EntryCursor < entries.size() && entries[m_EntryCursor].list == &list) {
+            const YMTPendingEntry& e = entries[m_EntryCursor++];
+            YMTNode* target = m_Reader.NodeById(e.id);
             if (!target || !ChildAllowed(kind, target->NodeType()) ||
-                (IndexIsId(kind) && target->ID() != index) ||
-                !SharedEntryAllowed(kind, target, it->second.owner)) {
+                (IndexIsId(kind) && target->ID() != e.index) ||
+                !SharedEntryAllowed(kind, target, e.owner)) {
                 m_Ok = false;
                 return;
             }
-            list.SetAt(target, index);
+            list.SetAt(target, e.index);
         }
         return;
     }
@@ -500,6 +518,9 @@ bool SaveCatalog(YMTArchiveWrite& writer, YMTCatalog* catalog, YFCatFile&) {
 bool RelinkTree(YMTArchiveRelink& relinker, YMTNode* root) {
     if (!root) return false;
     root->Serialize(relinker);
+    // A reference the walk did not meet in reading order means the body
+    // does not describe the tree it built.
+    if (!relinker.AllConsumed()) relinker.SetFailed();
     return relinker.IsOk();
 }
 

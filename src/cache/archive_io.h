@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <unordered_map>
 #include <vector>
 
@@ -53,17 +52,21 @@ private:
     std::unordered_map<const YMTNode*, uint32_t> m_Ids;
 };
 
-// A reference read from the file, waiting for the relink pass.
+// A reference read from the file, waiting for the relink pass. The relink
+// pass walks the tree in the order the reader read it, so the pending
+// references are kept in that order and consumed one after the other.
 struct YMTPendingRef {
+    YMTNode** field = nullptr; // the pointer field to fill
     uint32_t id = 0;
-    YMTRefKind kind = YMTRefKind::Parent;
     YMTNode* owner = nullptr; // the node whose field it is
 };
 
-// The entries of a list that does not own them, waiting for the relink pass.
-struct YMTPendingList {
-    YMTNode* owner = nullptr;                             // the node the list belongs to
-    std::vector<std::pair<uint32_t, uint32_t>> entries; // (index, id)
+// An entry of a list that does not own it, waiting for the relink pass.
+struct YMTPendingEntry {
+    const YMTChildList* list = nullptr;
+    YMTNode* owner = nullptr; // the node the list belongs to
+    uint32_t index = 0;
+    uint32_t id = 0;
 };
 
 class YMTArchiveRead : public YMTArchive {
@@ -92,11 +95,10 @@ public:
     // The root's record is read with the root as the current node.
     void PushRoot(YMTNode* root) { m_Stack.emplace_back(root, m_LastId); }
 
-    const std::map<uint32_t, YMTNode*>& Ids() const { return m_Ids; }
-    const std::unordered_map<YMTNode**, YMTPendingRef>& PendingRefs() const { return m_Refs; }
-    const std::unordered_map<const YMTChildList*, YMTPendingList>& PendingEntries() const {
-        return m_Entries;
-    }
+    // The node read under an id (null when no header carried it).
+    YMTNode* NodeById(uint32_t id) const { return id < m_Ids.size() ? m_Ids[id] : nullptr; }
+    const std::vector<YMTPendingRef>& PendingRefs() const { return m_Refs; }
+    const std::vector<YMTPendingEntry>& PendingEntries() const { return m_Entries; }
 
 private:
     bool Get(void* data, size_t size);
@@ -110,9 +112,14 @@ private:
 
     YFCatFile& m_File;
     uint16_t m_Sequence = 0;
-    std::map<uint32_t, YMTNode*> m_Ids;
-    std::unordered_map<YMTNode**, YMTPendingRef> m_Refs;
-    std::unordered_map<const YMTChildList*, YMTPendingList> m_Entries;
+    // Ids are handed out in the order nodes are first mentioned, so they are
+    // dense: a table indexed by id. Every record that carries an id (header,
+    // reference, list entry) can introduce at most one new id, which bounds
+    // the ids a valid body can hold by the number of such records.
+    std::vector<YMTNode*> m_Ids;
+    uint32_t m_IdRecords = 0;
+    std::vector<YMTPendingRef> m_Refs;
+    std::vector<YMTPendingEntry> m_Entries;
     // The nodes whose records are being read, with their ids.
     std::vector<std::pair<YMTNode*, uint32_t>> m_Stack;
     uint32_t m_LastId = 0; // id of the node header read last
@@ -135,9 +142,16 @@ public:
     YMTNode* NodeHeader(YMTNode* node) override { return node; }
     void SetFailed() override { m_Ok = false; }
 
+    // True when every pending reference and entry found its place.
+    bool AllConsumed() const {
+        return m_RefCursor == m_Reader.PendingRefs().size() &&
+               m_EntryCursor == m_Reader.PendingEntries().size();
+    }
+
 private:
-    YMTNode* Resolve(uint32_t id) const;
     const YMTArchiveRead& m_Reader;
+    size_t m_RefCursor = 0;
+    size_t m_EntryCursor = 0;
 };
 
 // Writes the catalog behind the header of an opened cache file.
