@@ -310,24 +310,32 @@ bool ImportParamElement(YMTFunction& function, const XDomElement* element, YImpo
     }
 
     param->SetParent(&function);
-    bool assigned = AssignParam(function, *param, element, log);
+    bool consumed = false;
+    bool assigned = AssignParam(function, *param, element, log, &consumed);
     if (!assigned)
         log.LogError(130,
                      StrFormat("Failed to assign parameter '%s' to operation",
                                param->NameRef().c_str()),
                      function.PathName());
-    delete param; // the operations hold copies
+    // The operations hold copies; the last one may hold the parameter itself.
+    if (!consumed) delete param;
     return assigned;
 }
 
 bool AssignParam(YMTFunction& function, YMTParam& param, const XDomElement* element,
-                 YImportLog& log) {
+                 YImportLog& log, bool* consumed) {
+    if (consumed) *consumed = false;
     const XDomElement* holder = nullptr;
     for (const char* name : kOpTypeHolders)
         if ((holder = Ctx::FirstChildElement(element, name))) break;
     if (!holder) return false;
 
     OpTypeElements found(holder);
+    // The last OpType that takes the parameter; it can receive the
+    // parameter itself rather than one more copy.
+    uint32_t last = 16;
+    for (uint32_t t = 0; t < 16; ++t)
+        if (found.property[t].count == 1 || found.method[t].count == 1) last = t;
     bool any = false;
     for (uint32_t t = 0; t < 16; ++t) {
         const XDomElement* opElement = nullptr;
@@ -355,7 +363,8 @@ bool AssignParam(YMTFunction& function, YMTParam& param, const XDomElement* elem
                          function.PathName());
             return false;
         }
-        YMTParam* clone = CloneParam(&param);
+        bool moveOriginal = consumed && t == last;
+        YMTParam* clone = moveOriginal ? &param : CloneParam(&param);
         if (!clone) {
             log.LogError(133, "Failed to duplicate object", function.PathName());
             return false;
@@ -375,11 +384,12 @@ bool AssignParam(YMTFunction& function, YMTParam& param, const XDomElement* elem
                          StrFormat("Position %d of '%s' already occupied", static_cast<int>(pos),
                                    op->NameRef().c_str()),
                          function.PathName());
-            delete clone;
+            if (!moveOriginal) delete clone;
             return false;
         }
         clone->SetParent(op);
         op->SetAt(clone, static_cast<uint32_t>(pos));
+        if (moveOriginal) *consumed = true;
     }
     if (!any) {
         log.LogError(135, "Missing OpType info", function.PathName());

@@ -46,8 +46,11 @@ bool ImportParams(YMTFunction& function, const XDomElement* element, YImportCont
 // it names.
 bool ImportParamElement(YMTFunction& function, const XDomElement* element, YImportContext& ctx,
                         YImportLog& log);
+// Stores copies of param in the operations its element names. With consumed
+// given, the last operation receives param itself instead of a copy (the
+// caller then no longer owns it; *consumed tells whether that happened).
 bool AssignParam(YMTFunction& function, YMTParam& param, const XDomElement* element,
-                 YImportLog& log);
+                 YImportLog& log, bool* consumed = nullptr);
 // Merges the operations of a template function into function.
 bool MergeTemplate(YMTFunction& function, const YMTFunction& templateFunction, YImportLog& log);
 
