@@ -16,7 +16,7 @@ public:
     YMemFile(const YMemFile&) = delete;
     YMemFile& operator=(const YMemFile&) = delete;
 
-    // Reads (and overwrites in place) a caller's buffer; the object neither
+    // Reads a caller's buffer in place (writes to it are refused); the object neither
     // grows nor frees it. Any owned buffer is released first.
     void Attach(const uint8_t* buffer, size_t size);
     // Gives up a caller's buffer attached with Attach and empties the object.

@@ -1,6 +1,6 @@
 // Shared by the manager suites: managers that go away with the test, a
-// clean pool per test, catalogs written with fixed modification times, and
-// recording change sinks and cache stores.
+// clean pool per test, catalogs with fixed modification times, and change
+// sinks and cache stores that record what they are told.
 #pragma once
 
 #include <functional>
@@ -20,8 +20,7 @@ namespace mostfcat::test {
 using Names = std::vector<std::string>;
 using Events = std::vector<std::string>;
 
-// Logs "<tag> changing" and "<tag> changed"; an optional hook runs inside
-// OnFCatChanging.
+// Logs "<tag> changing" and "<tag> changed"; onChanging runs inside the first.
 class RecordingSink : public YFciFCatChangedSink {
 public:
     RecordingSink(Events& events, std::string tag) : m_Events(events), m_Tag(std::move(tag)) {}
@@ -37,7 +36,7 @@ private:
     std::string m_Tag;
 };
 
-// Logs every call with the file name of the path; keeps the last image.
+// Logs every call, paths by their file name; keeps the last image.
 class RecordingStore : public IFCatCacheStore {
 public:
     bool QueryCache(const std::string& xmlPath, uint32_t size, uint64_t time) override {
@@ -70,11 +69,11 @@ protected:
 
     void SetUp() override {
         CatalogTest::SetUp();
-        YFCatPool::Instance().Clear();
+        Pool().Clear();
     }
     void TearDown() override {
         m_Managers.clear();
-        YFCatPool::Instance().Clear();
+        Pool().Clear();
         CatalogTest::TearDown();
     }
     YFciFCatManagerImpl& NewManager(uint16_t channels = 4) {
@@ -86,20 +85,19 @@ protected:
         for (auto& p : m_Managers)
             if (p.get() == &m) p.reset();
     }
-    // A catalog file of the temporary folder with a fixed modification time.
-    std::string Catalog(const std::string& file, const std::string& fblocks, int64_t t = kT0) {
-        std::string path = m_Dir.File(file);
-        WriteFileAt(path, CatalogXml(fblocks), t);
-        return path;
+    std::string Catalog(const std::string& file, const std::string& fblocks) {
+        WriteFileAt(m_Dir.File(file), CatalogXml(fblocks), kT0);
+        return m_Dir.File(file);
     }
     // A catalog with one FBlock named after the file.
-    std::string Small(const std::string& stem, int64_t t = kT0) {
-        return Catalog(stem + ".xml", FBlockXml(stem, "0x10", PropertyXml("Level", "0x200")), t);
+    std::string Small(const std::string& stem) {
+        return Catalog(stem + ".xml", FBlockXml(stem, "0x10", PropertyXml("Level", "0x200")));
     }
     static uint32_t Open(YFciFCatManagerImpl& m, const std::string& path, uint16_t channel,
                          const std::string& name = "") {
         return m.OpenFCat(path, channel, name, 1, "");
     }
+    // The one catalog of a manager, or null.
     static YMTCatalog* Only(YFciFCatManagerImpl& m) {
         auto& list = m.ChannelCatalogs(0);
         return list.size() == 1 ? list[0] : nullptr;

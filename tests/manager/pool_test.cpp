@@ -15,29 +15,19 @@ namespace {
 
 namespace fs = std::filesystem;
 using Source = YFCatPool::Source;
+using Bytes = std::vector<uint8_t>;
 
-class PoolTest : public ManagerTest {};
-
-TEST_F(PoolTest, ReopenTakesTheReleasedCatalogWithoutReading) {
-    std::string amp = Small("amp");
-    YFciFCatManagerImpl& m = NewManager();
-    ASSERT_EQ(Open(m, amp, 1), 0u);
-    EXPECT_EQ(Pool().LastSource(), Source::XmlImport);
-    YMTCatalog* first = Only(m);
-    EXPECT_TRUE(m.CloseFCat(1, "amp"));
-    EXPECT_EQ(Pool().EntryCount(), 0u);
-    EXPECT_EQ(Pool().CachedCount(), 1u);
-
-    // Neither file is read again: the XML turns into garbage with the same
-    // time and the cache file goes away.
-    WriteFileAt(amp, "garbage", kT0);
-    fs::remove(CacheOf(amp));
-    ASSERT_EQ(Open(m, amp, 2), 0u);
-    EXPECT_EQ(Pool().LastSource(), Source::Released);
-    EXPECT_EQ(Only(m), first);
-    EXPECT_EQ(Pool().CachedCount(), 0u);
-    EXPECT_FALSE(fs::exists(CacheOf(amp)));
-}
+class PoolTest : public ManagerTest {
+protected:
+    // The cache beside amp with another time in its header.
+    Bytes ImageOfTime(const std::string& amp, int64_t t) {
+        std::string cache = ReadFile(CacheOf(amp));
+        Bytes image(cache.begin(), cache.end());
+        for (int i = 0; i < 8; ++i)
+            image[YFCatFile::kOffXmlTime + i] = uint8_t(uint64_t(t) >> (8 * i));
+        return image;
+    }
+};
 
 TEST_F(PoolTest, ChangedFileIsImportedAgainForEveryUser) {
     std::string amp = Small("amp");
@@ -48,95 +38,90 @@ TEST_F(PoolTest, ChangedFileIsImportedAgainForEveryUser) {
     sa.Register(a.Handle());
     sb.Register(b.Handle());
     ASSERT_EQ(Open(a, amp, 1), 0u);
-    ea.clear();
-
-    SetFileTime(amp, kT0 + 60);
-    EXPECT_FALSE(a.IsFCatCurrent(amp, 0, kT0 + 60));
     ASSERT_EQ(Open(b, amp, 1), 0u);
-    EXPECT_EQ(Pool().LastSource(), Source::XmlImport);
-    EXPECT_EQ(ea, (Events{"a changing", "a changed"}));
-    ASSERT_NE(Only(a), nullptr);
-    EXPECT_EQ(Only(a), Only(b));
-    EXPECT_EQ(Only(a)->FileTime, uint64_t(kT0 + 60));
-    EXPECT_EQ(Pool().EntryCount(), 1u);
+    const Events toldA{"a changing", "a changed"}, toldB{"b changing", "b changed"};
 
-    // The opening manager is a user itself: it is told once as well.
-    ea.clear(), eb.clear();
-    SetFileTime(amp, kT0 + 120);
-    ASSERT_EQ(Open(a, amp, 2), 0u);
-    EXPECT_EQ(ea, (Events{"a changing", "a changed"}));
-    EXPECT_EQ(eb, (Events{"b changing", "b changed"}));
-    EXPECT_EQ(Only(b)->FileTime, uint64_t(kT0 + 120));
+    // Each user, the opening one included, is told once.
+    for (int64_t t : {kT0 + 60, kT0 + 120}) {
+        ea.clear(), eb.clear();
+        SetFileTime(amp, t);
+        ASSERT_EQ(Open(t == kT0 + 60 ? b : a, amp, 2), 0u);
+        EXPECT_EQ(Pool().LastSource(), Source::XmlImport);
+        EXPECT_EQ(ea, toldA);
+        EXPECT_EQ(eb, toldB);
+        ASSERT_NE(Only(a), nullptr);
+        EXPECT_EQ(Only(a), Only(b));
+        EXPECT_EQ(Only(a)->FileTime, uint64_t(t));
+        EXPECT_EQ(Pool().EntryCount(), 1u);
+    }
 
     // A failed re-import takes the catalog away from every user.
     ea.clear(), eb.clear();
     WriteFileAt(amp, "<FunctionCatalog>", kT0 + 180);
     EXPECT_EQ(Open(b, amp, 1), 1u);
-    EXPECT_EQ(ea, (Events{"a changing", "a changed"}));
-    EXPECT_EQ(eb, (Events{"b changing", "b changed"}));
-    EXPECT_TRUE(a.Registrations().empty());
-    EXPECT_TRUE(b.Registrations().empty());
+    EXPECT_EQ(ea, toldA);
+    EXPECT_EQ(eb, toldB);
+    EXPECT_TRUE(a.Registrations().empty() && b.Registrations().empty());
     EXPECT_EQ(Pool().EntryCount() + Pool().CachedCount(), 0u);
 }
 
 // A user that closes the catalog while it is told of the replacement
-// releases the pool entry in the middle of the load.
+// releases the pool entry in the middle of the load: by a changed file, a
+// changed file that fails, and an image of another time.
 TEST_F(PoolTest, UserClosingWhileToldOfAReplacement) {
     std::string amp = Small("amp");
     for (int trigger = 0; trigger < 3; ++trigger) {
+        SCOPED_TRACE(trigger);
         m_Managers.clear();
         Pool().Clear();
         WriteFileAt(amp, CatalogXml(FBlockXml("amp", "0x10", "")), kT0);
         YFciFCatManagerImpl& a = NewManager();
         ASSERT_EQ(Open(a, amp, 1), 0u);
-        const std::string old = ReadFile(CacheOf(amp));
+        Bytes image = ImageOfTime(amp, kT0 + 60);
         Events events;
         RecordingSink sink(events, "a");
         sink.Register(a.Handle());
         sink.onChanging = [&] { a.CloseFCat(1, "amp"); };
         YFciFCatManagerImpl& b = NewManager();
-        uint32_t status = 0;
-        if (trigger == 0) { // a changed file
-            SetFileTime(amp, kT0 + 60);
-            status = Open(b, amp, 1);
-        } else if (trigger == 1) { // a changed file that fails
+        if (trigger == 1)
             WriteFileAt(amp, "<FunctionCatalog>", kT0 + 60);
-            status = Open(b, amp, 1);
-        } else { // an image of another time (the header's time field)
-            std::vector<uint8_t> image(old.begin(), old.end());
-            for (int i = 0; i < 8; ++i)
-                image[64 + i] = uint8_t(uint64_t(kT0 + 60) >> (8 * i));
-            status = b.OpenFCatFromImage(amp, 1, "amp", image.data(), uint32_t(image.size()));
-        }
-        EXPECT_EQ(status, trigger == 1 ? 1u : 0u) << trigger;
+        else
+            SetFileTime(amp, kT0 + 60);
+        uint32_t status =
+            trigger == 2 ? b.OpenFCatFromImage(amp, 1, "amp", image.data(), uint32_t(image.size()))
+                         : Open(b, amp, 1);
+        const bool failed = trigger == 1;
+        EXPECT_EQ(status, failed ? 1u : 0u);
         // The close completes its own cycle inside the first; the pool's
         // refresh afterwards announces the end once more.
-        EXPECT_EQ(events, (Events{"a changing", "a changed", "a changed"})) << trigger;
-        EXPECT_TRUE(a.Registrations().empty()) << trigger;
-        EXPECT_EQ(b.Registrations().size(), trigger == 1 ? 0u : 1u) << trigger;
-        EXPECT_EQ(Pool().EntryCount(), trigger == 1 ? 0u : 1u) << trigger;
-        EXPECT_EQ(Pool().CachedCount(), 0u) << "the replaced catalog is gone; " << trigger;
-        if (trigger != 1) {
+        EXPECT_EQ(events, (Events{"a changing", "a changed", "a changed"}));
+        EXPECT_TRUE(a.Registrations().empty());
+        EXPECT_EQ(b.Registrations().size(), failed ? 0u : 1u);
+        EXPECT_EQ(Pool().EntryCount(), failed ? 0u : 1u);
+        EXPECT_EQ(Pool().CachedCount(), 0u) << "the replaced catalog is gone";
+        if (!failed) {
             ASSERT_NE(Only(b), nullptr);
             EXPECT_EQ(Only(b)->FileTime, uint64_t(kT0 + 60));
         }
     }
 }
 
-TEST_F(PoolTest, CacheSizeZeroDeletesAtOnce) {
-    UseProfile("[MOSTImport]\nFCatCacheSize=0\n");
+TEST_F(PoolTest, ReleasedCatalogs) {
+    YFciFCatManagerImpl& m = NewManager();
     std::string amp = Small("amp");
-    YFciFCatManagerImpl& m = NewManager();
     ASSERT_EQ(Open(m, amp, 1), 0u);
+    YMTCatalog* first = Only(m);
     EXPECT_TRUE(m.CloseFCat(1, "amp"));
-    EXPECT_EQ(Pool().EntryCount() + Pool().CachedCount(), 0u);
-    EXPECT_FALSE(m.IsFCatCurrent(amp, 0, kT0));
-    ASSERT_EQ(Open(m, amp, 1), 0u);
-    EXPECT_EQ(Pool().LastSource(), Source::CacheFile);
-}
+    // Reopened without reading: the XML turns into garbage with the same
+    // time and the cache file goes away.
+    WriteFileAt(amp, "garbage", kT0);
+    fs::remove(CacheOf(amp));
+    ASSERT_EQ(Open(m, amp, 2), 0u);
+    EXPECT_EQ(Pool().LastSource(), Source::Released);
+    EXPECT_EQ(Only(m), first);
+    EXPECT_EQ(Pool().CachedCount(), 0u);
+    EXPECT_TRUE(m.CloseFCat(2, "amp"));
 
-TEST_F(PoolTest, EleventhReleaseDeletesTheFirst) {
-    YFciFCatManagerImpl& m = NewManager();
     std::vector<std::string> paths;
     for (int i = 0; i < 11; ++i) {
         paths.push_back(Small("c" + std::to_string(i)));
@@ -144,11 +129,19 @@ TEST_F(PoolTest, EleventhReleaseDeletesTheFirst) {
     }
     for (int i = 0; i < 11; ++i)
         EXPECT_TRUE(m.CloseFCat(1, "c" + std::to_string(i)));
-    ASSERT_EQ(Pool().CachedCount(), 10u);
+    ASSERT_EQ(Pool().CachedCount(), 10u) << "the release of c9 deleted amp, of c10 c0";
     EXPECT_EQ(Pool().Cached().front()->FilePath, FullPath(paths[1]));
     EXPECT_EQ(Pool().Cached().back()->FilePath, FullPath(paths[10]));
     EXPECT_FALSE(m.IsFCatCurrent(paths[0], 0, kT0));
     EXPECT_TRUE(m.IsFCatCurrent(paths[1], 0, kT0));
+
+    UseProfile("[MOSTImport]\nFCatCacheSize=0\n");
+    ASSERT_EQ(Open(m, paths[5], 1), 0u);
+    EXPECT_EQ(Pool().LastSource(), Source::Released);
+    EXPECT_TRUE(m.CloseFCat(1, "c5"));
+    EXPECT_EQ(Pool().EntryCount() + Pool().CachedCount(), 0u) << "deleted at once";
+    ASSERT_EQ(Open(m, paths[5], 1), 0u);
+    EXPECT_EQ(Pool().LastSource(), Source::CacheFile);
 }
 
 TEST_F(PoolTest, CacheFileAndItsDamage) {
@@ -166,17 +159,12 @@ TEST_F(PoolTest, CacheFileAndItsDamage) {
     };
     EXPECT_EQ(reopen(), Source::XmlImport);
     const std::string good = ReadFile(cache);
-    ASSERT_EQ(good.compare(0, 11, std::string("YMOSTFCATC\0", 11)), 0);
     EXPECT_EQ(reopen(), Source::CacheFile);
-
-    std::string bad = good;
-    bad[0] = 'X';
-    WriteFile(cache, bad);
-    EXPECT_EQ(reopen(), Source::XmlImport) << "a damaged header";
-    EXPECT_EQ(ReadFile(cache), good) << "written again";
-    WriteFile(cache, good.substr(0, good.size() / 2));
-    EXPECT_EQ(reopen(), Source::XmlImport) << "a cut body";
-    EXPECT_EQ(ReadFile(cache), good);
+    for (std::string bad : {"X" + good.substr(1), good.substr(0, good.size() / 2)}) {
+        WriteFile(cache, bad);
+        EXPECT_EQ(reopen(), Source::XmlImport) << "a damaged header or a cut body";
+        EXPECT_EQ(ReadFile(cache), good) << "written again";
+    }
     UseProfile("[MOSTImport]\nImportOptim=2\n");
     EXPECT_EQ(reopen(), Source::XmlImport) << "cache off";
 }
@@ -190,14 +178,9 @@ TEST_F(PoolTest, UnwritableCacheReportsTheErrorButKeepsTheCatalog) {
     chmod(folder.c_str(), 0555);
     YFciFCatManagerImpl& m = NewManager();
     EXPECT_EQ(Open(m, amp, 1), YFCatFile::kErrOpening);
-    EXPECT_EQ(Pool().LastSource(), Source::XmlImport);
     EXPECT_TRUE(m.Registrations().empty());
-    EXPECT_EQ(Pool().EntryCount(), 1u);
     EXPECT_EQ(Open(m, amp, 1), 0u);
     EXPECT_EQ(Pool().LastSource(), Source::InMemory) << "not imported again";
-    Names names;
-    m.GetFBlockNames(1, "", names);
-    EXPECT_EQ(names, Names{"Amp"});
     chmod(folder.c_str(), 0755);
 }
 
@@ -205,8 +188,7 @@ TEST_F(PoolTest, CallerImages) {
     std::string amp = Small("amp");
     YFciFCatManagerImpl& a = NewManager();
     ASSERT_EQ(Open(a, amp, 1), 0u);
-    const std::string old = ReadFile(CacheOf(amp));
-    std::vector<uint8_t> image(old.begin(), old.end());
+    const Bytes image = ImageOfTime(amp, kT0);
 
     // A newer file in the pool is replaced by the older image, and its users
     // are told.
@@ -225,24 +207,15 @@ TEST_F(PoolTest, CallerImages) {
     EXPECT_EQ(Only(b)->FileTime, uint64_t(kT0));
     EXPECT_EQ(c.GetFCatNames(3), Names{"OldAmp"});
 
-    // No files are needed at all.
+    // No files are needed at all, none is written, and a cut image is refused.
     m_Managers.clear();
     Pool().Clear();
     fs::remove(amp);
     fs::remove(CacheOf(amp));
     YFciFCatManagerImpl& d = NewManager();
     EXPECT_EQ(d.OpenFCatFromImage(amp, 1, "Amp", image.data(), uint32_t(image.size())), 0u);
-    EXPECT_EQ(d.GetFCatPath("Amp"), FullPath(amp));
     EXPECT_FALSE(fs::exists(CacheOf(amp)));
-    std::vector<uint8_t> damaged = image;
-    damaged[0] = 'X';
-    EXPECT_EQ(d.OpenFCatFromImage(m_Dir.File("disk.xml"), 1, "Disk", damaged.data(),
-                                  uint32_t(damaged.size())),
-              uint32_t(YFCatFile::kErrMagic));
-    EXPECT_EQ(d.OpenFCatFromImage(m_Dir.File("disk.xml"), 1, "Disk", nullptr, 0), 6u);
-    EXPECT_EQ(d.OpenFCatFromImage(amp, 1, "Amp", image.data(), 40),
-              uint32_t(YFCatFile::kErrImageShort));
-    EXPECT_EQ(d.GetFCatNames(0), Names{"Amp"});
+    EXPECT_EQ(d.OpenFCatFromImage(amp, 1, "Amp", image.data(), 40), YFCatFile::kErrImageShort);
 }
 
 } // namespace

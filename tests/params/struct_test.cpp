@@ -1,885 +1,431 @@
-// Arrays and records: import from parameter elements, selectors found by the
-// check, copies, archive order and dump lines.
+// Arrays and records: import, the nesting bound, the selectors found by the
+// check, layout warnings, copies, archive order and dump lines.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "import/import_log.h"
-#include "import/import_state.h"
-#include "params/param_bool.h"
+#include "param_test_util.h"
 #include "params/param_number.h"
 #include "params/param_struct.h"
-#include "support/test_support.h"
-#include "tree/catalog.h"
 #include "tree/fblock.h"
-#include "tree/function.h"
-#include "tree/operation.h"
 
 namespace mostfcat {
 namespace {
 
-using test::ReadLines;
-using test::XmlDoc;
-
-// --- XML builders ---------------------------------------------------------------
+using test::Err;
+using test::Msgs;
+using test::Warn;
 
 std::string NumberType(int width = 2) {
-    const char* tag = width == 1 ? "TUByte" : width == 2 ? "TUWord" : "TULong";
-    const char* ref = width == 1   ? "type_unsigned_byte"
-                      : width == 2 ? "type_unsigned_word"
-                                   : "type_unsigned_long";
-    return std::string("<TNumber><Exponent>0</Exponent><BasisDataType><") + tag + " TypeRef=\"" +
-           ref + "\"/></BasisDataType><Unit UnitRef=\"unit_none\"/><Step>1</Step></TNumber>";
+    return StrFormat("<TNumber><Exponent>0</Exponent><BasisDataType><%s TypeRef=\"%s\"/>"
+                     "</BasisDataType><Unit UnitRef=\"unit_none\"/><Step>1</Step></TNumber>",
+                     width == 1 ? "TUByte" : "TUWord",
+                     width == 1 ? "type_unsigned_byte" : "type_unsigned_word");
 }
-
-std::string BoolType() {
-    return "<TBool TypeRef=\"type_unsigned_byte\"><TBoolField BitPos=\"0\"><BitTrueDesc>On"
-           "</BitTrueDesc><BitFalseDesc>Off</BitFalseDesc></TBoolField></TBool>";
+const std::string kBool = "<TBool TypeRef=\"type_unsigned_byte\"><TBoolField BitPos=\"0\">"
+                          "<BitTrueDesc>On</BitTrueDesc><BitFalseDesc>Off</BitFalseDesc>"
+                          "</TBoolField></TBool>";
+std::string ArrayType(const std::string& element, const std::string& attrs,
+                      const std::string& type = kBool) {
+    return "<TArray" + attrs + "><TArrayName>" + element + "</TArrayName><TArrayElementType>" +
+           type + "</TArrayElementType></TArray>";
 }
-
-std::string ArrayType(const std::string& elementName, const std::string& attrs,
-                      const std::string& elementType) {
-    return "<TArray" + attrs + "><TArrayName>" + elementName +
-           "</TArrayName><TArrayElementType>" + elementType + "</TArrayElementType></TArray>";
-}
-
-std::string Field(const std::string& idx, const std::string& name, const std::string& type) {
+std::string Field(const std::string& idx, const std::string& name,
+                  const std::string& type = kBool) {
     return "<TRecordField FieldIdx=\"" + idx + "\"><TRecordFieldName>" + name +
            "</TRecordFieldName><TRecordFieldType>" + type + "</TRecordFieldType></TRecordField>";
 }
-
 std::string RecordType(const std::string& attrs, const std::string& fields) {
     return "<TRecord" + attrs + ">" + fields + "</TRecord>";
 }
-
 std::string Param(const std::string& name, const std::string& type) {
     return "<PAParam><ParamName>" + name + "</ParamName><PAParamType>" + type +
            "</PAParamType></PAParam>";
 }
 
-// Records the order in which a node hands its fields to an archive.
-class RecordingArchive : public YMTArchive {
-public:
-    std::vector<std::string> calls;
-    void SerializeWords(std::vector<uint16_t>&) override { calls.push_back("words"); }
-    void SerializeList(YMTChildList& list, YMTListKind kind) override {
-        calls.push_back("list " + std::to_string(int(kind)) + " size " +
-                        std::to_string(list.GetSize()));
-    }
-    void SerializeString(std::string& text) override { calls.push_back("str " + text); }
-    void SerializeBool(bool& v) override { calls.push_back("bool " + std::to_string(v)); }
-    void Serialize64(uint64_t& v) override { calls.push_back("u64 " + std::to_string(v)); }
-    void Serialize32(int32_t& v) override { calls.push_back("i32 " + std::to_string(v)); }
-    void Serialize32(uint32_t& v) override { calls.push_back("u32 " + std::to_string(v)); }
-    void Serialize16(uint16_t& v) override { calls.push_back("u16 " + std::to_string(v)); }
-    void Serialize8(uint8_t& v) override { calls.push_back("u8 " + std::to_string(v)); }
-    void SerializeRef(YMTNode*& node, YMTRefKind kind) override {
-        calls.push_back("ref " + std::to_string(int(kind)) + " " +
-                        (node ? node->NameRef() : std::string("null")));
-    }
-    YMTNode* NodeHeader(YMTNode* node) override { return node; }
-    void SetFailed() override { m_Ok = false; }
-};
-
-// A function "Fn" with one operation "Status" (OpType 12) to hang parameters on.
-struct OpTree {
-    YMTFunction fn;
-    YMTOperation* op;
-    OpTree() : op(new YMTOperation()) {
-        fn.SetName("Fn");
-        op->SetName("Status");
-        op->OpType = 12;
-        op->SetParent(&fn);
-        fn.SetAt(op, 12);
-    }
-};
-
-class StructTest : public test::CatalogTest {
+class StructTest : public test::ParamTest {
 protected:
-    void SetUp() override {
-        CatalogTest::SetUp();
-        m_Ctx.SetOptions(YImportState::kDefaultOptions & ~YImportContext::kOptDescriptions);
-        YImportLog quiet;
-        XmlDoc defs("<Definition>" + test::StandardDefinitions() + "</Definition>");
-        auto* def = new YMTDefinition();
-        ASSERT_TRUE(def->ImportXML(defs.Root(), m_Ctx, quiet));
-        m_Ctx.SetDefinitions(def);
-        OpenLog();
+    YMTParamArray* AddArray(uint32_t pos, const std::string& name, const std::string& type) {
+        return dynamic_cast<YMTParamArray*>(Add(pos, Param(name, type)));
     }
-
-    void OpenLog() {
-        m_LogPath = m_Dir.File("import" + std::to_string(++m_LogCount) + ".log");
-        m_Log.OpenLogFile(m_LogPath);
+    YMTParam* AddNumber(uint32_t pos, const std::string& name) {
+        return Add(pos, Param(name, NumberType()));
     }
-
-    // The messages logged since the last call, each as "header text".
-    std::vector<std::string> TakeMessages() {
-        m_Log.CloseLogFile();
-        std::vector<std::string> lines = ReadLines(m_LogPath), out;
-        for (size_t i = 0; i < lines.size(); ++i) {
-            if (i + 1 < lines.size() && lines[i + 1].rfind("  ", 0) == 0) {
-                out.push_back(lines[i] + " " + lines[i + 1].substr(2));
-                ++i;
-            } else {
-                out.push_back(lines[i]);
-            }
-        }
-        OpenLog();
-        return out;
-    }
-
-    // Creates the parameter through the dispatcher and imports it below parent.
-    std::unique_ptr<YMTParam> Import(const std::string& xml, YMTNode* parent, bool& ok) {
-        XmlDoc doc(xml);
-        std::unique_ptr<YMTParam> p(CreateParamFromElement(m_Ctx, doc.Root(), false, "Fn"));
-        if (!p) {
-            ok = false;
-            return p;
-        }
-        p->SetParent(parent);
-        ok = p->ImportXML(doc.Root(), m_Ctx, m_Log);
-        return p;
-    }
-
-    template <class T> std::unique_ptr<T> ImportAs(const std::string& xml, bool expectOk = true) {
-        bool ok = false;
-        std::unique_ptr<YMTParam> p = Import(xml, nullptr, ok);
-        EXPECT_EQ(ok, expectOk) << xml;
-        if (!p || p->NodeType() != T().NodeType()) return nullptr;
-        return std::unique_ptr<T>(static_cast<T*>(p.release()));
-    }
-
-    // Imports a parameter into the operation at the given position.
-    YMTParam* Add(YMTOperation* op, uint32_t pos, const std::string& xml) {
-        bool ok = false;
-        std::unique_ptr<YMTParam> p = Import(xml, op, ok);
-        EXPECT_TRUE(ok) << xml;
-        if (!ok) return nullptr;
-        p->SetParamPos(static_cast<uint16_t>(pos));
-        op->SetAt(p.get(), pos);
-        return p.release();
-    }
-
-    YImportContext m_Ctx;
-    YImportLog m_Log;
-    std::string m_LogPath;
-    int m_LogCount = 0;
 };
 
-// --- array import ---------------------------------------------------------------
+// --- import ----------------------------------------------------------------------------
 
 TEST_F(StructTest, ArrayNMaxForms) {
-    struct Case {
-        const char* attrs;
-        uint32_t nmax;
-        std::vector<std::string> messages;
-    };
-    const Case cases[] = {
-        {"", kOpenArray, {}},
-        {" NMax=\"N (>=0)\"", kOpenArray, {}},
-        {" NMax=\"nmax\"", kOpenArray, {}},
-        {" NMax=\"\"", kOpenArray, {}},
-        {" NMax=\"0x10\"", 16, {}},
-        {" NMax=\" 12 \"", 12, {}},
-        {" NMax=\"4000000000\"", 4000000000u, {}},
-        {" NMax=\"0\"",
-         kOpenArray,
-         {"Warning #0043 in '/Values': Failed to analyze value '0'. Using 'NMax' instead."}},
-        {" NMax=\"many\"",
-         kOpenArray,
-         {"Warning #0043 in '/Values': Failed to analyze value 'many'. Using 'NMax' instead."}},
-        {" NMax=\"-3\"",
-         kOpenArray,
-         {"Warning #0043 in '/Values': Failed to analyze value '-3'. Using 'NMax' instead."}},
-        // Beyond 32 bits the count cannot be stored; it is not cut to its low bits.
-        {" NMax=\"4294967297\"",
-         kOpenArray,
-         {"Warning #0043 in '/Values': Failed to analyze value '4294967297'. Using 'NMax' "
-          "instead."}},
-    };
-    for (const Case& c : cases) {
-        auto array = ImportAs<YMTParamArray>(Param("Values", ArrayType("Entry", c.attrs, BoolType())));
-        ASSERT_TRUE(array) << c.attrs;
-        EXPECT_EQ(array->NMax(), c.nmax) << c.attrs;
-        uint32_t attr = 0;
-        EXPECT_EQ(array->GetAttrInt(1100, &attr), kAttrOk);
-        EXPECT_EQ(attr, c.nmax);
-        EXPECT_EQ(array->HasUnspecifiedLength(), c.nmax == kOpenArray) << c.attrs;
-        // The count is a number only: the child list holds index 0 and the element.
-        EXPECT_EQ(array->GetSize(), 2u);
-        EXPECT_EQ(TakeMessages(), c.messages) << c.attrs;
+    struct {
+        const char* nmax; // null: no attribute
+        uint32_t count;
+        bool warns;
+    } cases[] = {{nullptr, kOpenArray, false},
+                 {"N (>=0)", kOpenArray, false},
+                 {"nmax", kOpenArray, false},
+                 {"0x10", 16, false},
+                 {" 12 ", 12, false},
+                 {"4000000000", 4000000000u, false},
+                 {"0", kOpenArray, true},
+                 {"-3", kOpenArray, true},
+                 {"4294967297", kOpenArray, true}}; // not cut to its low 32 bits
+    for (const auto& c : cases) {
+        std::string attrs = c.nmax ? StrFormat(" NMax=\"%s\"", c.nmax) : "";
+        auto array = Make<YMTParamArray>(Param("Values", ArrayType("Entry", attrs)));
+        ASSERT_TRUE(array) << attrs;
+        EXPECT_EQ(array->NMax(), c.count) << attrs;
+        EXPECT_EQ(array->HasUnspecifiedLength(), c.count == kOpenArray) << attrs;
+        EXPECT_EQ(array->GetSize(), 2u) << attrs; // index 0 stays empty
+        Msgs expected;
+        if (c.warns)
+            expected.push_back(
+                Warn(43, "/Values",
+                     StrFormat("Failed to analyze value '%s'. Using 'NMax' instead.", c.nmax)));
+        EXPECT_EQ(m_Msgs, expected);
     }
 }
 
 TEST_F(StructTest, ArrayElementIsNamedFromTArrayAndStoredAtOne) {
-    auto array = ImportAs<YMTParamArray>(Param("Values", ArrayType(" Entry ", " NMax=\"4\"", BoolType())));
-    ASSERT_TRUE(array);
-    EXPECT_EQ(array->NameRef(), "Values");
-    EXPECT_EQ(array->NodeType(), uint32_t{kNodeArray});
+    auto array = Make<YMTParamArray>(Param("Values", ArrayType(" Entry ", " NMax=\"4\"")));
     YMTParam* elem = array->Element();
-    ASSERT_NE(elem, nullptr);
-    EXPECT_EQ(elem, array->ChildAt(1));
+    ASSERT_TRUE(elem);
     EXPECT_EQ(elem, array->FindChild("ENTRY"));
     EXPECT_EQ(elem->NodeType(), uint32_t{kNodeBool});
-    EXPECT_EQ(elem->NameRef(), "Entry");
-    EXPECT_EQ(elem->ParamPos(), 1);
-    EXPECT_EQ(elem->SeqIndex(), 1);
     EXPECT_EQ(elem->Parent(), array.get());
-    EXPECT_TRUE(array->IsIndexedChild(elem));
-    EXPECT_FALSE(array->IsIndexedChild(nullptr));
-    EXPECT_EQ(array->GetCount(), 1u);
-    EXPECT_TRUE(TakeMessages().empty());
-}
 
-TEST_F(StructTest, ArrayNamesAndDescriptionsFromTArray) {
     m_Ctx.SetOptions(YImportState::kDefaultOptions); // descriptions on
-    std::string xml =
-        "<PAParam><ParamName></ParamName><ParamDescription>outer</ParamDescription><PAParamType>"
-        "<TArray NMax=\"2\"><TArrayElementType>" +
-        BoolType() + "</TArrayElementType></TArray></PAParamType></PAParam>";
-    auto array = ImportAs<YMTParamArray>(xml);
-    ASSERT_TRUE(array);
+    array = Make<YMTParamArray>(
+        "<PAParam><ParamName/><ParamDescription>outer</ParamDescription><PAParamType><TArray>"
+        "<TArrayElementType>" +
+        kBool + "</TArrayElementType></TArray></PAParamType></PAParam>");
     EXPECT_EQ(array->NameRef(), "Array");
     EXPECT_EQ(array->Description(), "outer");
     EXPECT_EQ(array->Element()->NameRef(), "_NA_");
-    EXPECT_EQ(TakeMessages(),
-              (std::vector<std::string>{
-                  "Warning #0010 in '/Array/': Can not find element <TArrayName>",
-                  "Warning #0182 in '/Array/': Can not find child element <TArrayDesc>",
-              }));
+    EXPECT_EQ(m_Msgs, (Msgs{Warn(10, "/Array/", "Can not find element <TArrayName>"),
+                            Warn(182, "/Array/", "Can not find child element <TArrayDesc>")}));
 }
 
-TEST_F(StructTest, ArrayImportFailures) {
+TEST_F(StructTest, ImportFailures) {
     struct Case {
         std::string xml;
-        std::vector<std::string> messages;
-    };
-    const Case cases[] = {
-        {"<PAParam><ParamName>A</ParamName><PAParamType><TRecord/></PAParamType></PAParam>",
-         {"Error #0041 in '/A': Can not find element <TArray>"}},
-        {Param("A", ArrayType("E", "", "<TUnknown/>")),
-         {"Error #0045 in '/A': Unknown parameter type in <TArray>"}},
-        // An element that fails its own import fails the array.
-        {Param("A", ArrayType("E", "", RecordType("", ""))),
-         {"Error #0051 in '/A/E': Can not find element <TRecordField>",
-          "Error #0046 in '/A': Failed to import element <TArray>"}},
-        {"<PAParam><PAParamType>" + ArrayType("E", "", BoolType()) + "</PAParamType></PAParam>",
-         {"Error #0011 in '/': Can not find element <ParamName>"}},
-    };
-    for (const Case& c : cases) {
-        XmlDoc doc(c.xml);
-        YMTParamArray array;
-        EXPECT_FALSE(array.ImportXML(doc.Root(), m_Ctx, m_Log)) << c.xml;
-        EXPECT_EQ(TakeMessages(), c.messages) << c.xml;
+        Msgs msgs;
+    } arrays[] = {{Param("A", "<TRecord/>"), {Err(41, "/A", "Can not find element <TArray>")}},
+                  {Param("A", ArrayType("E", "", "<TUnknown/>")),
+                   {Err(45, "/A", "Unknown parameter type in <TArray>")}},
+                  // an element that fails its own import fails the array
+                  {Param("A", ArrayType("E", "", RecordType("", ""))),
+                   {Err(51, "/A/E", "Can not find element <TRecordField>"),
+                    Err(46, "/A", "Failed to import element <TArray>")}}},
+      records[] = {{Param("Rec", "<TBool/>"), {Err(48, "/Rec", "Can not find element <TRecord>")}},
+                   {Param("Rec", RecordType("", Field("0", "A", "<TOther/>"))),
+                    {Err(52, "/Rec", "Unknown parameter type in <TRecordField>")}},
+                   {Param("Rec", RecordType("", "<TRecordField><TRecordFieldName>A"
+                                                "</TRecordFieldName><TRecordFieldType>" +
+                                                    kBool + "</TRecordFieldType></TRecordField>")),
+                    {Err(12, "/Rec/A", "Missing required attribute FieldIdx"),
+                     Err(53, "/Rec", "Failed to import element <TRecordField>")}},
+                   {Param("Rec", RecordType("", Field("x1", "B"))),
+                    {Err(13, "/Rec/B", "Failed to analyze value 'x1'"),
+                     Err(53, "/Rec", "Failed to import element <TRecordField>")}}};
+    for (const Case& c : arrays) {
+        ImportParam<YMTParamArray>(c.xml, false);
+        EXPECT_EQ(m_Msgs, c.msgs) << c.xml;
+    }
+    for (const Case& c : records) {
+        ImportParam<YMTParamRecord>(c.xml, false);
+        EXPECT_EQ(m_Msgs, c.msgs) << c.xml;
     }
 }
 
-// --- record import ---------------------------------------------------------------
-
-TEST_F(StructTest, RecordFieldPositions) {
+TEST_F(StructTest, RecordFieldPositionsAndCounts) {
+    const std::string rec = "/Rec";
     struct Case {
         std::vector<std::string> idx;
         std::vector<uint32_t> positions; // empty: the import fails
-        std::vector<std::string> messages;
-    };
-    const Case cases[] = {
-        {{"0", "1", "2"}, {1, 2, 3}, {}},
-        {{"1", "2"}, {1, 2}, {}},
-        {{"0x1", "0b10"}, {1, 2}, {}},
-        // Counting from 0 starts at the first field with index 0.
-        {{"1", "0"},
-         {},
-         {"Error #0054 in '/Rec': Position 1 of 'Rec' already occupied"}},
-        {{"2", "2"}, {}, {"Error #0054 in '/Rec': Position 2 of 'Rec' already occupied"}},
-        {{"1", "3"}, {}, {"Error #0056 in '/Rec': Gap in parameter set before parameter 'F1'"}},
-        {{"2"}, {}, {"Error #0056 in '/Rec': Gap in parameter set before parameter 'F0'"}},
-        {{"4096"},
-         {},
-         {"Error #0014 in '/Rec/F0': Invalid parameter position 4096",
-          "Error #0053 in '/Rec': Failed to import element <TRecordField>"}},
-        // Only the fields from the first index 0 on are moved up.
-        {{"2", "0", "1"},
-         {},
-         {"Error #0054 in '/Rec': Position 2 of 'Rec' already occupied"}},
-    };
+        Msgs msgs;
+    } cases[] = {{{"0", "1", "2"}, {1, 2, 3}, {}},
+                 {{"0x1", "0b10"}, {1, 2}, {}},
+                 // Counting from 0 starts at the first field with index 0.
+                 {{"1", "0"}, {}, {Err(54, rec, "Position 1 of 'Rec' already occupied")}},
+                 {{"2", "0", "1"}, {}, {Err(54, rec, "Position 2 of 'Rec' already occupied")}},
+                 {{"1", "3"}, {}, {Err(56, rec, "Gap in parameter set before parameter 'F1'")}},
+                 {{"4096"},
+                  {},
+                  {Err(14, "/Rec/F0", "Invalid parameter position 4096"),
+                   Err(53, rec, "Failed to import element <TRecordField>")}}};
     for (const Case& c : cases) {
         std::string fields;
         for (size_t i = 0; i < c.idx.size(); ++i)
-            fields += Field(c.idx[i], "F" + std::to_string(i), BoolType());
-        std::string attrs = " NElements=\"" + std::to_string(c.idx.size()) + "\"";
-        bool ok = false;
-        std::unique_ptr<YMTParam> p = Import(Param("Rec", RecordType(attrs, fields)), nullptr, ok);
-        ASSERT_TRUE(p);
-        EXPECT_EQ(ok, !c.positions.empty()) << fields;
-        EXPECT_EQ(TakeMessages(), c.messages) << fields;
-        if (!ok) continue;
-        auto* rec = static_cast<YMTParamRecord*>(p.get());
+            fields += Field(c.idx[i], "F" + std::to_string(i));
+        auto r = ImportParam<YMTParamRecord>(
+            Param("Rec", RecordType(StrFormat(" NElements=\"%zu\"", c.idx.size()), fields)),
+            !c.positions.empty());
+        EXPECT_EQ(m_Msgs, c.msgs) << fields;
         for (size_t i = 0; i < c.positions.size(); ++i) {
-            YMTNode* f = rec->ChildAt(c.positions[i]);
-            ASSERT_NE(f, nullptr) << fields;
+            YMTNode* f = r->ChildAt(c.positions[i]);
+            ASSERT_TRUE(f) << fields;
             EXPECT_EQ(f->NameRef(), "F" + std::to_string(i));
-            EXPECT_EQ(f->ID(), c.positions[i]);
-            EXPECT_EQ(f->Parent(), rec);
+            EXPECT_EQ(f->Parent(), r.get());
         }
-        EXPECT_EQ(rec->GetCount(), c.positions.size());
+    }
+
+    // A count that does not match the fields is corrected.
+    for (const char* attrs : {" NElements=\"3\"", ""}) {
+        auto r = ImportParam<YMTParamRecord>(
+            Param("", RecordType(attrs, Field("0", "A") + Field("1", "B"))));
+        EXPECT_EQ(r->NameRef(), "Record");
+        EXPECT_EQ(r->NElements(), 2u);
+        EXPECT_EQ(m_Msgs, Msgs{Warn(55, "/Record",
+                                    StrFormat("Number of record fields (2) does not match value "
+                                              "of attribute 'NElements' (%d)",
+                                              attrs[0] ? 3 : 0))});
     }
 }
 
-TEST_F(StructTest, RecordElementCounts) {
-    std::string two = Field("0", "A", BoolType()) + Field("1", "B", BoolType());
-    auto rec = ImportAs<YMTParamRecord>(Param("Rec", RecordType(" NElements=\"3\"", two)));
-    ASSERT_TRUE(rec);
-    EXPECT_EQ(rec->NElements(), 2u);
-    EXPECT_EQ(TakeMessages(), (std::vector<std::string>{
-                                  "Warning #0055 in '/Rec': Number of record fields (2) does not "
-                                  "match value of attribute 'NElements' (3)"}));
+// --- the nesting bound ------------------------------------------------------------------
 
-    rec = ImportAs<YMTParamRecord>(Param("Rec", RecordType("", two)));
-    ASSERT_TRUE(rec);
-    EXPECT_EQ(rec->NElements(), 2u);
-    EXPECT_EQ(TakeMessages(), (std::vector<std::string>{
-                                  "Warning #0055 in '/Rec': Number of record fields (2) does not "
-                                  "match value of attribute 'NElements' (0)"}));
-
-    rec = ImportAs<YMTParamRecord>(Param("", RecordType(" NElements=\"0x2\"", two)));
-    ASSERT_TRUE(rec);
-    EXPECT_EQ(rec->NameRef(), "Record");
-    uint32_t attr = 0;
-    EXPECT_EQ(rec->GetAttrInt(1002, &attr), kAttrOk);
-    EXPECT_EQ(attr, 11u);
-    EXPECT_EQ(rec->GetAttrInt(1004, &attr), kAttrOk);
-    EXPECT_EQ(attr, 1u);
-    EXPECT_TRUE(TakeMessages().empty());
-}
-
-TEST_F(StructTest, RecordImportFailures) {
-    struct Case {
-        std::string xml;
-        std::vector<std::string> messages;
+TEST_F(StructTest, NestingIsBounded) {
+    auto nested = [](uint32_t levels, const std::string& inner) {
+        std::string type = inner;
+        for (uint32_t i = 1; i < levels; ++i)
+            type = ArrayType("A" + std::to_string(i), "", type);
+        return Param("Top", ArrayType("A" + std::to_string(levels), "", type));
     };
-    const Case cases[] = {
-        {Param("Rec", RecordType(" NElements=\"0\"", "")),
-         {"Error #0051 in '/Rec': Can not find element <TRecordField>"}},
-        {Param("Rec", RecordType("", Field("0", "A", "<TOther/>"))),
-         {"Error #0052 in '/Rec': Unknown parameter type in <TRecordField>"}},
-        {Param("Rec", RecordType("", "<TRecordField><TRecordFieldName>A</TRecordFieldName>"
-                                     "<TRecordFieldType>" +
-                                         BoolType() + "</TRecordFieldType></TRecordField>")),
-         {"Error #0012 in '/Rec/A': Missing required attribute FieldIdx",
-          "Error #0053 in '/Rec': Failed to import element <TRecordField>"}},
-        {Param("Rec", RecordType("", Field("0", "A", "<TBool/>") + Field("x1", "B", BoolType()))),
-         {"Warning #0211 in '/Rec/A': Missing required attribute TypeRef",
-          "Error #0013 in '/Rec/B': Failed to analyze value 'x1'",
-          "Error #0053 in '/Rec': Failed to import element <TRecordField>"}},
-    };
-    for (const Case& c : cases) {
-        bool ok = true;
-        std::unique_ptr<YMTParam> p = Import(c.xml, nullptr, ok);
-        ASSERT_TRUE(p);
-        EXPECT_FALSE(ok);
-        EXPECT_EQ(TakeMessages(), c.messages) << c.xml;
-    }
-    XmlDoc doc(Param("", "<TBool/>"));
-    YMTParamRecord rec;
-    EXPECT_FALSE(rec.ImportXML(doc.Root(), m_Ctx, m_Log));
-    EXPECT_EQ(TakeMessages(),
-              (std::vector<std::string>{"Error #0048 in '/': Can not find element <TRecord>"}));
-}
-
-// --- nesting bound -----------------------------------------------------------------
-
-// levels arrays nested in one another, the innermost holding a bool.
-std::string NestedArrays(int levels) {
-    std::string type = BoolType();
-    for (int i = 1; i < levels; ++i) type = ArrayType("A" + std::to_string(i), "", type);
-    return Param("Top", ArrayType("A" + std::to_string(levels), " NMax=\"2\"", type));
-}
-
-TEST_F(StructTest, NestingUpToTheBoundImports) {
-    auto top = ImportAs<YMTParamArray>(NestedArrays(kMaxStructNesting));
-    ASSERT_TRUE(top);
-    int depth = 1;
-    for (YMTParam* p = top->Element(); p && p->NodeType() == kNodeArray;
+    auto top = Make<YMTParamArray>(nested(kMaxStructNesting, kBool));
+    EXPECT_EQ(m_Msgs, Msgs{});
+    uint32_t depth = 0;
+    for (YMTParam* p = top.get(); p && p->NodeType() == kNodeArray;
          p = static_cast<YMTParamArray*>(p)->Element())
         ++depth;
-    EXPECT_EQ(depth, int(kMaxStructNesting));
-    EXPECT_TRUE(TakeMessages().empty());
+    EXPECT_EQ(depth, kMaxStructNesting);
 
-    // Records and arrays count alike.
-    std::string type = BoolType();
-    for (uint32_t i = 1; i < kMaxStructNesting; ++i)
-        type = (i % 2) ? RecordType("", Field("0", "R" + std::to_string(i), type))
-                       : ArrayType("E" + std::to_string(i), "", type);
-    auto mixed = ImportAs<YMTParamArray>(Param("Top", ArrayType("E", "", type)));
-    ASSERT_TRUE(mixed);
-}
-
-TEST_F(StructTest, NestingBeyondTheBoundFailsWithoutDescending) {
-    auto top = ImportAs<YMTParamArray>(NestedArrays(kMaxStructNesting + 1), false);
-    std::vector<std::string> got = TakeMessages();
-    ASSERT_EQ(got.size(), kMaxStructNesting + 1);
-    // The innermost array (the 33rd) is refused; every enclosing one fails.
+    // One level more: the innermost array is refused and every enclosing one fails.
+    Make<YMTParamArray>(nested(kMaxStructNesting + 1, kBool), false);
+    ASSERT_EQ(m_Msgs.size(), kMaxStructNesting + 1);
     std::string path = "/Top";
-    for (uint32_t i = kMaxStructNesting + 1; i > 1; --i) path += "/A" + std::to_string(i);
-    EXPECT_EQ(got[0], "Error #0239 in '" + path +
-                          "': Arrays and records nested deeper than 32 levels in <TArray>");
-    for (size_t i = 1; i < got.size(); ++i) {
-        path.erase(path.rfind('/'));
-        EXPECT_EQ(got[i], "Error #0046 in '" + path + "': Failed to import element <TArray>");
-    }
+    for (uint32_t i = kMaxStructNesting + 1; i > 1; --i)
+        path += "/A" + std::to_string(i);
+    EXPECT_EQ(m_Msgs[0],
+              Err(239, path, "Arrays and records nested deeper than 32 levels in <TArray>"));
+    EXPECT_EQ(m_Msgs[1],
+              Err(46, path.substr(0, path.rfind('/')), "Failed to import element <TArray>"));
+    EXPECT_EQ(m_Msgs.back(), Err(46, "/Top", "Failed to import element <TArray>"));
 
-    // A record field at the same depth is refused the same way.
-    std::string type = RecordType("", Field("0", "F", BoolType()));
-    for (uint32_t i = 1; i < kMaxStructNesting; ++i) type = ArrayType("E", "", type);
-    ImportAs<YMTParamArray>(Param("Top", ArrayType("E", "", type)), false);
-    got = TakeMessages();
-    ASSERT_FALSE(got.empty());
-    EXPECT_NE(got[0].find("Error #0239 in '/Top/E/"), std::string::npos) << got[0];
-    EXPECT_NE(got[0].find("nested deeper than 32 levels in <TRecord>"), std::string::npos);
-}
+    // A record at that depth is refused the same way.
+    Make<YMTParamArray>(nested(kMaxStructNesting, RecordType("", Field("0", "F"))), false);
+    ASSERT_FALSE(m_Msgs.empty());
+    EXPECT_NE(m_Msgs[0].find("nested deeper than 32 levels in <TRecord>"), std::string::npos);
 
-TEST_F(StructTest, VeryDeepDocumentDoesNotExhaustTheStack) {
     // Far deeper than any recursion could survive if the import descended.
-    const int levels = 20000;
     std::string open, close;
-    for (int i = 0; i < levels; ++i) {
+    for (int i = 0; i < 20000; ++i) {
         open += "<TArray><TArrayName>E</TArrayName><TArrayElementType>";
         close += "</TArrayElementType></TArray>";
     }
-    auto top = ImportAs<YMTParamArray>(Param("Top", open + BoolType() + close), false);
-    std::vector<std::string> got = TakeMessages();
-    ASSERT_EQ(got.size(), kMaxStructNesting + 1);
-    EXPECT_EQ(got[0].rfind("Error #0239", 0), 0u);
+    Make<YMTParamArray>(Param("Top", open + kBool + close), false);
+    EXPECT_EQ(m_Msgs.size(), kMaxStructNesting + 1);
 }
 
-// --- checks: selectors and layout warnings ----------------------------------------
+// --- selectors and layout found by the check ---------------------------------------------
 
-TEST_F(StructTest, ArraySelectorFromPrecedingPosition) {
-    for (const char* name : {"Pos", "position"}) {
-        OpTree t;
-        YMTParam* pos = Add(t.op, 1, "<PNParam><ParamName>" + std::string(name) +
-                                         "</ParamName><PNParamType>" + NumberType() +
-                                         "</PNParamType></PNParam>");
-        auto* array = static_cast<YMTParamArray*>(
-            Add(t.op, 2, Param("Values", ArrayType("Entry", " NMax=\"4\"", BoolType()))));
+TEST_F(StructTest, ArraySelectorIsAPrecedingPositionOfAnIndexKind) {
+    struct Case {
+        const char* before;  // name of a parameter at 1, the array at 2
+        std::string type;    // its type
+        const char* element; // the array's element name
+        bool indexes;
+    } cases[] = {{"Pos", NumberType(), "Entry", true},
+                 {"position", NumberType(), "Entry", true},
+                 {"Pos", kBool, "Entry", false},     // a bool cannot index
+                 {"X", NumberType(), "Pos", false}}; // nor the element itself
+    for (const Case& c : cases) {
+        m_Op->RemoveAll();
+        YMTParam* pos = Add(1, Param(c.before, c.type));
+        YMTParamArray* array = AddArray(2, "Values", ArrayType(c.element, " NMax=\"4\"", c.type));
         ASSERT_TRUE(pos && array);
-        EXPECT_TRUE(t.op->Check(m_Ctx, m_Log));
-        EXPECT_EQ(array->SelectorParam(), pos) << name;
-        EXPECT_TRUE(pos->IsSelector());
-        EXPECT_FALSE(array->IsTagged());
-        EXPECT_EQ(array->SymID(), "Values");
-        EXPECT_EQ(array->Element()->SymID(), "Values.Entry[1]");
-        EXPECT_EQ(array->Element()->CheckedLevel(), 3);
-        EXPECT_TRUE(TakeMessages().empty());
-    }
-}
-
-TEST_F(StructTest, ArraySelectorOnlyBeforeTheArrayAndOnlyIndexKinds) {
-    {
-        // A position after the array does not index it.
-        OpTree t;
-        auto* array = static_cast<YMTParamArray*>(
-            Add(t.op, 1, Param("Values", ArrayType("Entry", " NMax=\"4\"", BoolType()))));
-        YMTParam* pos = Add(t.op, 2, "<PNParam><ParamName>Pos</ParamName><PNParamType>" +
-                                         NumberType() + "</PNParamType></PNParam>");
-        EXPECT_TRUE(t.op->Check(m_Ctx, m_Log));
-        EXPECT_EQ(array->SelectorParam(), nullptr);
-        EXPECT_FALSE(pos->IsSelector());
-    }
-    {
-        // A bool named Pos is found but cannot index: no selector, no flag.
-        OpTree t;
-        YMTParam* pos = Add(t.op, 1, "<PNParam><ParamName>Pos</ParamName><PNParamType>" +
-                                         BoolType() + "</PNParamType></PNParam>");
-        auto* array = static_cast<YMTParamArray*>(
-            Add(t.op, 2, Param("Values", ArrayType("Entry", " NMax=\"4\"", BoolType()))));
-        EXPECT_TRUE(t.op->Check(m_Ctx, m_Log));
-        EXPECT_EQ(array->SelectorParam(), nullptr);
-        EXPECT_FALSE(pos->IsSelector());
-    }
-    {
-        // The element itself never indexes its array, whatever its name.
-        OpTree t;
-        Add(t.op, 1, "<PNParam><ParamName>X</ParamName><PNParamType>" + NumberType() +
-                         "</PNParamType></PNParam>");
-        auto* array = static_cast<YMTParamArray*>(
-            Add(t.op, 2, Param("Values", ArrayType("Pos", " NMax=\"4\"", NumberType()))));
-        EXPECT_TRUE(t.op->Check(m_Ctx, m_Log));
-        EXPECT_EQ(array->SelectorParam(), nullptr);
+        EXPECT_EQ(CheckMsgs(*m_Op), Msgs{});
+        EXPECT_EQ(array->SelectorParam(), c.indexes ? pos : nullptr) << c.before;
+        EXPECT_EQ(pos->IsSelector(), c.indexes) << c.before;
         EXPECT_FALSE(array->Element()->IsSelector());
     }
-    EXPECT_TRUE(TakeMessages().empty());
+    EXPECT_EQ(m_Op->ParamAt(2)->SymID(), "Values");
+    EXPECT_EQ(static_cast<YMTParamArray*>(m_Op->ParamAt(2))->Element()->SymID(), "Values.Pos[1]");
+
+    // A position after the array does not index it.
+    m_Op->RemoveAll();
+    YMTParamArray* array = AddArray(1, "Values", ArrayType("Entry", " NMax=\"4\""));
+    AddNumber(2, "Pos");
+    EXPECT_EQ(CheckMsgs(*m_Op), Msgs{});
+    EXPECT_EQ(array->SelectorParam(), nullptr);
 }
 
 TEST_F(StructTest, TaggedDataArrayNeedsPosYForItsRecord) {
-    std::string data = Param("Data", ArrayType("Row", "", RecordType(" NElements=\"1\"", Field("0", "Speed", NumberType()))));
-    std::string tag = "<PNParam><ParamName>Tag</ParamName><PNParamType>" + NumberType() +
-                      "</PNParamType></PNParam>";
-    {
-        OpTree t;
-        YMTParam* tagParam = Add(t.op, 1, tag);
-        auto* array = static_cast<YMTParamArray*>(Add(t.op, 2, data));
-        EXPECT_FALSE(t.op->Check(m_Ctx, m_Log));
-        EXPECT_TRUE(array->IsTagged());
-        EXPECT_EQ(array->SelectorParam(), tagParam);
-        EXPECT_EQ(TakeMessages(),
-                  (std::vector<std::string>{
-                      "Error #0192 in '/Fn/Status/Data/Row': Can't find 'PosY' parameter to "
-                      "'Data' parameter of record or array"}));
-    }
-    {
-        OpTree t;
-        YMTParam* posY = Add(t.op, 1, "<PNParam><ParamName>PosY</ParamName><PNParamType>" +
-                                          NumberType(1) + "</PNParamType></PNParam>");
-        YMTParam* tagParam = Add(t.op, 2, tag);
-        auto* array = static_cast<YMTParamArray*>(Add(t.op, 3, data));
-        EXPECT_TRUE(t.op->Check(m_Ctx, m_Log));
-        EXPECT_TRUE(array->IsTagged());
-        EXPECT_EQ(array->SelectorParam(), tagParam);
-        auto* row = static_cast<YMTParamRecord*>(array->Element());
-        EXPECT_EQ(row->SelectorParam(), posY);
-        EXPECT_TRUE(posY->IsSelector());
-        EXPECT_TRUE(tagParam->IsSelector());
-        EXPECT_EQ(row->ChildAt(1)->NameRef(), "Speed");
-        EXPECT_EQ(static_cast<YMTParam*>(row->ChildAt(1))->SymID(), "Data.Row[1].Speed");
-        EXPECT_TRUE(TakeMessages().empty());
-    }
+    const std::string data =
+        ArrayType("Row", "", RecordType(" NElements=\"1\"", Field("0", "Speed", NumberType())));
+    YMTParam* tag = AddNumber(1, "Tag");
+    YMTParamArray* array = AddArray(2, "Data", data);
+    EXPECT_EQ(CheckMsgs(*m_Op, false),
+              Msgs{Err(192, "/Func/Status/Data/Row",
+                       "Can't find 'PosY' parameter to 'Data' parameter of record or array")});
+    EXPECT_TRUE(array->IsTagged());
+    EXPECT_EQ(array->SelectorParam(), tag);
+
+    m_Op->RemoveAll();
+    YMTParam* posY = Add(1, Param("PosY", NumberType(1)));
+    tag = AddNumber(2, "Tag");
+    array = AddArray(3, "Data", data);
+    EXPECT_EQ(CheckMsgs(*m_Op), Msgs{});
+    auto* row = static_cast<YMTParamRecord*>(array->Element());
+    EXPECT_EQ(array->SelectorParam(), tag);
+    EXPECT_EQ(row->SelectorParam(), posY);
+    EXPECT_TRUE(posY->IsSelector() && tag->IsSelector());
+    EXPECT_EQ(static_cast<YMTParam*>(row->ChildAt(1))->SymID(), "Data.Row[1].Speed");
 }
 
 TEST_F(StructTest, NestedStructuresAreIndexedByTheirParent) {
-    OpTree t;
-    Add(t.op, 1, "<PNParam><ParamName>Pos</ParamName><PNParamType>" + NumberType() +
-                     "</PNParamType></PNParam>");
-    std::string inner = ArrayType("Cell", " NMax=\"3\"", BoolType());
-    std::string row = RecordType(" NElements=\"2\"", Field("0", "Id", NumberType(1)) + Field("1", "Cells", inner));
-    auto* outer = static_cast<YMTParamArray*>(
-        Add(t.op, 2, Param("Rows", ArrayType("Row", " NMax=\"5\"", row))));
-    ASSERT_TRUE(outer);
-    EXPECT_TRUE(t.op->Check(m_Ctx, m_Log));
-    auto* rec = static_cast<YMTParamRecord*>(outer->Element());
-    auto* cells = static_cast<YMTParamArray*>(rec->ChildAt(2));
-    EXPECT_EQ(rec->SelectorParam(), outer);
-    EXPECT_EQ(cells->SelectorParam(), rec);
-    EXPECT_TRUE(outer->IsSelector());
-    EXPECT_TRUE(rec->IsSelector());
+    AddNumber(1, "Position");
+    std::string row =
+        RecordType(" NElements=\"2\"", Field("0", "Id", NumberType(1)) +
+                                           Field("1", "Cells", ArrayType("Cell", " NMax=\"3\"")));
+    YMTParamArray* outer = AddArray(2, "Rows", ArrayType("Row", " NMax=\"5\"", row));
+    auto* rec =
+        dynamic_cast<YMTParamRecord*>(Add(3, Param("Entry", RecordType("", Field("1", "A")))));
+    ASSERT_TRUE(outer && rec);
+    EXPECT_EQ(CheckMsgs(*m_Op), Msgs{});
+    EXPECT_EQ(rec->SelectorParam(), m_Op->ParamAt(1)); // a record under the operation as well
+    auto* inner = static_cast<YMTParamRecord*>(outer->Element());
+    auto* cells = static_cast<YMTParamArray*>(inner->ChildAt(2));
+    EXPECT_EQ(inner->SelectorParam(), outer);
+    EXPECT_EQ(cells->SelectorParam(), inner);
+    EXPECT_TRUE(outer->IsSelector() && inner->IsSelector());
     EXPECT_EQ(cells->Element()->SymID(), "Rows.Row[1].Cells.Cell[1]");
     EXPECT_EQ(outer->FindParamByName("cell", false), cells->Element());
     EXPECT_EQ(outer->FindParamByName("cell", true), nullptr);
-    EXPECT_EQ(rec->FindParamByName("Id", true), rec->ChildAt(1));
-    EXPECT_TRUE(TakeMessages().empty());
 }
 
-TEST_F(StructTest, RecordSelectorFromPositionUnderOperation) {
-    OpTree t;
-    YMTParam* pos = Add(t.op, 1, "<PNParam><ParamName>Position</ParamName><PNParamType>" +
-                                     NumberType() + "</PNParamType></PNParam>");
-    auto* rec = static_cast<YMTParamRecord*>(
-        Add(t.op, 2, Param("Entry", RecordType(" NElements=\"1\"", Field("1", "A", BoolType())))));
-    EXPECT_TRUE(t.op->Check(m_Ctx, m_Log));
-    EXPECT_EQ(rec->SelectorParam(), pos);
-    EXPECT_TRUE(pos->IsSelector());
-}
-
-TEST_F(StructTest, UnspecifiedLengthWarnings) {
-    OpTree t;
-    std::string openArray = ArrayType("Item", "", BoolType());
-    // The array's element is itself an array without maximum.
-    auto* outer = static_cast<YMTParamArray*>(
-        Add(t.op, 1, Param("Grid", ArrayType("Line", " NMax=\"2\"", openArray))));
-    std::string fields = Field("0", "Open", openArray) + Field("1", "Next", BoolType()) +
-                         Field("2", "Last", BoolType());
-    auto* rec = static_cast<YMTParamRecord*>(
-        Add(t.op, 2, Param("Rec", RecordType(" NElements=\"3\"", fields))));
-    auto* fixed = static_cast<YMTParamArray*>(
-        Add(t.op, 3, Param("Fixed", ArrayType("Item", " NMax=\"2\"", BoolType()))));
-    ASSERT_TRUE(outer && rec && fixed);
-    EXPECT_TRUE(outer->HasUnspecifiedLength());
+TEST_F(StructTest, UnspecifiedLengthsAreReported) {
+    const std::string open = ArrayType("Item", "");
+    YMTParamArray* grid = AddArray(1, "Grid", ArrayType("Line", " NMax=\"2\"", open));
+    auto* rec = Add(2, Param("Rec", RecordType("", Field("0", "Open", open) + Field("1", "Next") +
+                                                       Field("2", "Last"))));
+    YMTParamArray* blobs = AddArray(3, "Blobs", ArrayType("Blob", " NMax=\"2\"", "<TStream/>"));
+    YMTParamArray* chunks =
+        AddArray(4, "Chunks", ArrayType("Chunk", " NMax=\"2\"", "<TStream Length=\"4\"/>"));
+    YMTParamArray* names =
+        AddArray(5, "Names", ArrayType("Name", " NMax=\"2\"", "<TString MaxSize=\"16\"/>"));
+    ASSERT_TRUE(grid && rec && blobs && chunks && names);
     EXPECT_TRUE(rec->HasUnspecifiedLength());
-    EXPECT_FALSE(fixed->HasUnspecifiedLength());
-    EXPECT_TRUE(outer->Check(m_Ctx, m_Log));
-    EXPECT_TRUE(rec->Check(m_Ctx, m_Log));
-    EXPECT_TRUE(fixed->Check(m_Ctx, m_Log));
-    EXPECT_EQ(TakeMessages(),
-              (std::vector<std::string>{
-                  "Warning #0206 in '/Fn/Status/Grid': Array element has an unspecified length. "
-                  "Message may not disassemble properly.",
-                  "Warning #0205 in '/Fn/Status/Rec': Parameter 'Next' follows a parameter with "
-                  "unspecified length ('Open'). Message may not disassemble properly.",
-              }));
-}
-
-TEST_F(StructTest, StreamElementsWithoutLengthAreReported) {
-    OpTree t;
-    auto* blobs = static_cast<YMTParamArray*>(
-        Add(t.op, 1, Param("Blobs", ArrayType("Blob", " NMax=\"2\"", "<TStream/>"))));
-    auto* chunks = static_cast<YMTParamArray*>(
-        Add(t.op, 2, Param("Chunks", ArrayType("Chunk", " NMax=\"2\"", "<TStream Length=\"4\"/>"))));
-    auto* names = static_cast<YMTParamArray*>(
-        Add(t.op, 3, Param("Names", ArrayType("Name", " NMax=\"2\"", "<TString MaxSize=\"16\"/>"))));
-    ASSERT_TRUE(blobs && chunks && names);
-    EXPECT_EQ(blobs->Element()->NodeType(), uint32_t{kNodeRawStream});
-    EXPECT_EQ(names->Element()->NodeType(), uint32_t{kNodeString});
-    EXPECT_TRUE(blobs->HasUnspecifiedLength());
-    EXPECT_FALSE(chunks->HasUnspecifiedLength());
-    EXPECT_FALSE(names->HasUnspecifiedLength());
-    for (YMTParamArray* a : {blobs, chunks, names}) EXPECT_TRUE(a->Check(m_Ctx, m_Log));
-    EXPECT_EQ(TakeMessages(),
-              (std::vector<std::string>{
-                  "Warning #0206 in '/Fn/Status/Blobs': Array element has an unspecified length. "
-                  "Message may not disassemble properly."}));
-}
-
-TEST_F(StructTest, EmptyRecordIsReported) {
-    YMTParamRecord rec;
-    rec.SetName("Empty");
-    EXPECT_TRUE(rec.Check(m_Ctx, m_Log));
-    EXPECT_FALSE(rec.HasUnspecifiedLength());
-    EXPECT_EQ(TakeMessages(), (std::vector<std::string>{
-                                  "Warning #0058 in '/Empty': Record contains no valid parameter"}));
-}
-
-TEST_F(StructTest, SetSelectorAcceptsIndexKindsOnly) {
-    YMTParamArray array;
-    YMTParamRecord record;
-    YMTParamNumber number;
-    YMTParamEnum enumeration;
-    YMTParamArray other;
-    YMTParamBool flag;
-    EXPECT_FALSE(array.SetSelectorParam(&flag));
-    EXPECT_FALSE(flag.IsSelector());
-    EXPECT_EQ(array.SelectorParam(), nullptr);
-    for (YMTParam* p : std::initializer_list<YMTParam*>{&number, &enumeration, &other, &record}) {
-        EXPECT_TRUE(array.SetSelectorParam(p));
-        EXPECT_EQ(array.SelectorParam(), p);
-        EXPECT_TRUE(p->IsSelector());
+    const std::string element = "Array element has an unspecified length. Message may not "
+                                "disassemble properly.";
+    Msgs msgs;
+    for (YMTParam* p : std::vector<YMTParam*>{grid, rec, blobs, chunks, names}) {
+        Msgs m = CheckMsgs(*p);
+        msgs.insert(msgs.end(), m.begin(), m.end());
     }
-    EXPECT_FALSE(record.SetSelectorParam(&flag));
-    EXPECT_TRUE(record.SetSelectorParam(&number));
-    EXPECT_EQ(record.SelectorParam(), &number);
-    EXPECT_TRUE(record.SetSelectorParam(nullptr));
-    EXPECT_EQ(record.SelectorParam(), nullptr);
+    EXPECT_EQ(msgs, (Msgs{Warn(206, "/Func/Status/Grid", element),
+                          Warn(205, "/Func/Status/Rec",
+                               "Parameter 'Next' follows a parameter with unspecified length "
+                               "('Open'). Message may not disassemble properly."),
+                          Warn(206, "/Func/Status/Blobs", element)}));
+
+    YMTParamRecord empty;
+    empty.SetName("Empty");
+    EXPECT_EQ(CheckMsgs(empty), Msgs{Warn(58, "/Empty", "Record contains no valid parameter")});
 }
 
-// --- copies -------------------------------------------------------------------------
+// --- copies, archive order and dump ------------------------------------------------------
 
 TEST_F(StructTest, CopiesCloneChildrenAndFindTheirOwnSelector) {
-    OpTree a, b;
-    YMTParam* posA = Add(a.op, 1, "<PNParam><ParamName>Pos</ParamName><PNParamType>" +
-                                      NumberType() + "</PNParamType></PNParam>");
-    std::string row = RecordType(" NElements=\"2\"", Field("0", "Id", NumberType(1)) +
-                                                         Field("1", "Flags", BoolType()));
-    auto* array = static_cast<YMTParamArray*>(
-        Add(a.op, 2, Param("Rows", ArrayType("Row", " NMax=\"7\"", row))));
-    ASSERT_TRUE(a.op->Check(m_Ctx, m_Log));
-    ASSERT_EQ(array->SelectorParam(), posA);
-
+    YMTParam* pos = AddNumber(1, "Pos");
+    std::string row =
+        RecordType(" NElements=\"2\"", Field("0", "Id", NumberType(1)) + Field("1", "Flags"));
+    YMTParamArray* array = AddArray(2, "Rows", ArrayType("Row", " NMax=\"7\"", row));
+    ASSERT_EQ(CheckMsgs(*m_Op), Msgs{});
     std::unique_ptr<YMTNode> copy(array->Clone());
-    ASSERT_TRUE(copy);
-    ASSERT_EQ(copy->NodeType(), uint32_t{kNodeArray});
+    ASSERT_TRUE(copy && copy->NodeType() == kNodeArray);
     auto* c = static_cast<YMTParamArray*>(copy.get());
-    EXPECT_EQ(c->NameRef(), "Rows");
     EXPECT_EQ(c->NMax(), 7u);
-    EXPECT_EQ(c->ParamPos(), 2);
     // Nothing in the copy points into the original tree.
     EXPECT_EQ(c->SelectorParam(), nullptr);
     auto* crow = static_cast<YMTParamRecord*>(c->Element());
-    ASSERT_NE(crow, nullptr);
     EXPECT_NE(crow, array->Element());
     EXPECT_EQ(crow->Parent(), c);
     EXPECT_EQ(crow->SelectorParam(), nullptr);
-    EXPECT_EQ(crow->NElements(), 2u);
-    ASSERT_NE(crow->ChildAt(2), nullptr);
-    EXPECT_NE(crow->ChildAt(2), static_cast<YMTParamRecord*>(array->Element())->ChildAt(2));
-    EXPECT_EQ(crow->ChildAt(2)->Parent(), crow);
     EXPECT_EQ(crow->ChildAt(2)->ChildAt(0)->Parent(), crow->ChildAt(2));
 
     // Placed into another operation, the copy's check finds that operation's Pos.
-    YMTParam* posB = Add(b.op, 1, "<PNParam><ParamName>Pos</ParamName><PNParamType>" +
-                                      NumberType() + "</PNParamType></PNParam>");
-    copy->SetParent(b.op);
-    b.op->SetAt(copy.release(), 2);
-    ASSERT_TRUE(b.op->Check(m_Ctx, m_Log));
-    EXPECT_EQ(c->SelectorParam(), posB);
+    YMTOperation* other = AddOperation(m_Fn, "Get", 1);
+    YMTParam* otherPos = Add(1, Param("Pos", NumberType()), other);
+    Put(static_cast<YMTParamArray*>(copy.release()), 2, other);
+    EXPECT_EQ(CheckMsgs(*other), Msgs{});
+    EXPECT_EQ(c->SelectorParam(), otherPos);
     EXPECT_EQ(crow->SelectorParam(), c);
-    EXPECT_EQ(array->SelectorParam(), posA);
-
-    YMTParamRecord rec;
-    EXPECT_FALSE(rec.CopyFrom(array));
-    EXPECT_FALSE(rec.CopyFrom(nullptr));
+    EXPECT_EQ(array->SelectorParam(), pos);
 }
 
-// --- archive order, dump and conversions ----------------------------------------------
-
-TEST_F(StructTest, ArchiveOrder) {
-    OpTree t;
-    Add(t.op, 1, "<PNParam><ParamName>Pos</ParamName><PNParamType>" + NumberType() +
-                     "</PNParamType></PNParam>");
-    auto* array = static_cast<YMTParamArray*>(
-        Add(t.op, 2, Param("Values", ArrayType("Entry", " NMax=\"9\"", BoolType()))));
-    auto* rec = static_cast<YMTParamRecord*>(
-        Add(t.op, 3, Param("Rec", RecordType(" NElements=\"1\"", Field("1", "A", BoolType())))));
-    ASSERT_TRUE(t.op->Check(m_Ctx, m_Log));
-
-    RecordingArchive ar;
-    array->Serialize(ar);
-    const std::string params = std::to_string(int(YMTListKind::Params));
+TEST_F(StructTest, ArchiveOrderAndDump) {
+    AddNumber(1, "Pos");
+    YMTParamArray* array = AddArray(2, "Values", ArrayType("Entry", " NMax=\"4\""));
+    ASSERT_EQ(CheckMsgs(*m_Op), Msgs{});
+    const std::string param = "str str ref0 u16 u8 u16 u16 u8 u32 str ";
     const std::string index = std::to_string(int(YMTRefKind::IndexParam));
-    const std::string parent = std::to_string(int(YMTRefKind::Parent));
-    EXPECT_EQ(ar.calls, (std::vector<std::string>{
-                            "str Values", "str ", "ref " + parent + " Status", "u16 0", "u8 2",
-                            "u16 2", "u16 0", "u8 0", "u32 16", "str Values", "u32 9", "u32 0",
-                            "ref " + index + " Pos", "list " + params + " size 2"}));
-    RecordingArchive ar2;
-    rec->Serialize(ar2);
-    EXPECT_EQ(ar2.calls, (std::vector<std::string>{
-                             "str Rec", "str ", "ref " + parent + " Status", "u16 0", "u8 2",
-                             "u16 3", "u16 0", "u8 0", "u32 " + std::to_string(rec->MsgBitPos()),
-                             "str Rec", "u32 1", "ref " + index + " Pos",
-                             "list " + params + " size 2"}));
-}
+    const std::string params = std::to_string(int(YMTListKind::Params));
+    EXPECT_EQ(test::Kinds(*array), param + "u32 u32 ref" + index + " list" + params + " ");
 
-TEST_F(StructTest, DumpLines) {
-    OpTree t;
-    Add(t.op, 1, "<PNParam><ParamName>Pos</ParamName><PNParamType>" + NumberType() +
-                     "</PNParamType></PNParam>");
-    auto* array = static_cast<YMTParamArray*>(
-        Add(t.op, 2, Param("Values", ArrayType("Entry", " NMax=\"4\"", BoolType()))));
-    auto* rec = static_cast<YMTParamRecord*>(Add(
-        t.op, 3, Param("Rec", RecordType(" NElements=\"1\"", Field("1", "A", BoolType())))));
-    ASSERT_TRUE(t.op->Check(m_Ctx, m_Log));
-    EXPECT_EQ(DumpText(*array), "\t\tPARAMARRAY: Values\n"
-                                "\t\t.Parent: /Fn/Status\n"
-                                "\t\t.BytesInMsg: 0\n"
-                                "\t\t.IsSelector: 0\n"
-                                "\t\t.ParamPos: 2\n"
-                                "\t\t.SymID: Values\n"
-                                "\t\t.SelectorParam: Pos\n"
-                                "\t\t.NMax: 4\n"
-                                "\t\t\tPARAMBOOL: Entry\n"
-                                "\t\t\t.Parent: /Fn/Status/Values\n"
-                                "\t\t\t.BytesInMsg: 1\n"
-                                "\t\t\t.IsSelector: 0\n"
-                                "\t\t\t.ParamPos: 1 seq 1\n"
-                                "\t\t\t.SymID: Values.Entry[1]\n"
-                                "\t\t\t\tPARAMBOOLFIELD: Bit0\n"
-                                "\t\t\t\t.Parent: /Fn/Status/Values/Entry\n"
-                                "\t\t\t\t.BytesInMsg: 0\n"
-                                "\t\t\t\t.IsSelector: 0\n"
-                                "\t\t\t\t.ParamPos: 0\n"
-                                "\t\t\t\t.SymID: Values.Entry[1].Bit0\n"
-                                "\t\t\t\t.TrueDesc:  On\n"
-                                "\t\t\t\t.FalseDesc: Off\n");
-    std::string recDump = DumpText(*rec);
-    EXPECT_EQ(recDump.substr(0, recDump.find("\t\t\tPARAMBOOL: A")),
-              "\t\tPARAMRECORD: Rec\n"
-              "\t\t.Parent: /Fn/Status\n"
-              "\t\t.BytesInMsg: 0\n"
-              "\t\t.IsSelector: 0\n"
-              "\t\t.ParamPos: 3\n"
-              "\t\t.SymID: Rec\n"
-              "\t\t.SelectorParam: Pos\n"
-              "\t\t.NElements: 1\n");
-
-    // Free-standing, unchecked and without selector or maximum.
-    YMTParamArray bare;
-    bare.SetName("Bare");
-    bare.SetNMax(kOpenArray);
-    EXPECT_EQ(DumpText(bare), "PARAMARRAY: Bare\n.Parent: -\n.BytesInMsg: 0\n.IsSelector: 0\n"
-                              ".ParamPos: 0\n.SymID: \n.SelectorParam: \n.NMax: -1\n");
-}
-
-TEST_F(StructTest, ArrayAttributesAndBytes) {
-    YMTParamArray array;
-    uint32_t v = 0;
-    EXPECT_EQ(array.GetAttrInt(1002, &v), kAttrOk);
-    EXPECT_EQ(v, 10u);
-    EXPECT_EQ(array.GetAttrInt(1004, &v), kAttrOk);
-    EXPECT_EQ(v, 1u);
-    EXPECT_EQ(array.GetAttrInt(0, &v), kAttrOk);
-    EXPECT_EQ(v, uint32_t{kItemParam});
-    EXPECT_EQ(array.GetAttrInt(1009, &v), kAttrNotAvailable);
-    const uint8_t bytes[] = {0x12, 0x34};
-    EXPECT_EQ(array.ConvertBytesToInt(bytes, 2, &v), kAttrOk);
-    EXPECT_EQ(v, 0x1234u);
-    EXPECT_EQ(array.ConvertBytesToInt(nullptr, 2, &v), kAttrNotAvailable);
-    EXPECT_EQ(array.ConvertBytesToInt(bytes, 2, nullptr), kAttrNotAvailable);
-    YMTParamRecord rec;
-    EXPECT_EQ(rec.ConvertBytesToInt(bytes, 2, &v), kAttrNotAvailable);
-}
-
-
-// --- through the whole catalog import ---------------------------------------------------
-
-std::string OpTypes(int pos) {
-    std::string p = "<ParamPos>" + std::to_string(pos) + "</ParamPos>";
-    return "<PAParamOPType><PCmdGet>" + p + "</PCmdGet><PReportStatus>" + p +
-           "</PReportStatus></PAParamOPType>";
+    std::string dump = DumpText(*array);
+    EXPECT_EQ(dump.substr(0, dump.find("\t\t\tPARAMBOOL")),
+              "\t\tPARAMARRAY: Values\n\t\t.Parent: /Func/Status\n\t\t.BytesInMsg: 0\n"
+              "\t\t.IsSelector: 0\n\t\t.ParamPos: 2\n\t\t.SymID: Values\n"
+              "\t\t.SelectorParam: Pos\n\t\t.NMax: 4\n");
+    EXPECT_NE(dump.find("\t\t\t.ParamPos: 1 seq 1\n\t\t\t.SymID: Values.Entry[1]\n"),
+              std::string::npos);
 }
 
 // Each operation holds its own copy of Pos and Data; each copy of Data is
 // indexed by the Pos of its own operation, never by the other's.
 TEST_F(StructTest, CatalogImportGivesEveryOperationItsOwnSelector) {
-    std::string flags = "<TBool TypeRef=\"type_unsigned_byte\"><TBoolField BitPos=\"0\">"
-                        "<BitTrueDesc>On</BitTrueDesc><BitFalseDesc>Off</BitFalseDesc>"
-                        "</TBoolField></TBool>";
-    std::string fields =
-        "<TRecordField FieldIdx=\"0\"><TRecordFieldName>Id</TRecordFieldName>"
-        "<TRecordFieldDesc>i</TRecordFieldDesc><TRecordFieldType>" +
-        NumberType(1) +
-        "</TRecordFieldType></TRecordField>"
-        "<TRecordField FieldIdx=\"1\"><TRecordFieldName>Flags</TRecordFieldName>"
-        "<TRecordFieldDesc>f</TRecordFieldDesc><TRecordFieldType>" +
-        flags + "</TRecordFieldType></TRecordField>";
-    std::string pos = "<PAParam><ParamName>Pos</ParamName><ParamDescription>p</ParamDescription>"
-                      "<PAParamType>" +
-                      NumberType() + "</PAParamType>" + OpTypes(0) + "</PAParam>";
-    std::string data =
-        "<PAParam><ParamName>Data</ParamName><ParamDescription>d</ParamDescription><PAParamType>"
-        "<TArray NMax=\"8\"><TArrayName>Row</TArrayName><TArrayDesc>r</TArrayDesc>"
-        "<TArrayElementType><TRecord NElements=\"2\">" +
-        fields + "</TRecord></TArrayElementType></TArray></PAParamType>" + OpTypes(1) +
-        "</PAParam>";
-    std::string xml = test::CatalogXml(
-        "<FBlock><FBlockName>Amp</FBlockName><FBlockID>0x22</FBlockID>"
-        "<FBlockDescription>a</FBlockDescription>"
-        "<Function><FunctionName>Table</FunctionName><FunctionID>0x401</FunctionID>"
-        "<FunctionDescription>t</FunctionDescription>"
-        "<FunctionClass><Property><PArray>" +
-        pos + data + "</PArray></Property></FunctionClass></Function></FBlock>");
-    test::Imported r = CatalogTest::Import(xml);
+    auto param = [](const char* name, const std::string& type) {
+        return StrFormat("<PAParam><ParamName>%s</ParamName><ParamDescription>d</ParamDescription>"
+                         "<PAParamType>%s</PAParamType><PAParamOPType><PCmdGet><ParamPos>%d"
+                         "</ParamPos></PCmdGet><PReportStatus><ParamPos>%d</ParamPos>"
+                         "</PReportStatus></PAParamOPType></PAParam>",
+                         name, type.c_str(), name[0] == 'P' ? 0 : 1, name[0] == 'P' ? 0 : 1);
+    };
+    std::string fields = "<TRecordField FieldIdx=\"0\"><TRecordFieldName>Id</TRecordFieldName>"
+                         "<TRecordFieldDesc>i</TRecordFieldDesc><TRecordFieldType>" +
+                         NumberType(1) + "</TRecordFieldType></TRecordField>";
+    std::string data = "<TArray NMax=\"8\"><TArrayName>Row</TArrayName><TArrayDesc>r</TArrayDesc>"
+                       "<TArrayElementType><TRecord NElements=\"1\">" +
+                       fields + "</TRecord></TArrayElementType></TArray>";
+    test::Imported r = Import(test::CatalogXml(
+        "<FBlock><FBlockName>Amp</FBlockName><FBlockID>0x22</FBlockID><FBlockDescription>a"
+        "</FBlockDescription><Function><FunctionName>Table</FunctionName><FunctionID>0x401"
+        "</FunctionID><FunctionDescription>t</FunctionDescription><FunctionClass><Property>"
+        "<PArray>" +
+        param("Pos", NumberType()) + param("Data", data) +
+        "</PArray></Property></FunctionClass></Function></FBlock>"));
     ASSERT_EQ(r.status, 0u) << r.log;
-    EXPECT_TRUE(Messages(r.log).empty()) << r.log;
-    YMTInstance* instance = r.catalog->FBlockAt(0x22)->InstanceAt(0);
-    ASSERT_TRUE(instance);
-    auto* function = static_cast<YMTFunction*>(instance->GetAt(0x401));
-    ASSERT_TRUE(function);
+    EXPECT_EQ(Messages(r.log), std::vector<std::string>{}) << r.log;
+    auto* function =
+        static_cast<YMTFunction*>(r.catalog->FBlockAt(0x22)->InstanceAt(0)->GetAt(0x401));
     std::vector<YMTParamArray*> arrays;
     for (uint32_t opType : {1u, 12u}) {
         YMTOperation* op = function->OperationAt(opType);
         ASSERT_TRUE(op) << opType;
-        YMTParam* p = op->ParamAt(1);
-        YMTParam* a = op->ParamAt(2);
-        ASSERT_TRUE(p && a && a->NodeType() == kNodeArray) << opType;
-        auto* array = static_cast<YMTParamArray*>(a);
+        auto* array = dynamic_cast<YMTParamArray*>(op->ParamAt(2));
+        ASSERT_TRUE(array && op->ParamAt(1)) << opType;
         arrays.push_back(array);
-        EXPECT_EQ(array->SelectorParam(), p) << opType;
-        EXPECT_TRUE(p->IsSelector());
-        EXPECT_EQ(p->ParamMeaning(), uint32_t{kMeaningArrayPos});
-        EXPECT_EQ(array->NMax(), 8u);
-        EXPECT_EQ(array->Description(), "d");
+        EXPECT_EQ(array->SelectorParam(), op->ParamAt(1)) << opType;
+        EXPECT_EQ(op->ParamAt(1)->ParamMeaning(), uint32_t{kMeaningArrayPos});
         auto* row = static_cast<YMTParamRecord*>(array->Element());
-        ASSERT_TRUE(row && row->NodeType() == kNodeRecord);
         EXPECT_EQ(row->Description(), "r");
         EXPECT_EQ(row->SelectorParam(), array);
-        ASSERT_TRUE(row->ChildAt(2));
-        EXPECT_EQ(static_cast<YMTParam*>(row->ChildAt(2))->SymID(), "Data.Row[1].Flags");
-        EXPECT_EQ(row->ChildAt(2)->ChildAt(0)->PathName(),
-                  std::string("//Amp/Inst00/Table/") + op->NameRef() + "/Data/Row/Flags/Bit0");
+        EXPECT_EQ(row->ChildAt(1)->PathName(),
+                  "//Amp/Inst00/Table/" + op->NameRef() + "/Data/Row/Id");
     }
     ASSERT_EQ(arrays.size(), 2u);
-    EXPECT_NE(arrays[0], arrays[1]);
     EXPECT_NE(arrays[0]->Element(), arrays[1]->Element());
 }
 

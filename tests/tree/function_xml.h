@@ -1,9 +1,14 @@
-// Small builders for function and parameter elements, shared by the
-// function, operation and query suites. Every element carries the
-// description the default options read, so a clean element logs nothing.
+// Builders for function and parameter elements, shared by the tree suites.
+// Every element carries the description the default options read, so a
+// clean element logs nothing.
 #pragma once
 
+#include <sstream>
 #include <string>
+#include <vector>
+
+#include "support/catalog_builder.h"
+#include "tree/node.h"
 
 namespace mostfcat::test {
 
@@ -13,56 +18,57 @@ inline std::string NumberType(const std::string& typeRef = "type_unsigned_byte")
            "<Unit UnitRef=\"unit_none\"/></TNumber>";
 }
 
-// An enumeration whose highest code decides its width (above 255: 2 bytes).
+// The highest code decides the width (above 255: 2 bytes).
 inline std::string EnumType(int highestCode = 1) {
     return "<TEnum><TEnumValue Code=\"0\">Off</TEnumValue><TEnumValue Code=\"" +
            std::to_string(highestCode) + "\">On</TEnumValue></TEnum>";
 }
 
-inline std::string StringType() {
-    return "<TString/>";
-}
-inline std::string VoidType() {
-    return "<TVoid/>";
-}
+inline constexpr const char* kStringType = "<TString/>";
+inline constexpr const char* kVoidType = "<TVoid/>";
 
-// An array; an empty nmax leaves it open (no fixed length).
+// An empty nmax leaves the array open (no fixed length).
 inline std::string ArrayType(const std::string& elementType, const std::string& nmax = "4") {
     return "<TArray" + (nmax.empty() ? std::string() : " NMax=\"" + nmax + "\"") +
            "><TArrayName>Item</TArrayName><TArrayDesc>d</TArrayDesc><TArrayElementType>" +
            elementType + "</TArrayElementType></TArray>";
 }
 
-inline std::string Field(int index, const std::string& name, const std::string& type) {
-    return "<TRecordField FieldIdx=\"" + std::to_string(index) + "\"><TRecordFieldName>" + name +
-           "</TRecordFieldName><TRecordFieldDesc>d</TRecordFieldDesc><TRecordFieldType>" + type +
-           "</TRecordFieldType></TRecordField>";
-}
-
-// A record of two 1-byte numbers named Id and Level.
+// A record of two 1-byte numbers, Id and Level.
 inline std::string RecordType() {
-    return "<TRecord NElements=\"2\">" + Field(1, "Id", NumberType()) +
-           Field(2, "Level", NumberType()) + "</TRecord>";
+    std::string out = "<TRecord NElements=\"2\">";
+    int index = 1;
+    for (const char* name : {"Id", "Level"})
+        out += "<TRecordField FieldIdx=\"" + std::to_string(index++) + "\"><TRecordFieldName>" +
+               name +
+               "</TRecordFieldName><TRecordFieldDesc>d</TRecordFieldDesc><TRecordFieldType>" +
+               NumberType() + "</TRecordFieldType></TRecordField>";
+    return out + "</TRecord>";
 }
 
-// An OpType element with a position; pos "" leaves out "ParamPos".
+// An OpType element; an empty pos leaves out "ParamPos".
 inline std::string Op(const std::string& tag, const std::string& pos = "1") {
     if (pos.empty()) return "<" + tag + "/>";
     return "<" + tag + "><ParamPos>" + pos + "</ParamPos></" + tag + ">";
 }
 
-// A parameter element with prefix p ("PN" gives PNParam, PNParamType and
-// PNParamOPType).
+// Prefix "PN" gives PNParam, PNParamType and PNParamOPType.
 inline std::string Param(const std::string& p, const std::string& name, const std::string& type,
-                         const std::string& ops) {
-    return "<" + p + "Param><ParamName>" + name +
+                         const std::string& ops, const std::string& attrs = "") {
+    return "<" + p + "Param" + attrs + "><ParamName>" + name +
            "</ParamName><ParamDescription>d</ParamDescription><" + p + "ParamType>" + type + "</" +
            p + "ParamType><" + p + "ParamOPType>" + ops + "</" + p + "ParamOPType></" + p +
            "Param>";
 }
 
-// A function element. kind is "Property" or "Method", classElement the
-// element inside it (for example "PNumber") holding params.
+// An error parameter; attrs may carry ParamDefId/ParamDefRef.
+inline std::string ErrorParam(const std::string& attrs, const std::string& name,
+                              const std::string& type, const std::string& ops) {
+    return Param("ER", name, type, ops, attrs);
+}
+
+// kind is "Property" or "Method", classElement the element inside it that
+// holds the parameters (for example "PNumber").
 inline std::string Function(const std::string& name, const std::string& id,
                             const std::string& classRef, const std::string& kind,
                             const std::string& classElement, const std::string& params,
@@ -81,23 +87,49 @@ inline std::string NumberProperty(const std::string& name, const std::string& id
                     Param("PN", "Value", NumberType(), Op("PCmdSet") + Op("PReportStatus")), attrs);
 }
 
-inline std::string Device(const std::string& name, const std::string& id) {
-    return "<Device><DeviceName>" + name + "</DeviceName><InstanceID>" + id +
-           "</InstanceID></Device>";
+// Importer messages one line each: the header and its indented text joined.
+inline std::vector<std::string> Joined(const std::vector<std::string>& lines) {
+    std::vector<std::string> out;
+    for (const std::string& line : lines) {
+        if (line.starts_with("  ") && !out.empty())
+            out.back() += line.substr(1);
+        else
+            out.push_back(line);
+    }
+    return out;
 }
 
-inline std::string FBlockXml(const std::string& name, const std::string& id,
-                             const std::string& body) {
-    return "<FBlock><FBlockName>" + name + "</FBlockName><FBlockID>" + id +
-           "</FBlockID><FBlockDescription>d</FBlockDescription>" + body + "</FBlock>";
+// Importer messages as "E0145 //Amp; W0119 //Amp/Inst00/F; F /": kind,
+// number and place, for lists whose texts are fixed.
+inline std::string Codes(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& line : lines) {
+        if (line.starts_with("  ")) continue;
+        size_t hash = line.find('#'), at = line.find(" in '");
+        out += (out.empty() ? "" : "; ") + line.substr(0, 1) +
+               (hash == std::string::npos ? "" : line.substr(hash + 1, 4)) + " " +
+               line.substr(at + 5, line.size() - at - 7);
+    }
+    return out;
 }
 
-// An error-parameter element (ERParam); attrs may carry ParamDefId/ParamDefRef.
-inline std::string ErrorParam(const std::string& attrs, const std::string& name,
-                              const std::string& type, const std::string& ops) {
-    return "<ERParam" + attrs + "><ParamName>" + name +
-           "</ParamName><ParamDescription>d</ParamDescription><ERParamType>" + type +
-           "</ERParamType><ERParamOPType>" + ops + "</ERParamOPType></ERParam>";
+// The attributes named in the list ("i4": integer 4, "s3": string 3, "n2":
+// node 2 as its path) as the texts they read as, joined with "|"; "-" where
+// the node does not answer.
+inline std::string Attrs(YMTNode& node, const std::string& list) {
+    std::istringstream in(list);
+    std::string item, out;
+    while (in >> item) {
+        uint32_t number = std::stoul(item.substr(1)), i = 0;
+        const char* s = nullptr;
+        YMTNode* n = nullptr;
+        out += out.empty() ? "" : "|";
+        if (item[0] == 'i') out += node.GetAttrInt(number, &i) == 0 ? std::to_string(i) : "-";
+        if (item[0] == 's') out += node.GetAttrStr(number, &s) == 0 ? s : "-";
+        if (item[0] == 'n')
+            out += node.GetAttrNode(number, &n) == 0 ? (n ? n->PathName() : "null") : "-";
+    }
+    return out;
 }
 
 } // namespace mostfcat::test

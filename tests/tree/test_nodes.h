@@ -1,5 +1,5 @@
-// A plain container node for the tree tests: any node type, any ID, a
-// counter of destroyed nodes and an optional failure of Clone.
+// A plain container node for the tree tests: any node type and ID, a count
+// of destroyed nodes, and Clone and Check that can be made to fail.
 #pragma once
 
 #include <string>
@@ -32,18 +32,14 @@ public:
     bool Dump(YImportContext& ctx, YImportLog& log) override {
         DumpLine(log, "NODE: " + m_Name);
         DumpBase(log);
-        DumpAll(ctx, log);
-        return true;
+        return DumpAll(ctx, log);
     }
     YMTNode* FindChild(const std::string& name) const override { return FindByName(name); }
     YMTNode* ChildAt(uint32_t index) const override { return GetAt(index); }
     YMTNode* Clone() const override {
         if (m_FailClone) return nullptr;
         auto* copy = new TestNode(m_Name, m_Type, m_Id);
-        if (!copy->YMTNode::CopyFrom(this)) {
-            delete copy;
-            return nullptr;
-        }
+        copy->YMTNode::CopyFrom(this);
         return copy;
     }
 
