@@ -209,11 +209,33 @@ void ListParam(const YMTParam& p, int depth, std::string& out) {
     // Children: array element, record fields, stream cases and their members,
     // the parts of short and classified streams.
     switch (p.NodeType()) {
+    case kNodeDetailedStream:
+    case kNodeDetailedShortStream: {
+        // Cases without members are named on one line; the others are listed.
+        const auto& stream = static_cast<const YMTParamDetailedStreamBase&>(p);
+        std::string empty;
+        ForEachChild(stream, [&](uint32_t, YMTNode* n) {
+            if (n->NodeType() != kNodeStreamCase) {
+                if (IsParamNodeType(n->NodeType()))
+                    ListParam(*static_cast<YMTParam*>(n), depth + 1, out);
+                return;
+            }
+            auto* c = static_cast<YMTParamStreamCase*>(n);
+            if (c->GetCount() != 0) {
+                ListParam(*c, depth + 1, out);
+                return;
+            }
+            if (!empty.empty()) empty += ", ";
+            empty += c->PosYMin() == c->PosYMax() ? StrFormat("%u", c->PosYMin())
+                                                  : StrFormat("%u..%u", c->PosYMin(), c->PosYMax());
+        });
+        if (!empty.empty())
+            out += Indent(depth + 1) + "cases without parameters: " + empty + "\n";
+        break;
+    }
     case kNodeArray:
     case kNodeRecord:
     case kNodeStreamCase:
-    case kNodeDetailedStream:
-    case kNodeDetailedShortStream:
     case kNodeRawShortStream:
     case kNodeCStream:
         ListChildren(*dynamic_cast<const YMTChildList*>(&p), depth + 1, out);
