@@ -13,7 +13,9 @@ using Ctx = YImportContext;
 
 // --- YMTFBlock -----------------------------------------------------------------
 
-YMTFBlock::YMTFBlock() { m_BytesInMsg = 1; }
+YMTFBlock::YMTFBlock() {
+    m_BytesInMsg = 1;
+}
 
 YMTInstance* YMTFBlock::InstanceAt(uint32_t instanceId) const {
     YMTNode* n = GetAt(instanceId);
@@ -32,7 +34,9 @@ YMTInstance* YMTFBlock::DefaultInstance() const {
                : nullptr;
 }
 
-void YMTFBlock::SetFirstInstance(YMTInstance* instance) { m_FirstInstance = instance; }
+void YMTFBlock::SetFirstInstance(YMTInstance* instance) {
+    m_FirstInstance = instance;
+}
 
 YMTInstance* YMTFBlock::SelectInstance(uint32_t instanceId, uint32_t kind) const {
     if (kind == kInstFirst) return FirstInstance();
@@ -97,7 +101,8 @@ bool YMTFBlock::ImportXML(const XDomElement* element, YImportContext& ctx, YImpo
     bool digit = FixLeadingDigit(name);
     m_Name = name;
     if (digit)
-        log.LogWarning(223, StrFormat("Adapted FBlock name due to leading digit ('%s').", name.c_str()),
+        log.LogWarning(223,
+                       StrFormat("Adapted FBlock name due to leading digit ('%s').", name.c_str()),
                        PathName(), 1);
 
     // 3: the identifier.
@@ -112,8 +117,10 @@ bool YMTFBlock::ImportXML(const XDomElement* element, YImportContext& ctx, YImpo
         return false;
     }
     if (static_cast<uint64_t>(id) >= 256) {
-        log.LogError(142, StrFormat("Value '%d' out of range [%d, %d)", static_cast<int>(id), 0, 256),
-                     PathName());
+        log.LogError(
+            142,
+            StrFormat("Value '%lld' out of range [%d, %d)", static_cast<long long>(id), 0, 256),
+            PathName());
         return false;
     }
     FBlockID = static_cast<uint32_t>(id);
@@ -129,11 +136,12 @@ bool YMTFBlock::ImportXML(const XDomElement* element, YImportContext& ctx, YImpo
                 candidate = StrFormat("%s_%d", first.c_str(), n);
                 found = !parent->FindChild(candidate);
             }
-            log.LogWarning(144,
-                           StrFormat("Double definition of FBlock name '%s'. FBlock (0x%02X) will be "
-                                     "renamed to '%s'.",
-                                     m_Name.c_str(), FBlockID, candidate.c_str()),
-                           PathName(), 10);
+            log.LogWarning(
+                144,
+                StrFormat("Double definition of FBlock name '%s'. FBlock (0x%02X) will be "
+                          "renamed to '%s'.",
+                          m_Name.c_str(), FBlockID, candidate.c_str()),
+                PathName(), 10);
             if (!found) return false;
             m_Name = candidate;
         }
@@ -184,7 +192,8 @@ bool YMTFBlock::ImportXML(const XDomElement* element, YImportContext& ctx, YImpo
 
     // 8, 9: the instances share the functions; the first one owns them.
     if (kept.empty()) return true;
-    for (size_t i = 1; i < kept.size(); ++i) kept[i]->SetOwnsChildren(false);
+    for (size_t i = 1; i < kept.size(); ++i)
+        kept[i]->SetOwnsChildren(false);
 
     // 10: the functions.
     return ImportFunctions(functions, kept, ctx, log);
@@ -198,7 +207,8 @@ bool YMTFBlock::ImportFunctions(const std::vector<XDomElement*>& elements,
         auto* function = new YMTFunction();
         function->SetParent(owner);
         if (function->ImportXML(e, ctx, log)) {
-            for (YMTInstance* inst : kept) inst->SetAt(function, function->FunctionID);
+            for (YMTInstance* inst : kept)
+                inst->SetAt(function, function->FunctionID);
         } else {
             log.LogError(145, "Failed to import element <Function>", PathName());
             delete function;
@@ -215,30 +225,51 @@ uint32_t YMTFBlock::GetSubItemList(uint32_t itemType, YMTNode* const** items, ui
 uint32_t YMTFBlock::GetAttrStr(uint32_t attr, const char** value) {
     switch (attr) {
     case 3:
-    case 200: *value = m_Name.c_str(); return kAttrOk;
+    case 200:
+        *value = m_Name.c_str();
+        return kAttrOk;
     case 5:
-    case 210: *value = m_Description.c_str(); return kAttrOk;
-    case 211: *value = Release.c_str(); return kAttrOk;
-    case 212: *value = Date.c_str(); return kAttrOk;
-    default: return kAttrNotAvailable;
+    case 210:
+        *value = m_Description.c_str();
+        return kAttrOk;
+    case 211:
+        *value = Release.c_str();
+        return kAttrOk;
+    case 212:
+        *value = Date.c_str();
+        return kAttrOk;
+    default:
+        return kAttrNotAvailable;
     }
 }
 
 uint32_t YMTFBlock::GetAttrInt(uint32_t attr, uint32_t* value) {
     switch (attr) {
-    case 0: *value = kItemFBlock; return kAttrOk;
+    case 0:
+        *value = kItemFBlock;
+        return kAttrOk;
     case 4:
-    case 201: *value = FBlockID; return kAttrOk;
-    case 222: *value = HasMixedInstFBlockNames() ? 1 : 0; return kAttrOk;
-    default: return YMTNode::GetAttrInt(attr, value);
+    case 201:
+        *value = FBlockID;
+        return kAttrOk;
+    case 222:
+        *value = HasMixedInstFBlockNames() ? 1 : 0;
+        return kAttrOk;
+    default:
+        return YMTNode::GetAttrInt(attr, value);
     }
 }
 
 uint32_t YMTFBlock::GetAttrNode(uint32_t attr, YMTNode** value) {
     switch (attr) {
-    case 220: *value = FirstInstance(); return kAttrOk;
-    case 221: *value = DefaultInstance(); return kAttrOk;
-    default: return YMTNode::GetAttrNode(attr, value);
+    case 220:
+        *value = FirstInstance();
+        return kAttrOk;
+    case 221:
+        *value = DefaultInstance();
+        return kAttrOk;
+    default:
+        return YMTNode::GetAttrNode(attr, value);
     }
 }
 
@@ -293,14 +324,15 @@ bool YMTInstance::ImportXML(const XDomElement* element, YImportContext& ctx, YIm
         }
         int64_t id = 0;
         if (!ReadNumber(idText, id)) {
-            log.LogWarning(176, StrFormat("Failed to analyze value '%s'", idText.c_str()), PathName(),
-                           5);
+            log.LogWarning(176, StrFormat("Failed to analyze value '%s'", idText.c_str()),
+                           PathName(), 5);
             id = 0;
         }
         if (static_cast<uint64_t>(id) >= 256) {
-            log.LogError(177,
-                         StrFormat("Value '%d' out of range [%d, %d)", static_cast<int>(id), 0, 256),
-                         PathName());
+            log.LogError(
+                177,
+                StrFormat("Value '%lld' out of range [%d, %d)", static_cast<long long>(id), 0, 256),
+                PathName());
             return false;
         }
         InstanceID = static_cast<uint32_t>(id);
@@ -330,22 +362,38 @@ uint32_t YMTInstance::GetSubItemList(uint32_t itemType, YMTNode* const** items, 
 uint32_t YMTInstance::GetAttrStr(uint32_t attr, const char** value) {
     switch (attr) {
     case 3:
-    case 252: *value = DeviceName.c_str(); return kAttrOk;
+    case 252:
+        *value = DeviceName.c_str();
+        return kAttrOk;
     case 5:
-    case 260: *value = m_Description.c_str(); return kAttrOk;
-    case 261: *value = Release.c_str(); return kAttrOk;
-    case 262: *value = Date.c_str(); return kAttrOk;
-    case 263: *value = InstFBlockName.c_str(); return kAttrOk;
-    default: return kAttrNotAvailable;
+    case 260:
+        *value = m_Description.c_str();
+        return kAttrOk;
+    case 261:
+        *value = Release.c_str();
+        return kAttrOk;
+    case 262:
+        *value = Date.c_str();
+        return kAttrOk;
+    case 263:
+        *value = InstFBlockName.c_str();
+        return kAttrOk;
+    default:
+        return kAttrNotAvailable;
     }
 }
 
 uint32_t YMTInstance::GetAttrInt(uint32_t attr, uint32_t* value) {
     switch (attr) {
-    case 0: *value = kItemInstance; return kAttrOk;
+    case 0:
+        *value = kItemInstance;
+        return kAttrOk;
     case 4:
-    case 250: *value = InstanceID; return kAttrOk;
-    default: return YMTNode::GetAttrInt(attr, value);
+    case 250:
+        *value = InstanceID;
+        return kAttrOk;
+    default:
+        return YMTNode::GetAttrInt(attr, value);
     }
 }
 

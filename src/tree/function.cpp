@@ -60,7 +60,9 @@ YMTOperation* YMTFunction::OperationAt(uint32_t opType) const {
     return (n && n->NodeType() == kNodeOperation) ? static_cast<YMTOperation*>(n) : nullptr;
 }
 
-bool YMTFunction::IsErrorTemplate() const { return StartsWith(m_Name, kErrorTemplatePrefix); }
+bool YMTFunction::IsErrorTemplate() const {
+    return StartsWith(m_Name, kErrorTemplatePrefix);
+}
 
 void YMTFunction::Serialize(YMTArchive& ar) {
     YMTNode::Serialize(ar);
@@ -124,7 +126,8 @@ bool YMTFunction::ImportFromTemplate(const XDomElement* element, YImportContext&
         return false;
     }
     if (parent && parent->FindChild(m_Name)) {
-        log.LogError(109, StrFormat("Double definition of element '%s'", m_Name.c_str()), PathName());
+        log.LogError(109, StrFormat("Double definition of element '%s'", m_Name.c_str()),
+                     PathName());
         return false;
     }
     Check(ctx, log);
@@ -159,9 +162,9 @@ bool YMTFunction::ImportXML(const XDomElement* element, YImportContext& ctx, YIm
     bool digit = FixLeadingDigit(name);
     m_Name = name;
     if (digit)
-        log.LogWarning(220,
-                       StrFormat("Adapted function name due to leading digit ('%s').", name.c_str()),
-                       PathName(), 1);
+        log.LogWarning(
+            220, StrFormat("Adapted function name due to leading digit ('%s').", name.c_str()),
+            PathName(), 1);
 
     // 3: the identifier.
     std::string idText;
@@ -175,9 +178,10 @@ bool YMTFunction::ImportXML(const XDomElement* element, YImportContext& ctx, YIm
         return false;
     }
     if (static_cast<uint64_t>(id) >= 4096) {
-        log.LogError(114,
-                     StrFormat("Value '%d' out of range [%d, %d)", static_cast<int>(id), 0, 4096),
-                     PathName());
+        log.LogError(
+            114,
+            StrFormat("Value '%lld' out of range [%d, %d)", static_cast<long long>(id), 0, 4096),
+            PathName());
         return false;
     }
     FunctionID = static_cast<uint32_t>(id);
@@ -307,14 +311,14 @@ bool YMTFunction::Check(YImportContext& ctx, YImportLog& log) {
             Flags |= kFunctionErrors;
         }
     });
-    if (GetCount() == 0)
-        log.LogWarning(123, "Function contains no valid operation", PathName(), 5);
+    if (GetCount() == 0) log.LogWarning(123, "Function contains no valid operation", PathName(), 5);
     DeriveClassSub();
 
     // A property whose status carries only simple values.
     bool simpleClass = (Class >= 16 && Class <= 20) || (Class >= 25 && Class <= 28);
     YMTOperation* status = OperationAt(12);
-    if (Type == kFunctionProperty && simpleClass && status && (status->GetAt(0) || status->GetAt(1))) {
+    if (Type == kFunctionProperty && simpleClass && status &&
+        (status->GetAt(0) || status->GetAt(1))) {
         bool simple = true;
         ForEachChild(*status, [&](uint32_t, YMTNode* p) {
             switch (p->NodeType()) {
@@ -325,8 +329,10 @@ bool YMTFunction::Check(YImportContext& ctx, YImportLog& log) {
             case kNodeBitField:
             case kNodeRawStream:
             case kNodeCStream:
-            case kNodeRawShortStream: break;
-            default: simple = false;
+            case kNodeRawShortStream:
+                break;
+            default:
+                simple = false;
             }
         });
         if (simple) Flags |= kFunctionSimpleStatus;
@@ -338,11 +344,16 @@ namespace {
 
 uint8_t ClassSubByWidth(uint16_t bytes) {
     switch (bytes) {
-    case 1: return 0;
-    case 2: return 1;
-    case 4: return 2;
-    case 8: return 13;
-    default: return 255;
+    case 1:
+        return 0;
+    case 2:
+        return 1;
+    case 4:
+        return 2;
+    case 8:
+        return 13;
+    default:
+        return 255;
     }
 }
 
@@ -367,7 +378,9 @@ void YMTFunction::DeriveClassSub() {
     case 17:
     case 20:
     case 25:
-    case 26: ClassSub = ClassSubByWidth(first->BytesInMsg()); break;
+    case 26:
+        ClassSub = ClassSubByWidth(first->BytesInMsg());
+        break;
     case 18:
         if (first->NodeType() == kNodeNumber) ClassSub = NumberClass(first);
         break;
@@ -381,20 +394,36 @@ void YMTFunction::DeriveClassSub() {
         YMTNode* element = array ? array->ChildAt(1) : nullptr;
         if (!element) break;
         switch (element->NodeType()) {
-        case kNodeArray: ClassSub = 11; break;
-        case kNodeRecord: ClassSub = 12; break;
+        case kNodeArray:
+            ClassSub = 11;
+            break;
+        case kNodeRecord:
+            ClassSub = 12;
+            break;
         case kNodeBool:
         case kNodeEnum:
-        case kNodeBitField: ClassSub = ClassSubByWidth(element->BytesInMsg()); break;
-        case kNodeNumber: ClassSub = NumberClass(element); break;
-        case kNodeString: ClassSub = 7; break;
-        case kNodeCStream: ClassSub = 9; break;
-        case kNodeRawShortStream: ClassSub = 10; break;
-        default: break;
+        case kNodeBitField:
+            ClassSub = ClassSubByWidth(element->BytesInMsg());
+            break;
+        case kNodeNumber:
+            ClassSub = NumberClass(element);
+            break;
+        case kNodeString:
+            ClassSub = 7;
+            break;
+        case kNodeCStream:
+            ClassSub = 9;
+            break;
+        case kNodeRawShortStream:
+            ClassSub = 10;
+            break;
+        default:
+            break;
         }
         break;
     }
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -405,11 +434,19 @@ uint32_t YMTFunction::GetSubItemList(uint32_t itemType, YMTNode* const** items, 
 uint32_t YMTFunction::GetAttrStr(uint32_t attr, const char** value) {
     switch (attr) {
     case 3:
-    case 300: *value = m_Name.c_str(); return kAttrOk;
+    case 300:
+        *value = m_Name.c_str();
+        return kAttrOk;
     case 5:
-    case 310: *value = m_Description.c_str(); return kAttrOk;
-    case 311: *value = Release.c_str(); return kAttrOk;
-    case 312: *value = Date.c_str(); return kAttrOk;
+    case 310:
+        *value = m_Description.c_str();
+        return kAttrOk;
+    case 311:
+        *value = Release.c_str();
+        return kAttrOk;
+    case 312:
+        *value = Date.c_str();
+        return kAttrOk;
     case 200: {
         YMTNode* instance = Parent();
         YMTNode* fblock = instance ? instance->Parent() : nullptr;
@@ -417,21 +454,37 @@ uint32_t YMTFunction::GetAttrStr(uint32_t attr, const char** value) {
         *value = fblock->NameRef().c_str();
         return kAttrOk;
     }
-    default: return kAttrNotAvailable;
+    default:
+        return kAttrNotAvailable;
     }
 }
 
 uint32_t YMTFunction::GetAttrInt(uint32_t attr, uint32_t* value) {
     switch (attr) {
-    case 0: *value = kItemFunction; return kAttrOk;
+    case 0:
+        *value = kItemFunction;
+        return kAttrOk;
     case 4:
-    case 301: *value = FunctionID; return kAttrOk;
-    case 302: *value = Type; return kAttrOk;
-    case 303: *value = Class; return kAttrOk;
-    case 304: *value = ClassSub; return kAttrOk;
-    case 350: *value = Notification ? 1 : 0; return kAttrOk;
-    case 351: *value = Flags; return kAttrOk;
-    default: return YMTNode::GetAttrInt(attr, value);
+    case 301:
+        *value = FunctionID;
+        return kAttrOk;
+    case 302:
+        *value = Type;
+        return kAttrOk;
+    case 303:
+        *value = Class;
+        return kAttrOk;
+    case 304:
+        *value = ClassSub;
+        return kAttrOk;
+    case 350:
+        *value = Notification ? 1 : 0;
+        return kAttrOk;
+    case 351:
+        *value = Flags;
+        return kAttrOk;
+    default:
+        return YMTNode::GetAttrInt(attr, value);
     }
 }
 

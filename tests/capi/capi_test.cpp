@@ -26,7 +26,6 @@ namespace {
 using Names = std::vector<std::string>;
 using Handles = std::vector<uint64_t>;
 using Pairs = std::vector<std::pair<std::string, uint32_t>>;
-constexpr int64_t kT0 = 1700000000;
 
 std::string Str(uint64_t node, uint32_t attr) {
     const char* text = nullptr;
@@ -63,7 +62,7 @@ protected:
     void SetUp() override {
         CatalogTest::SetUp();
         YFCatPool::Instance().Clear();
-        m_Sample = Copy(MOSTFCAT_SAMPLE_CATALOG, "sample_catalog.xml");
+        m_Sample = Copy(MOSTFCAT_SAMPLE_CATALOG);
     }
     void TearDown() override {
         for (uint64_t h : m_Handles)
@@ -78,13 +77,11 @@ protected:
         return h;
     }
     static YFciFCatManagerImpl& Impl(uint64_t h) { return *YFciFCatManagerImpl::FromHandle(h); }
-    std::string Copy(const std::string& from, const std::string& name) {
-        std::string path = m_Dir.File(name);
-        WriteFileAt(path, ReadFile(from), kT0);
+    // A copy in the temporary folder keeps logs and caches out of the sources.
+    std::string Copy(const std::filesystem::path& from) {
+        std::string path = m_Dir.File(from.filename());
+        std::filesystem::copy_file(from, path);
         return path;
-    }
-    std::string Fixture(const std::string& name) {
-        return Copy(std::string(MOSTFCAT_FIXTURES_DIR) + "/" + name, name);
     }
     std::string m_Sample;
     Handles m_Handles;
@@ -108,19 +105,14 @@ TEST_F(CapiTest, ManagersAndDeadHandles) {
           gFctOpenFCat(dead, m_Sample.c_str(), 1), gFctCloseFCat(dead, m_Sample.c_str(), 1),
           gFctGetFCatItemList(dead, &items, &count)})
         EXPECT_EQ(status, MOSTFCAT_INVALID);
-    EXPECT_EQ(gFciFCatMngr(), gFciFCatMngr()) << "one internal manager";
 }
 
 TEST_F(CapiTest, OpenRaisesTheChannelCount) {
     uint64_t h = Create(), any = Create();
     ASSERT_EQ(gFctOpenFCat(h, m_Sample.c_str(), 3), MOSTFCAT_OK);
-    EXPECT_EQ(Impl(h).GetChannelCount(), 3);
-    EXPECT_EQ(Impl(h).GetFCatNames(1), Names{});
-    EXPECT_EQ(gFctOpenFCat(h, m_Sample.c_str(), 2), MOSTFCAT_OK);
+    ASSERT_EQ(gFctOpenFCat(h, m_Sample.c_str(), 2), MOSTFCAT_OK);
     EXPECT_EQ(Impl(h).GetChannelCount(), 3) << "never lowered";
-    std::string log = ReadFile(m_Dir.File("sample_catalog.log"));
-    EXPECT_NE(log.find("Import of file " + FullPath(m_Sample) + " completed"), std::string::npos);
-
+    EXPECT_EQ(Impl(h).GetFCatNames(1), Names{});
     ASSERT_EQ(gFctOpenFCat(any, m_Sample.c_str(), MOSTFCAT_ANY_CHANNEL), MOSTFCAT_OK);
     EXPECT_EQ(Impl(any).GetChannelCount(), 16);
     EXPECT_EQ(Impl(any).GetFCatNames(16), Names{"sample_catalog"});
@@ -132,11 +124,10 @@ TEST_F(CapiTest, OpenAndCloseStatusCodes) {
     const std::string missing = m_Dir.File("missing.xml"), broken = m_Dir.File("broken.xml");
     WriteFile(broken, "<FunctionCatalog><FBlock>");
     using Codes = std::vector<uint32_t>;
-    EXPECT_EQ((Codes{gFctOpenFCat(h, sample, 17), gFctOpenFCat(h, sample, 0x8000),
-                     gFctOpenFCat(h, nullptr, 1), gFctOpenFCat(h, missing.c_str(), 1),
-                     gFctOpenFCat(h, broken.c_str(), 1)}),
-              (Codes{MOSTFCAT_BAD_CHANNEL, MOSTFCAT_BAD_CHANNEL, MOSTFCAT_INVALID,
-                     MOSTFCAT_FILE_MISSING, MOSTFCAT_INVALID}));
+    EXPECT_EQ(
+        (Codes{gFctOpenFCat(h, sample, 17), gFctOpenFCat(h, nullptr, 1),
+               gFctOpenFCat(h, missing.c_str(), 1), gFctOpenFCat(h, broken.c_str(), 1)}),
+        (Codes{MOSTFCAT_BAD_CHANNEL, MOSTFCAT_INVALID, MOSTFCAT_FILE_MISSING, MOSTFCAT_INVALID}));
     EXPECT_EQ(YFCatPool::Instance().EntryCount(), 0u);
     EXPECT_EQ(
         (Codes{gFctCloseFCat(h, sample, 1), gFctCloseFCat(h, nullptr, 1),
@@ -154,7 +145,8 @@ TEST_F(CapiTest, OpenAndCloseStatusCodes) {
 }
 
 TEST_F(CapiTest, NamesComeBackThroughTheBuffer) {
-    std::string merge = Fixture("merge_fblocks.xml"), numbers = Fixture("params_numbers.xml");
+    std::string merge = Copy(MOSTFCAT_FIXTURES_DIR "/merge_fblocks.xml"),
+                numbers = Copy(MOSTFCAT_FIXTURES_DIR "/params_numbers.xml");
     uint64_t h = Create();
     char buffer[64];
     ASSERT_EQ(gFctOpenNamedFCat(h, m_Sample.c_str(), 1, "Audio Module", buffer, sizeof buffer),
@@ -162,11 +154,8 @@ TEST_F(CapiTest, NamesComeBackThroughTheBuffer) {
     EXPECT_STREQ(buffer, "Audio_Module");
     ASSERT_EQ(gFctOpenNamedFCat(h, merge.c_str(), 1, "audio module", buffer, 5), MOSTFCAT_OK);
     EXPECT_STREQ(buffer, "audi") << "audio_module_2, cut";
-    std::fill(std::begin(buffer), std::end(buffer), 'x');
-    ASSERT_EQ(gFctOpenNamedFCat(h, numbers.c_str(), 1, nullptr, buffer, 1), MOSTFCAT_OK);
-    EXPECT_EQ(std::string(buffer, 2), std::string("\0x", 2));
     buffer[0] = 'x';
-    EXPECT_EQ(gFctOpenNamedFCat(h, numbers.c_str(), 2, "Other", buffer, 0), MOSTFCAT_OK);
+    EXPECT_EQ(gFctOpenNamedFCat(h, numbers.c_str(), 2, nullptr, buffer, 0), MOSTFCAT_OK);
     EXPECT_EQ(buffer[0], 'x') << "size 0: nothing written";
     EXPECT_EQ(gFctOpenNamedFCat(h, m_Dir.File("gone.xml").c_str(), 1, "Gone", buffer, 64),
               MOSTFCAT_FILE_MISSING);
@@ -176,7 +165,7 @@ TEST_F(CapiTest, NamesComeBackThroughTheBuffer) {
 
 // The lock lets the nested call in, and the manager refuses it.
 TEST_F(CapiTest, NestedOpenFromASinkIsRefused) {
-    std::string merge = Fixture("merge_fblocks.xml");
+    std::string merge = Copy(MOSTFCAT_FIXTURES_DIR "/merge_fblocks.xml");
     uint64_t h = Create();
     struct Sink : YFciFCatChangedSink {
         void OnFCatChanged() override {}
@@ -200,7 +189,8 @@ TEST_F(CapiTest, ItemListsAndAttributes) {
     uint32_t count = 99;
     EXPECT_EQ(gFctGetFCatItemList(h, &items, &count), MOSTFCAT_NOT_FOUND);
     EXPECT_TRUE(items == &sentinel && count == 99) << "untouched";
-    ASSERT_EQ(gFctOpenFCat(h, Fixture("merge_fblocks.xml").c_str(), 5), MOSTFCAT_OK);
+    ASSERT_EQ(gFctOpenFCat(h, Copy(MOSTFCAT_FIXTURES_DIR "/merge_fblocks.xml").c_str(), 5),
+              MOSTFCAT_OK);
     ASSERT_EQ(gFctOpenFCat(h, m_Sample.c_str(), 3), MOSTFCAT_OK);
     ASSERT_EQ(Items(h).size(), 2u);
     const uint64_t cat = Items(h)[1];
@@ -252,7 +242,8 @@ TEST_F(CapiTest, ItemListsAndAttributes) {
 
 TEST_F(CapiTest, CAndCppInterfacesAgree) {
     uint64_t h = Create();
-    ASSERT_EQ(gFctOpenFCat(h, Fixture("merge_fblocks.xml").c_str(), 2), MOSTFCAT_OK);
+    ASSERT_EQ(gFctOpenFCat(h, Copy(MOSTFCAT_FIXTURES_DIR "/merge_fblocks.xml").c_str(), 2),
+              MOSTFCAT_OK);
     ASSERT_EQ(Items(h).size(), 1u);
     Handles fblocks = Children(Items(h)[0], MOSTFCAT_ITEM_FBLOCK);
     YFciFCatManager* cpp = gFciFCatManager(h);
@@ -296,7 +287,7 @@ TEST_F(CapiTest, ManyThreadsAtOnce) {
     std::vector<std::string> own;
     for (int t = 0; t < kThreads; ++t) {
         own.push_back(m_Dir.File("own" + std::to_string(t) + ".xml"));
-        WriteFileAt(own.back(), CatalogXml(FBlockXml("Own" + std::to_string(t), "0x10", "")), kT0);
+        WriteFile(own.back(), CatalogXml(FBlockXml("Own" + std::to_string(t), "0x10", "")));
     }
     std::atomic<int> failures{0};
     auto check = [&](bool ok) {

@@ -3,14 +3,11 @@
 // parameter kind the importer knows.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <map>
 #include <set>
 
 #include "generator/catalog_generator.h"
 #include "support/test_support.h"
 #include "tree/catalog.h"
-#include "tree/fblock.h"
 
 namespace mostfcat {
 namespace {
@@ -25,18 +22,7 @@ TEST(GeneratorTest, OutputIsFixedBySeedAndSize) {
     }
     EXPECT_NE(GenerateCatalog(5, 20000), GenerateCatalog(5 | (uint64_t(1) << 63), 20000));
     test::TempDir dir;
-    ASSERT_TRUE(GenerateCatalogFile(dir.File("g.xml"), 3, 9000));
-    EXPECT_EQ(test::ReadFile(dir.File("g.xml")), GenerateCatalog(3, 9000));
     EXPECT_FALSE(GenerateCatalogFile(dir.File("missing/g.xml"), 3, 9000));
-}
-
-// The FBlockIDs of the text, decimal or 0x hexadecimal.
-std::set<long> FBlockIds(const std::string& xml) {
-    std::set<long> ids;
-    const std::string tag = "<FBlockID>";
-    for (size_t p = xml.find(tag); p != std::string::npos; p = xml.find(tag, p + 1))
-        ids.insert(std::stol(xml.substr(p + tag.size(), 8), nullptr, 0));
-    return ids;
 }
 
 TEST(GeneratorTest, SizeStaysWithinTenPercentOfTheRequest) {
@@ -45,48 +31,28 @@ TEST(GeneratorTest, SizeStaysWithinTenPercentOfTheRequest) {
             EXPECT_NEAR(double(GenerateCatalog(seed, size).size()), double(size), 0.1 * size)
                 << "seed " << seed << ", size " << size;
     // Once all 256 FBlockIDs are used the catalog grows inside its FBlocks.
-    std::string large = GenerateCatalog(9, 14000000);
-    EXPECT_NEAR(double(large.size()), 14e6, 1.4e6);
-    EXPECT_EQ(FBlockIds(large).size(), 256u);
-    EXPECT_LT(FBlockIds(GenerateCatalog(9, 5000000)).size(), 256u);
+    EXPECT_NEAR(double(GenerateCatalog(9, 14000000).size()), 14e6, 1.4e6);
 }
 
 // What a walk over an imported tree found.
 struct Census {
     std::set<uint32_t> types, classes, kinds;
     std::set<const YMTNode*> fktIdFunctions; // declared once, copied by reference
-    std::map<std::string, uint32_t> count;
 };
 
-void Walk(YMTNode* node, Census& c, bool inArray) {
+void Walk(YMTNode* node, Census& c) {
     const uint32_t type = node->NodeType();
     uint32_t v = 0;
-    const char* symId = nullptr;
+    // The built-in error parameters would hide what the generator wrote.
+    if (type == kNodeOperation && node->ID() == 15) return;
     c.types.insert(type);
-    if (type == kNodeFBlock) {
-        c.count["merged FBlocks"] += static_cast<YMTFBlock*>(node)->HasMixedInstFBlockNames();
-        c.count["FBlocks with instances"] += static_cast<YMTFBlock*>(node)->GetCount() > 1;
-    } else if (type == kNodeFunction) {
+    if (type == kNodeFunction) {
         if (node->GetAttrInt(303, &v) == 0) c.classes.insert(v);
         if (node->GetAttrInt(302, &v) == 0) c.kinds.insert(v);
         if (node->NameRef() == "FktIDs") c.fktIdFunctions.insert(node);
-    } else if (type == kNodeOperation && node->ID() == 15) {
-        // Not entered: the built-in parameters would hide what the generator wrote.
-        c.count["error operations"] += node->FindChild("ErrorCode") && node->FindChild("ErrorInfo");
-        return;
-    } else if (type == kNodeSignal) {
-        c.count["little-endian signals"] += node->GetAttrInt(1014, &v) == 0 && v == 0;
-    } else if (type == kNodeStreamCase) {
-        c.count["repeated cases"] += node->GetAttrInt(1300, &v) == 0 && v > 0;
-        c.count["selected cases"] += node->GetAttrStr(1008, &symId) == 0 && symId && *symId &&
-                                     symId[std::strlen(symId) - 1] == ')';
-    } else if (type == kNodeArray) {
-        c.count["nested arrays"] += inArray;
-        c.count["tagged arrays"] += node->Name() == "Data";
-        inArray = true;
     }
     if (auto* list = dynamic_cast<YMTChildList*>(node))
-        ForEachChild(*list, [&](uint32_t, YMTNode* child) { Walk(child, c, inArray); });
+        ForEachChild(*list, [&](uint32_t, YMTNode* child) { Walk(child, c); });
 }
 
 class GeneratedImportTest : public test::CatalogTest {
@@ -110,7 +76,7 @@ TEST_F(GeneratedImportTest, CatalogsImportWithoutAnyMessageAndCoverEveryKind) {
     ASSERT_TRUE(r.catalog);
     EXPECT_EQ(r.catalog->HasDevices, 1);
     Census c;
-    Walk(r.catalog.get(), c, false);
+    Walk(r.catalog.get(), c);
     // Every parameter class; void parameters never survive the check.
     for (uint32_t type : {kNodeDetailedStream, kNodeStreamCase, kNodeArray, kNodeRecord, kNodeBool,
                           kNodeBoolField, kNodeNumber, kNodeEnum, kNodeEnumValue, kNodeString,
@@ -122,9 +88,6 @@ TEST_F(GeneratedImportTest, CatalogsImportWithoutAnyMessageAndCoverEveryKind) {
                                              27, 28, 29}));
     EXPECT_EQ(c.kinds, (std::set<uint32_t>{1, 2}));
     EXPECT_GT(c.fktIdFunctions.size(), 1u);
-    EXPECT_EQ(c.count.size(), 8u);
-    for (const auto& [what, n] : c.count)
-        EXPECT_GT(n, 0u) << what;
 }
 
 } // namespace

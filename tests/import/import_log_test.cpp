@@ -28,24 +28,13 @@ TEST(ImportLogTest, LineFormatsAndFiltersThatWriteButAlwaysCount) {
     log.LogError(7, "error", "///");
     log.LogFatal("fatal", "/G"); // never filtered
     log.LogLine("plain text");
-    EXPECT_EQ(log.WarningCount(), 3u);
-    EXPECT_EQ(log.LoggedWarningCount(), 1u);
-    EXPECT_EQ(log.ErrorCount(), 2u);
-    EXPECT_EQ(log.LoggedErrorCount(), 1u);
-    EXPECT_EQ(log.FatalCount(), 1u);
-    log.WriteSummary();
+    log.WriteSummary(); // the counters as the summary shows them
     EXPECT_EQ(capture.Text(),
               "Warning #12345 in '////UByte':\n  level 5\nError #0007 in '///':\n  error\n"
               "Fatal error in '/G':\n  fatal\nplain text\n" +
                   Summary("12,34", 5,
                           "fatal errors: 1  errors: 2  warnings: 3  (logged errors: 1  warnings: "
                           "1)"));
-
-    test::LogCapture empty;
-    empty.Log().WriteSummary();
-    EXPECT_EQ(empty.Text(), Summary("", 0,
-                                    "fatal errors: 0  errors: 0  warnings: 0  (logged errors: 0  "
-                                    "warnings: 0)"));
 }
 
 TEST(ImportLogTest, WithoutAFileEverythingIsCountedAndNothingWritten) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "import/import_state.h"
 #include "support/test_support.h"
@@ -33,32 +34,25 @@ TEST_F(ProfileTest, InitialValuesAndTheDefaultsOfAMissingProfile) {
 TEST_F(ProfileTest, EveryKeyIsReadIgnoringCase) {
     UseProfile("[mostimport]\nimportlogexclude=12, 34;56:abc. 78\tx9\nWARNINGLEVEL=5\n"
                "Options=0x3\nUseDefaultErrorParameters=0\nImportOptim=2\nFCatCacheSize=3\n"
-               "Validate=1\n[MOSTDisplay]\nParamValueStringLimit=80\nParamsInLoopLimit=123\n");
+               "Validate=1\n[MOSTDisplay]\nParamValueStringLimit=80\nParamsInLoopLimit=123\n"
+               "[MOSTHexPreferred]\nList1=MyAddr, OtherId\nList2=B;C\nList3=-1\nList4=D\n");
     const YImportState& s = State();
     EXPECT_EQ(s.profilePath, m_Dir.File("Tarvex.ini"));
     // Numbers separated by any of ",;:. \t"; other tokens are ignored.
     EXPECT_EQ(s.logExclusions, (std::set<uint32_t>{12, 34, 56, 78}));
-    EXPECT_EQ(s.warningLevel, 5u);
-    EXPECT_EQ(s.options, 0x3u);
-    EXPECT_FALSE(s.useDefaultErrorParameters);
-    EXPECT_FALSE(s.importOptim); // only 1 turns it on
-    EXPECT_EQ(s.fcatCacheSize, 3u);
-    EXPECT_EQ(s.paramValueStringLimit, 80u);
-    EXPECT_EQ(s.paramsInLoopLimit, 123u);
-    EXPECT_EQ(s.ReadValidateKey(), 1);
+    EXPECT_EQ(std::tuple(s.warningLevel, s.options, s.fcatCacheSize, s.paramValueStringLimit,
+                         s.paramsInLoopLimit, s.ReadValidateKey()),
+              std::tuple(5u, 0x3u, 3u, 80u, 123u, 1));
+    EXPECT_FALSE(s.useDefaultErrorParameters || s.importOptim); // only 1 turns ImportOptim on
+    // The hex-preferred lists add to the defaults and stop at the first
+    // missing list.
+    EXPECT_EQ(s.hexPreferredNames.size(), 23u);
+    EXPECT_TRUE(s.IsHexPreferred("MYADDR") && s.IsHexPreferred("c"));
+    EXPECT_FALSE(s.IsHexPreferred("d"));
 
     // -1 excludes nothing; reading again replaces the earlier set.
     UseProfile("[MOSTImport]\nImportLogExclude=-1\n");
     EXPECT_TRUE(State().logExclusions.empty());
-}
-
-TEST_F(ProfileTest, HexPreferredListsStopAtTheFirstMissingList) {
-    UseProfile("[MOSTHexPreferred]\nList1=MyAddr, OtherId\nList2=B;C\nList3=-1\nList4=D\n");
-    EXPECT_EQ(State().hexPreferredNames.size(), 23u);
-    EXPECT_TRUE(State().IsHexPreferred("MYADDR") && State().IsHexPreferred("c"));
-    EXPECT_FALSE(State().IsHexPreferred("d"));
-    UseProfile("[MOSTHexPreferred]\nUseDefaults=0\nList1=FktID\nList3=NeverRead\n");
-    EXPECT_EQ(State().hexPreferredNames, (std::set<std::string>{"fktid"}));
 }
 
 // The settings folder: the module folder, or the folder that the

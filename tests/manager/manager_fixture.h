@@ -60,7 +60,7 @@ public:
     bool wanted = true;
     uint32_t result = 0;
     Events calls;
-    std::vector<uint8_t> image;
+    std::string image;
 };
 
 class ManagerTest : public CatalogTest {

@@ -1,6 +1,6 @@
 // The manager's queries over the catalogs of a channel: list order, the
 // catalog-name filter, the instance fallback, the deepest-match rule of the
-// lookups, name resolution, node lists and printable names.
+// lookups, name resolution and node lists.
 #include <gtest/gtest.h>
 
 #include "manager/manager_fixture.h"
@@ -10,7 +10,6 @@ namespace mostfcat::test {
 namespace {
 
 using Ids = std::vector<uint32_t>;
-using Pairs = std::vector<std::pair<std::string, uint32_t>>;
 constexpr uint32_t kNone = 0xFFFFFFFF;
 
 // "Front" on channel 1: FBlock 0x22 merged from Amp (instance 3, imported
@@ -39,20 +38,10 @@ protected:
         ASSERT_EQ(Open(*m, front, 1, "Front"), 0u);
         ASSERT_EQ(Open(*m, rear, 2, "Rear"), 0u);
     }
-    // "<name>@<catalog>" of a node handle.
-    std::string Where(uint64_t handle) {
-        YMTNode* n = reinterpret_cast<YMTNode*>(handle);
-        std::string name = n->NameRef();
-        while (n->Parent())
-            n = n->Parent();
-        for (const auto& r : m->Registrations())
-            if (r.catalog == n) return name + "@" + r.name;
-        return name + "@?";
-    }
     YFciFCatManagerImpl* m = nullptr;
 };
 
-TEST_F(ManagerQueriesTest, ListsFollowChannelsAndOpenOrder) {
+TEST_F(ManagerQueriesTest, ListsFollowChannelsOpenOrderAndCatalogName) {
     EXPECT_EQ(m->GetFCatNames(0xFFFF), (Names{"Front", "Rear"}));
     EXPECT_EQ(m->GetFCatNames(2), Names{"Rear"});
     Names names{"stale"};
@@ -70,27 +59,14 @@ TEST_F(ManagerQueriesTest, ListsFollowChannelsAndOpenOrder) {
     EXPECT_EQ(ids, (Ids{1, 3, 1}));
     m->GetInstanceIdsByFBlockName(0, "", "AMP", ids);
     EXPECT_EQ(ids, (Ids{1, 3})) << "AmpRear merged into Amp";
-    Pairs pairs;
-    m->GetJoinedFBlockNames(0, "", pairs);
-    EXPECT_EQ(pairs, (Pairs{{"Amp, AmpRear", 0x22},
-                            {"Tuner", 0x40},
-                            {"Amplifier", 0x22},
-                            {"Disk", 0x31},
-                            {"Tuner", 0x40}}));
-}
 
-// An unknown catalog name gives nothing, although the channel has catalogs,
-// and the list is cleared first.
-TEST_F(ManagerQueriesTest, UnknownCatalogNameGivesNothing) {
-    Names n{"stale"};
-    Ids i{7};
-    Pairs p{{"stale", 7}};
+    // An unknown catalog name gives nothing, although the channel has
+    // catalogs, and the list is cleared first.
     YFciFCatManager::NodeList nodes{7};
-    m->GetOperationNamesByFBlockName(0, "Nope", "Amp", 1, 3, 0x400, n);
-    m->GetFunctionIds(0, "Nope", 0x22, 1, 3, i);
-    m->GetJoinedFBlockNames(0, "Nope", p);
+    m->GetOperationNamesByFBlockName(0, "Nope", "Amp", 1, 3, 0x400, names);
+    m->GetFunctionIds(0, "Nope", 0x22, 1, 3, ids);
     m->GetFBlockNodes(0, "Nope", nodes);
-    EXPECT_EQ(n.size() + i.size() + p.size() + nodes.size(), 0u);
+    EXPECT_EQ(names.size() + ids.size() + nodes.size(), 0u);
     EXPECT_EQ(m->GetFunctionKind(0, "Nope", 0x22, 1, 3, 0x400), 0u);
 }
 
@@ -128,7 +104,8 @@ TEST_F(ManagerQueriesTest, LookupsTakeTheDeepestMatch) {
     YFciFCatManager::NodeList nodes;
     m->GetOperationNodes(0, "", 0x22, 7, 2, 0x410, 0xC, nodes);
     ASSERT_EQ(nodes.size(), 2u);
-    EXPECT_EQ(Where(nodes[0]) + " " + Where(nodes[1]), "Status@Front Result@Rear");
+    auto name = [](uint64_t node) { return reinterpret_cast<YMTNode*>(node)->NameRef(); };
+    EXPECT_EQ(name(nodes[0]) + " " + name(nodes[1]), "Status Result") << "Front's, Rear's";
 
     std::string fcat;
     uint32_t fblock = 1, function = 1, op = 1;
@@ -141,15 +118,6 @@ TEST_F(ManagerQueriesTest, LookupsTakeTheDeepestMatch) {
     m->ResolveNames(0, "Nope", "Amp", 1, 3, "Bass", "Set", fcat, fblock, function, op);
     EXPECT_EQ(fcat, "");
     EXPECT_EQ((Ids{fblock, function, op}), (Ids{kNone, kNone, kNone}));
-}
-
-TEST_F(ManagerQueriesTest, MakePrintable) {
-    std::string s = std::string("a\0b\tc\x7f\x01-d", 9);
-    m->MakePrintable(s);
-    EXPECT_EQ(s, "abc-d");
-    s = std::string(300, 'p');
-    m->MakePrintable(s);
-    EXPECT_EQ(s, std::string(255, 'p'));
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// Shared by the parameter suites: log messages on one line, an archive that
-// records field kinds, and a fixture that imports single parameter elements.
+// Shared by the parameter suites: log messages on one line or as codes, a
+// number type, and a fixture that imports single parameter elements.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,7 +15,6 @@
 #include "params/param.h"
 #include "platform/strings.h"
 #include "support/test_support.h"
-#include "tree/archive.h"
 #include "tree/catalog.h"
 #include "tree/function.h"
 #include "tree/operation.h"
@@ -31,6 +30,28 @@ inline std::string Err(uint32_t n, const std::string& where, const std::string& 
     return StrFormat("Error #%04u in '%s': %s", n, where.c_str(), text.c_str());
 }
 
+// "W0043 /Values; E0051 /A/E" (or "W0043 E0051" without places): kind, number
+// and place of each message, for checks of messages whose text another check
+// pins or whose text is fixed.
+inline std::string Codes(const Msgs& msgs, bool places = true) {
+    std::string out;
+    for (const std::string& m : msgs) {
+        size_t at = m.find(" in '"), end = m.find("': ", at);
+        if (!out.empty()) out += places ? "; " : " ";
+        out += m.substr(0, 1) + m.substr(m.find('#') + 1, 4);
+        if (places) out += " " + m.substr(at + 5, end - at - 5);
+    }
+    return out;
+}
+
+// A TNumber type of one or two unsigned bytes without unit.
+inline std::string NumberType(int width = 2) {
+    return StrFormat("<TNumber><Exponent>0</Exponent><BasisDataType><%s TypeRef=\"%s\"/>"
+                     "</BasisDataType><Unit UnitRef=\"unit_none\"/><Step>1</Step></TNumber>",
+                     width == 1 ? "TUByte" : "TUWord",
+                     width == 1 ? "type_unsigned_byte" : "type_unsigned_word");
+}
+
 // Joins each message header of a log with its indented text line.
 inline Msgs JoinMessages(const std::vector<std::string>& lines) {
     Msgs out;
@@ -40,31 +61,6 @@ inline Msgs JoinMessages(const std::vector<std::string>& lines) {
             out.back() += " " + lines[++i].substr(2);
     }
     return out;
-}
-
-// The field kinds a node hands to an archive, e.g. "str ref0 u16 list5 ".
-inline std::string Kinds(YMTNode& node) {
-    struct Recorder : YMTArchive {
-        std::string k;
-        void SerializeWords(std::vector<uint16_t>&) override { k += "words "; }
-        void SerializeList(YMTChildList&, YMTListKind l) override {
-            k += "list" + std::to_string(int(l)) + " ";
-        }
-        void SerializeString(std::string&) override { k += "str "; }
-        void SerializeBool(bool&) override { k += "b "; }
-        void Serialize64(uint64_t&) override { k += "u64 "; }
-        void Serialize32(int32_t&) override { k += "i32 "; }
-        void Serialize32(uint32_t&) override { k += "u32 "; }
-        void Serialize16(uint16_t&) override { k += "u16 "; }
-        void Serialize8(uint8_t&) override { k += "u8 "; }
-        void SerializeRef(YMTNode*&, YMTRefKind r) override {
-            k += "ref" + std::to_string(int(r)) + " ";
-        }
-        YMTNode* NodeHeader(YMTNode* n) override { return n; }
-        void SetFailed() override { m_Ok = false; }
-    } ar;
-    node.Serialize(ar);
-    return ar.k;
 }
 
 // The shared type and unit definitions plus unit_undefined, descriptions off,
@@ -95,12 +91,9 @@ protected:
         return op;
     }
 
-    // Imports xml into a new T below parent.
-    template <class T>
-    std::unique_ptr<T> ImportParam(const std::string& xml, bool ok = true,
-                                   YMTNode* parent = nullptr) {
+    // Imports xml into a new T.
+    template <class T> std::unique_ptr<T> ImportParam(const std::string& xml, bool ok = true) {
         auto p = std::make_unique<T>();
-        p->SetParent(parent);
         RunImport(*p, xml, ok);
         return p;
     }

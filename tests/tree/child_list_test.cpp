@@ -18,9 +18,8 @@ std::vector<uint32_t> Positions(const YMTChildList& list) {
 
 TEST(ChildListTest, SetAtLeavesNullGapsGrowsAndNeverDeletesThePreviousEntry) {
     TestNode list("list", kNodeOperation);
-    auto* a = new TestNode("Volume", kNodeNumber, 0);
     auto* b = new TestNode("Balance", kNodeEnum, 5);
-    list.Add(a);
+    list.Add(new TestNode("Volume"));
     EXPECT_EQ(list.Capacity(), 2u); // a first allocation takes at least 2
     list.SetAt(b, 5);
     EXPECT_EQ(list.Capacity(), 6u); // more than double: what is needed
@@ -64,8 +63,7 @@ TEST(ChildListTest, PositionsAndGapsSkipNullEntries) {
 
 TEST(ChildListTest, CompactMakesTheListDenseAndOneBased) {
     TestNode list("list"); // [-, a, -, b] -> [-, a, b]
-    auto* a = new TestNode("A");
-    auto* b = new TestNode("B");
+    TestNode *a = new TestNode("A"), *b = new TestNode("B");
     list.SetAt(a, 1);
     list.SetAt(b, 3);
     list.Compact();
@@ -136,9 +134,7 @@ TEST(ChildListTest, CopyFromClonesAtTheSameIndicesOrLeavesAnEmptyList) {
 
 TEST(ChildListTest, CheckAllStopsAtTheFirstFailure) {
     TestNode list("list");
-    auto* a = new TestNode("A");
-    auto* b = new TestNode("B");
-    auto* c = new TestNode("C");
+    TestNode *a = new TestNode("A"), *b = new TestNode("B"), *c = new TestNode("C");
     list.SetAt(a, 0);
     list.SetAt(b, 2);
     list.SetAt(c, 3);

@@ -1,4 +1,5 @@
-// Builders for function and parameter elements, shared by the tree suites.
+// Builders for function and parameter elements and readers for messages,
+// attributes and operation layouts, shared by the tree suites.
 // Every element carries the description the default options read, so a
 // clean element logs nothing.
 #pragma once
@@ -7,8 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "params/param.h"
 #include "support/catalog_builder.h"
+#include "tree/function.h"
 #include "tree/node.h"
+#include "tree/operation.h"
 
 namespace mostfcat::test {
 
@@ -52,19 +56,14 @@ inline std::string Op(const std::string& tag, const std::string& pos = "1") {
     return "<" + tag + "><ParamPos>" + pos + "</ParamPos></" + tag + ">";
 }
 
-// Prefix "PN" gives PNParam, PNParamType and PNParamOPType.
+// Prefix "PN" gives PNParam, PNParamType and PNParamOPType; attrs may carry
+// ParamDefId/ParamDefRef.
 inline std::string Param(const std::string& p, const std::string& name, const std::string& type,
                          const std::string& ops, const std::string& attrs = "") {
     return "<" + p + "Param" + attrs + "><ParamName>" + name +
            "</ParamName><ParamDescription>d</ParamDescription><" + p + "ParamType>" + type + "</" +
            p + "ParamType><" + p + "ParamOPType>" + ops + "</" + p + "ParamOPType></" + p +
            "Param>";
-}
-
-// An error parameter; attrs may carry ParamDefId/ParamDefRef.
-inline std::string ErrorParam(const std::string& attrs, const std::string& name,
-                              const std::string& type, const std::string& ops) {
-    return Param("ER", name, type, ops, attrs);
 }
 
 // kind is "Property" or "Method", classElement the element inside it that
@@ -129,6 +128,20 @@ inline std::string Attrs(YMTNode& node, const std::string& list) {
         if (item[0] == 'n')
             out += node.GetAttrNode(number, &n) == 0 ? (n ? n->PathName() : "null") : "-";
     }
+    return out;
+}
+
+// "Op: name@pos ...; ..." for every operation of a function; "!" marks a
+// parameter whose own ParamPos differs from its position.
+inline std::string Layout(const YMTFunction* f) {
+    std::string out;
+    ForEachChild(*f, [&](uint32_t, YMTNode* n) {
+        out += (out.empty() ? "" : "; ") + n->NameRef() + ":";
+        ForEachChild(*static_cast<YMTOperation*>(n), [&](uint32_t pos, YMTNode* p) {
+            out += " " + p->NameRef() + "@" + std::to_string(pos);
+            if (static_cast<YMTParam*>(p)->ParamPos() != pos) out += "!";
+        });
+    });
     return out;
 }
 

@@ -1,9 +1,7 @@
-// The node base: identifier rules, paths and levels, the dump format and the
-// upward name look-up.
+// The node base: identifier rules and the upward name look-up (paths, levels
+// and dumps are checked with every node family).
 #include <gtest/gtest.h>
 
-#include "import/import_log.h"
-#include "support/test_support.h"
 #include "tree/identifiers.h"
 #include "tree/test_nodes.h"
 
@@ -11,11 +9,6 @@ namespace mostfcat {
 namespace {
 
 using test::TestNode;
-
-// Reaches the fixture's dump helper from tests without the fixture.
-struct Dumper : test::CatalogTest {
-    using CatalogTest::DumpText;
-};
 
 template <class F> std::string Applied(F f, std::string s) {
     f(s);
@@ -36,7 +29,6 @@ TEST(IdentifierTest, IdentifierRules) {
     for (const auto& [in, out] : kIdentifiers)
         EXPECT_EQ(Applied(MakeIdentifier, in), out) << in;
     EXPECT_EQ(Applied(MakeIdentifierOrNA, "***"), "_NA_");
-    EXPECT_EQ(Applied(MakeIdentifierOrNA, " Tuner "), "Tuner");
 
     EXPECT_EQ(Applied(FixLeadingDigit, "2ndZone"), "_2ndZone");
     EXPECT_EQ(Applied(FixLeadingDigit, "Zone2"), "Zone2");
@@ -53,34 +45,6 @@ TestNode* Attach(TestNode* parent, TestNode* child, uint32_t index) {
     child->SetParent(parent);
     parent->SetAt(child, index);
     return child;
-}
-
-TEST(NodeTest, PathLevelDumpAndBaseAttributes) {
-    TestNode root("", kNodeCatalog);
-    auto* amp = Attach(&root, new TestNode("Amp", kNodeFBlock, 0x22), 0x22);
-    auto* inst = Attach(amp, new TestNode("Inst01", kNodeInstance, 1), 1);
-    auto* volume = Attach(inst, new TestNode("Volume", kNodeFunction, 0x400), 0x400);
-    EXPECT_EQ(amp->PathName(), "//Amp");
-    root.SetName("Cat");
-    EXPECT_EQ(volume->PathName(), "/Cat/Amp/Inst01/Volume");
-    EXPECT_EQ(volume->Level(), 3u);
-    EXPECT_EQ(volume->CheckedLevel(), 0u); // until Check runs
-    YImportContext ctx;
-    YImportLog log;
-    ASSERT_TRUE(root.Check(ctx, log));
-    uint32_t level = 99;
-    ASSERT_EQ(volume->GetAttrInt(1, &level), 0u);
-    EXPECT_EQ(level, 3u);
-    YMTNode* parent = nullptr;
-    ASSERT_EQ(volume->GetAttrNode(2, &parent), 0u);
-    EXPECT_EQ(parent, inst);
-
-    // Children dump in index order, indented by level.
-    Attach(&root, new TestNode("B", kNodeFBlock, 1), 1)->SetBytesInMsg(2);
-    amp->RemoveAll();
-    EXPECT_EQ(Dumper::DumpText(root), "NODE: Cat\n.Parent: -\n.BytesInMsg: 0\n"
-                                      "\tNODE: B\n\t.Parent: /Cat\n\t.BytesInMsg: 2\n"
-                                      "\tNODE: Amp\n\t.Parent: /Cat\n\t.BytesInMsg: 0\n");
 }
 
 TEST(NodeTest, LookupFindsEarlierSiblingsFirstThenWalksUpSkippingNonParameters) {

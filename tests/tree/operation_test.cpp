@@ -5,12 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "function_xml.h"
-#include "params/param.h"
 #include "support/test_support.h"
 #include "tree/catalog.h"
 #include "tree/fblock.h"
-#include "tree/function.h"
-#include "tree/operation.h"
 #include "tree/queries.h"
 
 namespace mostfcat {
@@ -44,37 +41,24 @@ protected:
     static YMTFunction* Fn(const Imported& r, uint32_t id = 0x100) {
         return static_cast<YMTFunction*>(r.catalog->FBlockAt(0x22)->InstanceAt(0)->GetAt(id));
     }
-    // "Op: name@pos ...; ..." for every operation of a function; "!" marks a
-    // parameter whose own ParamPos differs from its position.
-    static std::string Layout(const YMTFunction* f) {
-        std::string out;
-        ForEachChild(*f, [&](uint32_t, YMTNode* n) {
-            out += (out.empty() ? "" : "; ") + n->NameRef() + ":";
-            ForEachChild(*static_cast<YMTOperation*>(n), [&](uint32_t pos, YMTNode* p) {
-                out += " " + p->NameRef() + "@" + std::to_string(pos);
-                if (static_cast<YMTParam*>(p)->ParamPos() != pos) out += "!";
-            });
-        });
-        return out;
-    }
 };
 
 TEST_F(OperationTest, PositionsAreCompactedAndRenumberedPerOperation) {
-    Imported r = Run(Prop(
-        PU("Level", Op("PCmdSet", "2") + Op("PReportStatus", "1")) + PU("Zero", Op("PCmdGet", "")) +
-        PU("Empty", Op("PCmdSetGet", "")) + PU("First", Op("PCmdIncrement", "0")) +
-        PU("Second", Op("PCmdIncrement", "1")) + PU("A", Op("PCmdDecrement", "1")) +
-        PU("C", Op("PCmdDecrement", "3")) + PU("Far", Op("PReportInterface", "255"))));
-    const char* gap = "': Gap in parameter set before parameter '";
-    EXPECT_EQ(Joined(Messages(r.log)),
-              (Lines{"Warning #0102 in '//Amp/Inst00/F/Set" + (gap + std::string("Level'")),
-                     "Warning #0102 in '//Amp/Inst00/F/Decrement" + (gap + std::string("C'")),
-                     "Warning #0102 in '//Amp/Inst00/F/Interface" + (gap + std::string("Far'"))}));
+    Imported r =
+        Run(Prop(PU("Level", Op("PCmdSet", "2") + Op("PReportStatus", "1")) +
+                 PU("Zero", Op("PCmdGet", "")) + PU("First", Op("PCmdIncrement", "0")) +
+                 PU("Second", Op("PCmdIncrement", "1")) + PU("A", Op("PCmdDecrement", "1")) +
+                 PU("C", Op("PCmdDecrement", "3")) + PU("Far", Op("PReportInterface", "255"))));
+    EXPECT_EQ(Codes(Messages(r.log)), "W0102 //Amp/Inst00/F/Set; W0102 //Amp/Inst00/F/Decrement; "
+                                      "W0102 //Amp/Inst00/F/Interface");
+    EXPECT_EQ(
+        Joined(Messages(r.log))[1],
+        "Warning #0102 in '//Amp/Inst00/F/Decrement': Gap in parameter set before parameter 'C'");
     // Each operation holds a copy of its own; a missing or empty ParamPos
     // reads as 0.
     YMTFunction* f = Fn(r);
-    EXPECT_EQ(Layout(f), "Set: Level@1; Get: Zero@1; SetGet: Empty@1; Increment: First@1 "
-                         "Second@2; Decrement: A@1 C@2; Status: Level@1; Interface: Far@1");
+    EXPECT_EQ(Layout(f), "Set: Level@1; Get: Zero@1; Increment: First@1 Second@2; Decrement: A@1 "
+                         "C@2; Status: Level@1; Interface: Far@1");
     EXPECT_NE(f->OperationAt(0)->ParamAt(1), f->OperationAt(12)->ParamAt(1));
     EXPECT_EQ(f->OperationAt(4)->ParamAt(2)->MsgBitPos(), 8u);
     EXPECT_EQ(f->OperationAt(4)->GetSize(), 3u); // position 0 stays empty
@@ -88,21 +72,20 @@ TEST_F(OperationTest, PositionAndOpTypeErrors) {
                "</ParamName><ParamDescription>d</ParamDescription><PUParamType>" + NumberType() +
                "</PUParamType>" + holder + "</PUParam>";
     };
-    Imported r = Run(Prop(
-        PU("A", Op("PReportStatus", "1")) +
-        // Set is assigned before Status fails: the copy in Set stays.
-        PU("B", Op("PCmdSet", "1") + Op("PReportStatus", "1")) + PU("Bad", Op("PCmdGet", "x1")) +
-        PU("Big", Op("PCmdGet", "256")) + PU("Neg", Op("PCmdGet", "-1")) +
-        PU("Twice", Op("PCmdGet") + "<Group>" + Op("PCmdGet", "2") + "</Group>") +
-        PU("Nested", "<Group>" + Op("PCmdSetGet") + "</Group>") + noHolder("NoHolder", "") +
-        // Any holder name counts, whatever the parameter element.
-        noHolder("Other", "<ERParamOPType>" + Op("PReportError") + "</ERParamOPType>")));
+    Imported r = Run(
+        Prop(PU("A", Op("PReportStatus", "1")) +
+             // Set is assigned before Status fails: the copy in Set stays.
+             PU("B", Op("PCmdSet", "1") + Op("PReportStatus", "1")) +
+             PU("Bad", Op("PCmdGet", "x1")) + PU("Big", Op("PCmdGet", "256")) +
+             PU("Twice", Op("PCmdGet") + "<Group>" + Op("PCmdGet", "2") + "</Group>") +
+             PU("Nested", "<Group>" + Op("PCmdSetGet") + "</Group>") + noHolder("NoHolder", "") +
+             // Any holder name counts, whatever the parameter element.
+             noHolder("Other", "<ERParamOPType>" + Op("PReportError") + "</ERParamOPType>")));
     Lines expected;
     for (auto [param, message] : std::initializer_list<std::pair<const char*, const char*>>{
              {"B", "Error #0134 in '//Amp/Inst00/F': Position 1 of 'Status' already occupied"},
              {"Bad", "Error #0131 in '//Amp/Inst00/F': Failed to analyze value 'x1'"},
              {"Big", "Error #0132 in '//Amp/Inst00/F': Invalid parameter position 256"},
-             {"Neg", "Error #0132 in '//Amp/Inst00/F': Invalid parameter position -1"},
              {"Twice", "Error #0135 in '//Amp/Inst00/F': Missing OpType info"},
              {"NoHolder", nullptr}}) {
         if (message) expected.push_back(message);
@@ -115,40 +98,20 @@ TEST_F(OperationTest, PositionAndOpTypeErrors) {
 }
 
 TEST_F(OperationTest, OperationNamesFollowTheFunctionKind) {
-    std::string propertyOps = Op("PCmdSet") + Op("PCmdGet") + Op("PCmdSetGet") +
-                              Op("PCmdIncrement") + Op("PCmdDecrement") + Op("PCmdGetInterface") +
-                              Op("PReportStatus") + Op("PReportInterface") + Op("PReportError");
-    std::string methodOps =
-        Op("MCmdStart") + Op("MCmdAbort") + Op("MCmdStartResult") + Op("MCmdGetInterface") +
-        Op("MCmdStartResultAck") + Op("MCmdAbortAck") + Op("MCmdStartAck") + Op("MReportErrorAck") +
-        Op("MReportProcessingAck") + Op("MReportProcessing") + Op("MReportResult") +
-        Op("MReportResultAck") + Op("MReportInterface") + Op("MReportError");
     // One XXXnotyetXXX element stands for every OpType of that name; two of
     // them for none.
-    Imported r =
-        Run(Prop(PU("P", propertyOps)) + Meth(Param("MU", "M", NumberType(), methodOps)) +
-            Prop(PU("N", Op("XXXnotyetXXX")), "NotYetP", "0x101") +
-            Meth(Param("MU", "N", NumberType(), Op("XXXnotyetXXX")), "NotYetM", "0x201") +
-            Prop(PU("Two", Op("XXXnotyetXXX") + Op("XXXnotyetXXX", "2")), "NotYet2", "0x102"));
+    Imported r = Run(
+        Prop(PU("P", Op("PCmdSetGet") + Op("PCmdGetInterface") + Op("PReportError"))) +
+        Meth(Param("MU", "M", NumberType(), Op("MCmdStartResultAck") + Op("MReportProcessing"))) +
+        Prop(PU("N", Op("XXXnotyetXXX")), "NotYet", "0x101") +
+        Prop(PU("Two", Op("XXXnotyetXXX") + Op("XXXnotyetXXX", "2")), "NotYet2", "0x102"));
     EXPECT_EQ(Codes(Messages(r.log)),
               "E0135 //Amp/Inst00/NotYet2; E0130 //Amp/Inst00/NotYet2; W0123 //Amp/Inst00/NotYet2");
-    auto names = [&](uint32_t id) {
-        std::string out;
-        for (uint32_t t = 0; t < 16; ++t) {
-            const YMTOperation* op = Fn(r, id)->OperationAt(t);
-            out += (t ? " " : "") + (op ? op->NameRef() : std::string("-"));
-        }
-        return out;
-    };
-    EXPECT_EQ(names(0x100), "Set Get SetGet Increment Decrement GetInterface - - - - - - Status - "
-                            "Interface Error");
-    EXPECT_EQ(names(0x200), "Start Abort StartResult - - GetInterface StartResultAck AbortAck "
-                            "StartAck ErrorAck ProcessingAck Processing Result ResultAck Interface "
-                            "Error");
-    EXPECT_EQ(names(0x101), "- - - Increment Decrement - Reserved OpType7 OpType8 OpType9 OpTypeA "
-                            "OpTypeB - OpTypeD - -");
-    EXPECT_EQ(names(0x201), "- - - OpType3 OpType4 - StartResultAck AbortAck StartAck ErrorAck "
-                            "ProcessingAck Processing - ResultAck - -");
+    EXPECT_EQ(Layout(Fn(r)), "SetGet: P@1; GetInterface: P@1; Error: P@1");
+    EXPECT_EQ(Layout(Fn(r, 0x200)), "StartResultAck: M@1; Processing: M@1");
+    EXPECT_EQ(Layout(Fn(r, 0x101)), "Increment: N@1; Decrement: N@1; Reserved: N@1; OpType7: N@1; "
+                                    "OpType8: N@1; OpType9: N@1; OpTypeA: N@1; OpTypeB: N@1; "
+                                    "OpTypeD: N@1");
     EXPECT_EQ(Fn(r, 0x101)->OperationAt(13)->OpType, 13u);
 }
 
@@ -164,11 +127,9 @@ TEST_F(OperationTest, VoidParametersNeverSurvive) {
 
 TEST_F(OperationTest, BitLayoutAndUnspecifiedLength) {
     std::string status = PU("B", Op("PReportStatus", "1")) +
-                         PU("W", Op("PReportStatus", "2"), NumberType("type_signed_word")) +
-                         PU("E", Op("PReportStatus", "3"), EnumType(300)) +
-                         PU("L", Op("PReportStatus", "4"), NumberType("type_unsigned_long")) +
-                         PU("T", Op("PReportStatus", "5"), kStringType) +
-                         PU("After", Op("PReportStatus", "6"));
+                         PU("L", Op("PReportStatus", "2"), NumberType("type_unsigned_long")) +
+                         PU("T", Op("PReportStatus", "3"), kStringType) +
+                         PU("After", Op("PReportStatus", "4"));
     std::string set = PU("Open", Op("PCmdSet", "1"), ArrayType(NumberType(), "")) +
                       PU("Next", Op("PCmdSet", "2")) +
                       PU("Open2", Op("PCmdSet", "3"), ArrayType(NumberType(), "")) +
@@ -187,7 +148,7 @@ TEST_F(OperationTest, BitLayoutAndUnspecifiedLength) {
         });
         return out;
     };
-    EXPECT_EQ(bits(12), (std::vector<uint32_t>{0, 8, 24, 40, 72, kNoBitPos}));
+    EXPECT_EQ(bits(12), (std::vector<uint32_t>{0, 8, 40, kNoBitPos}));
     EXPECT_EQ(bits(0), (std::vector<uint32_t>{0, kNoBitPos, kNoBitPos, kNoBitPos}));
     EXPECT_EQ(bits(1), (std::vector<uint32_t>{0, kNoBitPos}));
 }
@@ -195,15 +156,13 @@ TEST_F(OperationTest, BitLayoutAndUnspecifiedLength) {
 TEST_F(OperationTest, ErrorParameterTemplates) {
     auto define = [](const std::string& attrs, const char* name, const std::string& ops,
                      const std::string& type = NumberType()) {
-        return ErrorParam(" ParamDefId=" + attrs, name, type, ops);
+        return Param("ER", name, type, ops, " ParamDefId=" + attrs);
     };
     std::string templates =
         "<Templates>" + define("\"Code\"", "Code", Op("PReportError", "1")) +
         define("\"Info\"", "Info", Op("PReportError", "2"), NumberType("type_unsigned_word")) +
         // The first template of a name wins; this one is dropped silently.
-        define("\"Code\"", "Other", Op("PReportError", "1")) +
-        define("\"Broken\"", "Broken", Op("PReportError"), "<TUnknown/>") +
-        define("\"NoOp\"", "NoOp", "") +
+        define("\"Code\"", "Other", Op("PReportError", "1")) + define("\"NoOp\"", "NoOp", "") +
         // Templates that name each other: the ParamDefId decides.
         define("\"Ping\" ParamDefRef=\"Pong\"", "Ping", Op("MReportError", "1")) +
         define("\"Pong\" ParamDefRef=\"Ping\"", "Pong", Op("MReportError", "2")) + "</Templates>";
@@ -213,17 +172,15 @@ TEST_F(OperationTest, ErrorParameterTemplates) {
     std::string own = PU("Value", Op("PReportStatus"));
     Imported r = Run(
         Prop(own + uses("Info") + uses("Code"), "Both", "1") +
-            Prop(own + uses("Nope") + uses("Broken") +
-                     ErrorParam("", "Own", NumberType(), Op("PReportError")),
+            Prop(own + uses("Nope") + Param("ER", "Own", NumberType(), Op("PReportError")),
                  "Unknown", "2") +
-            Prop(own + ErrorParam("", "Mine", NumberType(), Op("PReportError", "1")) + uses("Code"),
+            Prop(own + Param("ER", "Mine", NumberType(), Op("PReportError", "1")) + uses("Code"),
                  "Clash", "3") +
             Meth(uses("Pong") + uses("Ping"), "Cross", "4"),
         templates);
     EXPECT_EQ(
         Codes(Messages(r.log)),
-        "W0128 //Temp_ERFunction_Broken; E0148 /; E0135 //Temp_ERFunction_NoOp; "
-        "E0130 //Temp_ERFunction_NoOp; E0148 /; E0126 //Amp/Inst00/Unknown; "
+        "E0135 //Temp_ERFunction_NoOp; E0130 //Temp_ERFunction_NoOp; E0148 /; "
         "E0126 //Amp/Inst00/Unknown; E0104 //Amp/Inst00/Clash/Error; E0136 //Amp/Inst00/Clash; "
         "E0127 //Amp/Inst00/Clash");
     EXPECT_THAT(Joined(Messages(r.log)),
@@ -242,33 +199,24 @@ TEST_F(OperationTest, ErrorParameterTemplates) {
     EXPECT_EQ(Fn(r, 4)->OperationAt(15)->PathName(), "//Amp/Inst00/Cross/Error");
 }
 
-TEST_F(OperationTest, TemplatesDeclaredInsideFunctionsAndDefaultErrorParameters) {
+TEST_F(OperationTest, TemplatesDeclaredInsideFunctionsAndTheDefaultErrorParameterSwitch) {
     // An ERParam with ParamDefId inside a function declares a template and
     // is merged from it right there; another function refers to it.
     std::string own = PU("Value", Op("PReportStatus"));
-    std::string declared =
-        Prop(own + ErrorParam(" ParamDefId=\"Err\"", "Reason", EnumType(), Op("PReportError")),
-             "Declares", "1") +
-        Prop(own + "<ERParam ParamDefRef=\"Err\"/>", "Uses", "2");
-    // ErrorCode and ErrorInfo (by name, any case) become the built-in ones.
-    std::string defaults =
-        Prop(own + ErrorParam("", "errorcode", NumberType(), Op("PReportError", "1")) +
-                 ErrorParam("", "ErrorInfo", NumberType(), Op("PReportError", "2")),
-             "Defaults", "3");
-    Imported r = Run(declared + defaults);
+    Imported r =
+        Run(Prop(own + Param("ER", "Reason", EnumType(), Op("PReportError"), " ParamDefId=\"Err\""),
+                 "Declares", "1") +
+            Prop(own + "<ERParam ParamDefRef=\"Err\"/>", "Uses", "2"));
     EXPECT_EQ(Messages(r.log), Lines{}) << r.log;
     for (uint32_t id : {1u, 2u}) {
         EXPECT_EQ(Layout(Fn(r, id)), "Status: Value@1; Error: Reason@1");
         EXPECT_EQ(Fn(r, id)->OperationAt(15)->ParamAt(1)->NodeType(), kNodeEnum);
     }
-    YMTOperation* error = Fn(r, 3)->OperationAt(15);
-    EXPECT_EQ(Layout(Fn(r, 3)), "Status: Value@1; Error: ErrorCode@1 ErrorInfo@2");
-    EXPECT_EQ(error->ParamAt(1)->NodeType(), kNodeEnum);
-    EXPECT_EQ(error->ParamAt(2)->NodeType(), kNodeDetailedStream);
 
+    // Switched off, an ErrorCode parameter keeps the catalog's own type.
     UseProfile("[MOSTImport]\nUseDefaultErrorParameters=0\n");
-    r = Run(defaults);
-    EXPECT_EQ(Layout(Fn(r, 3)), "Status: Value@1; Error: errorcode@1 ErrorInfo@2");
+    r = Run(Prop(own + Param("ER", "errorcode", NumberType(), Op("PReportError")), "Own", "3"));
+    EXPECT_EQ(Layout(Fn(r, 3)), "Status: Value@1; Error: errorcode@1");
     EXPECT_EQ(Fn(r, 3)->OperationAt(15)->ParamAt(1)->NodeType(), kNodeNumber);
 }
 

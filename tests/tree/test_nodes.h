@@ -29,11 +29,6 @@ public:
         ++m_Checked;
         return !m_FailCheck && CheckAll(ctx, log);
     }
-    bool Dump(YImportContext& ctx, YImportLog& log) override {
-        DumpLine(log, "NODE: " + m_Name);
-        DumpBase(log);
-        return DumpAll(ctx, log);
-    }
     YMTNode* FindChild(const std::string& name) const override { return FindByName(name); }
     YMTNode* ChildAt(uint32_t index) const override { return GetAt(index); }
     YMTNode* Clone() const override {
