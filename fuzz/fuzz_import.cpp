@@ -15,7 +15,8 @@
 using namespace mostfcat;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = "/tmp/mostfcat_fuzz_import_" + std::to_string(::getpid()) + ".xml";
+    static const std::string path =
+        "/tmp/mostfcat_fuzz_import_" + std::to_string(::getpid()) + ".xml";
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return 0;
     if (size) std::fwrite(data, 1, size, f);

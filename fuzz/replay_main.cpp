@@ -14,7 +14,8 @@ namespace fs = std::filesystem;
 
 static int RunFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
     LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
     return 1;
 }
@@ -29,7 +30,8 @@ int main(int argc, char** argv) {
             for (const auto& e : fs::recursive_directory_iterator(p, ec))
                 if (e.is_regular_file()) files.push_back(e.path());
             std::sort(files.begin(), files.end());
-            for (const auto& f : files) count += RunFile(f);
+            for (const auto& f : files)
+                count += RunFile(f);
         } else if (fs::is_regular_file(p, ec)) {
             count += RunFile(p);
         }

@@ -148,9 +148,9 @@ public:
     virtual void GetFunctionNodes(uint16_t channel, const std::string& fcatName, uint32_t fblockId,
                                   uint32_t instId, uint32_t instFallback, uint32_t fktId,
                                   NodeList& out) = 0;
-    virtual void GetOperationNodes(uint16_t channel, const std::string& fcatName,
-                                   uint32_t fblockId, uint32_t instId, uint32_t instFallback,
-                                   uint32_t fktId, uint32_t opType, NodeList& out) = 0;
+    virtual void GetOperationNodes(uint16_t channel, const std::string& fcatName, uint32_t fblockId,
+                                   uint32_t instId, uint32_t instFallback, uint32_t fktId,
+                                   uint32_t opType, NodeList& out) = 0;
 
     // 43-45: message descriptions (owned by the caller).
     virtual YFciMesgInfo* CreateMesgInfo(uint16_t channel, uint32_t fblockId, uint32_t instId,
@@ -170,10 +170,10 @@ public:
                                          uint32_t instFallback, uint32_t fktId,
                                          uint32_t opType) = 0;
     virtual void ResolveNames(uint16_t channel, const std::string& fcatName,
-                              const std::string& fblockName, uint32_t instId,
-                              uint32_t instFallback, const std::string& functionName,
-                              const std::string& operationName, std::string& outFcatName,
-                              uint32_t& fblockId, uint32_t& fktId, uint32_t& opType) = 0;
+                              const std::string& fblockName, uint32_t instId, uint32_t instFallback,
+                              const std::string& functionName, const std::string& operationName,
+                              std::string& outFcatName, uint32_t& fblockId, uint32_t& fktId,
+                              uint32_t& opType) = 0;
 
     // 50-52: message instances (owned by the caller).
     virtual YFciMessage* CreateMessage(uint16_t channel, const std::string& fcatName,

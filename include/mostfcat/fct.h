@@ -23,14 +23,14 @@ extern "C" {
 #endif
 
 /* Status codes. */
-#define MOSTFCAT_OK 0u               /* success */
-#define MOSTFCAT_NOT_FOUND 1u        /* null node, unsupported request, nothing found */
-#define MOSTFCAT_INVALID 2u          /* invalid argument (null pointer, key out of range), open failed */
-#define MOSTFCAT_FILE_MISSING 3u     /* open: XML file missing or unreadable; close: bad path */
-#define MOSTFCAT_OPEN_STATUS3 4u     /* open: the manager reported status 3 */
-#define MOSTFCAT_BAD_CHANNEL 10u     /* channel above 16 and not 0xFFFF */
+#define MOSTFCAT_OK 0u        /* success */
+#define MOSTFCAT_NOT_FOUND 1u /* null node, unsupported request, nothing found */
+#define MOSTFCAT_INVALID 2u   /* invalid argument (null pointer, key out of range), open failed */
+#define MOSTFCAT_FILE_MISSING 3u /* open: XML file missing or unreadable; close: bad path */
+#define MOSTFCAT_OPEN_STATUS3 4u /* open: the manager reported status 3 */
+#define MOSTFCAT_BAD_CHANNEL 10u /* channel above 16 and not 0xFFFF */
 #define MOSTFCAT_NO_FBLOCK 11u
-#define MOSTFCAT_NO_FUNCTION 12u     /* instance or function not found */
+#define MOSTFCAT_NO_FUNCTION 12u /* instance or function not found */
 #define MOSTFCAT_NO_OPERATION 13u
 #define MOSTFCAT_NO_PARAM 14u
 #define MOSTFCAT_NO_SYMBOL 15u

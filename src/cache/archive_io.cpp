@@ -18,14 +18,21 @@ constexpr size_t kChunk = 64 * 1024;
 // The node classes a list of each kind may hold.
 bool ChildAllowed(YMTListKind kind, uint32_t type) {
     switch (kind) {
-    case YMTListKind::FBlocks: return type == kNodeFBlock;
-    case YMTListKind::Instances: return type == kNodeInstance;
-    case YMTListKind::Functions: return type == kNodeFunction;
-    case YMTListKind::Operations: return type == kNodeOperation;
+    case YMTListKind::FBlocks:
+        return type == kNodeFBlock;
+    case YMTListKind::Instances:
+        return type == kNodeInstance;
+    case YMTListKind::Functions:
+        return type == kNodeFunction;
+    case YMTListKind::Operations:
+        return type == kNodeOperation;
     // A detailed short stream keeps its length number in front of the cases.
-    case YMTListKind::StreamCases: return type == kNodeStreamCase || type == kNodeNumber;
-    case YMTListKind::EnumValues: return type == kNodeEnumValue;
-    case YMTListKind::BoolFields: return type == kNodeBoolField;
+    case YMTListKind::StreamCases:
+        return type == kNodeStreamCase || type == kNodeNumber;
+    case YMTListKind::EnumValues:
+        return type == kNodeEnumValue;
+    case YMTListKind::BoolFields:
+        return type == kNodeBoolField;
     case YMTListKind::StreamParts:
         return type == kNodeNumber || type == kNodeString || type == kNodeRawStream;
     case YMTListKind::Params:
@@ -45,10 +52,14 @@ bool IndexIsId(YMTListKind kind) {
 uint32_t IdLimit(YMTListKind kind) {
     switch (kind) {
     case YMTListKind::FBlocks:
-    case YMTListKind::Instances: return 256;
-    case YMTListKind::Functions: return 4096;
-    case YMTListKind::Operations: return 16;
-    default: return 0x10000;
+    case YMTListKind::Instances:
+        return 256;
+    case YMTListKind::Functions:
+        return 4096;
+    case YMTListKind::Operations:
+        return 16;
+    default:
+        return 0x10000;
     }
 }
 
@@ -71,11 +82,14 @@ bool InSameOperationOutside(const YMTNode* target, const YMTNode* owner) {
 bool RefAllowed(YMTRefKind kind, const YMTNode* target, const YMTNode* owner) {
     uint32_t t = target->NodeType();
     switch (kind) {
-    case YMTRefKind::Parent: return true;
-    case YMTRefKind::Instance: return t == kNodeInstance && target->Parent() == owner;
+    case YMTRefKind::Parent:
+        return true;
+    case YMTRefKind::Instance:
+        return t == kNodeInstance && target->Parent() == owner;
     case YMTRefKind::Selector:
         return (t == kNodeNumber || t == kNodeEnum) && InSameOperationOutside(target, owner);
-    case YMTRefKind::ListSize: return t == kNodeNumber && InSameOperationOutside(target, owner);
+    case YMTRefKind::ListSize:
+        return t == kNodeNumber && InSameOperationOutside(target, owner);
     case YMTRefKind::IndexParam:
         return (t == kNodeNumber || t == kNodeEnum || t == kNodeArray || t == kNodeRecord) &&
                InSameOperationOutside(target, owner);
@@ -127,7 +141,9 @@ uint32_t YMTArchiveWrite::IdOf(const YMTNode* node) {
     return id;
 }
 
-void YMTArchiveWrite::Serialize8(uint8_t& value) { Put(&value, 1); }
+void YMTArchiveWrite::Serialize8(uint8_t& value) {
+    Put(&value, 1);
+}
 
 void YMTArchiveWrite::Serialize16(uint16_t& value) {
     uint8_t b[2] = {uint8_t(value), uint8_t(value >> 8)};
@@ -136,7 +152,8 @@ void YMTArchiveWrite::Serialize16(uint16_t& value) {
 
 void YMTArchiveWrite::Serialize32(uint32_t& value) {
     uint8_t b[4];
-    for (int i = 0; i < 4; ++i) b[i] = uint8_t(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        b[i] = uint8_t(value >> (8 * i));
     Put(b, 4);
 }
 
@@ -147,7 +164,8 @@ void YMTArchiveWrite::Serialize32(int32_t& value) {
 
 void YMTArchiveWrite::Serialize64(uint64_t& value) {
     uint8_t b[8];
-    for (int i = 0; i < 8; ++i) b[i] = uint8_t(value >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+        b[i] = uint8_t(value >> (8 * i));
     Put(b, 8);
 }
 
@@ -171,7 +189,8 @@ void YMTArchiveWrite::SerializeWords(std::vector<uint16_t>& words) {
     }
     uint32_t count = static_cast<uint32_t>(words.size());
     Serialize32(count);
-    for (uint16_t& w : words) Serialize16(w);
+    for (uint16_t& w : words)
+        Serialize16(w);
 }
 
 void YMTArchiveWrite::SerializeRef(YMTNode*& node, YMTRefKind) {
@@ -270,7 +289,9 @@ bool YMTArchiveRead::Get(void* data, size_t size) {
     return true;
 }
 
-void YMTArchiveRead::Serialize8(uint8_t& value) { Get(&value, 1); }
+void YMTArchiveRead::Serialize8(uint8_t& value) {
+    Get(&value, 1);
+}
 
 void YMTArchiveRead::Serialize16(uint16_t& value) {
     uint8_t b[2];
@@ -282,7 +303,8 @@ void YMTArchiveRead::Serialize32(uint32_t& value) {
     uint8_t b[4];
     Get(b, 4);
     value = 0;
-    for (int i = 0; i < 4; ++i) value |= static_cast<uint32_t>(b[i]) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        value |= static_cast<uint32_t>(b[i]) << (8 * i);
 }
 
 void YMTArchiveRead::Serialize32(int32_t& value) {
@@ -295,7 +317,8 @@ void YMTArchiveRead::Serialize64(uint64_t& value) {
     uint8_t b[8];
     Get(b, 8);
     value = 0;
-    for (int i = 0; i < 8; ++i) value |= static_cast<uint64_t>(b[i]) << (8 * i);
+    for (int i = 0; i < 8; ++i)
+        value |= static_cast<uint64_t>(b[i]) << (8 * i);
 }
 
 void YMTArchiveRead::SerializeBool(bool& value) {
@@ -327,7 +350,8 @@ void YMTArchiveRead::SerializeWords(std::vector<uint16_t>& words) {
         return;
     }
     words.assign(count, 0);
-    for (uint16_t& w : words) Serialize16(w);
+    for (uint16_t& w : words)
+        Serialize16(w);
 }
 
 void YMTArchiveRead::SerializeRef(YMTNode*& node, YMTRefKind kind) {

@@ -14,30 +14,54 @@ namespace mostfcat {
 
 YMTNode* CreateArchiveNode(uint32_t nodeType) {
     switch (nodeType) {
-    case kNodeCatalog: return new YMTCatalog();
-    case kNodeFBlock: return new YMTFBlock();
-    case kNodeFunction: return new YMTFunction();
-    case kNodeOperation: return new YMTOperation();
-    case kNodeDetailedStream: return new YMTParamDetailedStream();
-    case kNodeStreamCase: return new YMTParamStreamCase();
-    case kNodeArray: return new YMTParamArray();
-    case kNodeRecord: return new YMTParamRecord();
-    case kNodeBool: return new YMTParamBool();
-    case kNodeBoolField: return new YMTParamBoolField();
-    case kNodeNumber: return new YMTParamNumber();
-    case kNodeEnum: return new YMTParamEnum();
-    case kNodeEnumValue: return new YMTEnumValue();
-    case kNodeString: return new YMTParamString();
-    case kNodeBitField: return new YMTParamBitField();
-    case kNodeVoid: return new YMTParamVoid();
-    case kNodeDetailedShortStream: return new YMTParamDetailedShortStream();
-    case kNodeFktIDBitStream: return new YMTParamFktIDBitStream();
-    case kNodeRawStream: return new YMTParamRawStream();
-    case kNodeCStream: return new YMTParamCStream();
-    case kNodeRawShortStream: return new YMTParamRawShortStream();
-    case kNodeSignal: return new YMTParamSignal();
-    case kNodeInstance: return new YMTInstance();
-    default: return nullptr;
+    case kNodeCatalog:
+        return new YMTCatalog();
+    case kNodeFBlock:
+        return new YMTFBlock();
+    case kNodeFunction:
+        return new YMTFunction();
+    case kNodeOperation:
+        return new YMTOperation();
+    case kNodeDetailedStream:
+        return new YMTParamDetailedStream();
+    case kNodeStreamCase:
+        return new YMTParamStreamCase();
+    case kNodeArray:
+        return new YMTParamArray();
+    case kNodeRecord:
+        return new YMTParamRecord();
+    case kNodeBool:
+        return new YMTParamBool();
+    case kNodeBoolField:
+        return new YMTParamBoolField();
+    case kNodeNumber:
+        return new YMTParamNumber();
+    case kNodeEnum:
+        return new YMTParamEnum();
+    case kNodeEnumValue:
+        return new YMTEnumValue();
+    case kNodeString:
+        return new YMTParamString();
+    case kNodeBitField:
+        return new YMTParamBitField();
+    case kNodeVoid:
+        return new YMTParamVoid();
+    case kNodeDetailedShortStream:
+        return new YMTParamDetailedShortStream();
+    case kNodeFktIDBitStream:
+        return new YMTParamFktIDBitStream();
+    case kNodeRawStream:
+        return new YMTParamRawStream();
+    case kNodeCStream:
+        return new YMTParamCStream();
+    case kNodeRawShortStream:
+        return new YMTParamRawShortStream();
+    case kNodeSignal:
+        return new YMTParamSignal();
+    case kNodeInstance:
+        return new YMTInstance();
+    default:
+        return nullptr;
     }
 }
 

@@ -7,8 +7,8 @@
 
 #include "capi/api_lock.h"
 #include "manager/manager.h"
-#include "mostfcat/fct.h"
 #include "mostfcat/fci.h"
+#include "mostfcat/fct.h"
 #include "params/param_number.h"
 #include "platform/paths.h"
 #include "platform/strings.h"
@@ -30,7 +30,9 @@ std::recursive_mutex& ApiMutex() {
 
 namespace {
 
-YMTNode* NodeOf(uint64_t handle) { return reinterpret_cast<YMTNode*>(handle); }
+YMTNode* NodeOf(uint64_t handle) {
+    return reinterpret_cast<YMTNode*>(handle);
+}
 
 template <class F> uint32_t Guarded(F&& f) {
     try {
@@ -47,7 +49,9 @@ template <class F> uint32_t Locked(F&& f) {
     });
 }
 
-bool ValidChannel(uint16_t channel) { return channel <= 16 || channel == 0xFFFF; }
+bool ValidChannel(uint16_t channel) {
+    return channel <= 16 || channel == 0xFFFF;
+}
 
 } // namespace
 
@@ -95,10 +99,14 @@ MOSTFCAT_API uint32_t gFctOpenNamedFCat(uint64_t handle, const char* path, uint1
             nameOut[n] = '\0';
         }
         switch (r) {
-        case 0: return MOSTFCAT_OK;
-        case 2: return MOSTFCAT_FILE_MISSING;
-        case 3: return MOSTFCAT_OPEN_STATUS3;
-        default: return MOSTFCAT_INVALID;
+        case 0:
+            return MOSTFCAT_OK;
+        case 2:
+            return MOSTFCAT_FILE_MISSING;
+        case 3:
+            return MOSTFCAT_OPEN_STATUS3;
+        default:
+            return MOSTFCAT_INVALID;
         }
     });
 }
@@ -136,7 +144,8 @@ MOSTFCAT_API uint32_t gFctGetFCatItemList(uint64_t manager, uint64_t** items, ui
         array.shrink_to_fit();
         const auto& catalogs = m->ChannelCatalogs(0);
         if (catalogs.empty()) return MOSTFCAT_NOT_FOUND;
-        for (YMTCatalog* c : catalogs) array.push_back(reinterpret_cast<uint64_t>(c));
+        for (YMTCatalog* c : catalogs)
+            array.push_back(reinterpret_cast<uint64_t>(c));
         *items = array.data();
         *count = static_cast<uint32_t>(array.size());
         return MOSTFCAT_OK;

@@ -11,7 +11,8 @@ YImportContext::YImportContext()
     : m_Options(YImportState::kDefaultOptions), m_Settings(&YImportState::Instance()) {}
 
 YImportContext::~YImportContext() {
-    for (YMTNode* t : m_OwnedTemplates) DeleteTreeNode(t);
+    for (YMTNode* t : m_OwnedTemplates)
+        DeleteTreeNode(t);
     DeleteTreeNode(m_Definitions);
 }
 

@@ -40,7 +40,9 @@ void YImportLog::AttachDumpStream(FILE* stream) {
     m_DumpAttached = stream != nullptr;
 }
 
-bool YImportLog::IsErrorLogged(uint32_t number) const { return m_Excluded.count(number) == 0; }
+bool YImportLog::IsErrorLogged(uint32_t number) const {
+    return m_Excluded.count(number) == 0;
+}
 
 bool YImportLog::IsWarningLogged(uint32_t number, uint32_t level) const {
     return level >= m_WarningLevel && m_Excluded.count(number) == 0;
@@ -51,7 +53,8 @@ void YImportLog::LogError(uint32_t number, const std::string& text, const std::s
     if (!IsErrorLogged(number)) return;
     ++m_LoggedErrorCount;
     if (m_LogFile)
-        std::fprintf(m_LogFile, "Error #%04u in '%s':\n  %s\n", number, where.c_str(), text.c_str());
+        std::fprintf(m_LogFile, "Error #%04u in '%s':\n  %s\n", number, where.c_str(),
+                     text.c_str());
 }
 
 void YImportLog::LogWarning(uint32_t number, const std::string& text, const std::string& where,
@@ -66,7 +69,8 @@ void YImportLog::LogWarning(uint32_t number, const std::string& text, const std:
 
 void YImportLog::LogFatal(const std::string& text, const std::string& where) {
     ++m_FatalCount;
-    if (m_LogFile) std::fprintf(m_LogFile, "Fatal error in '%s':\n  %s\n", where.c_str(), text.c_str());
+    if (m_LogFile)
+        std::fprintf(m_LogFile, "Fatal error in '%s':\n  %s\n", where.c_str(), text.c_str());
 }
 
 void YImportLog::LogLine(const std::string& text) {
@@ -75,7 +79,8 @@ void YImportLog::LogLine(const std::string& text) {
 
 void YImportLog::DumpLine(const std::string& text, uint8_t indent) {
     if (!m_DumpFile) return;
-    for (uint8_t i = 0; i < indent; ++i) std::fputc('\t', m_DumpFile);
+    for (uint8_t i = 0; i < indent; ++i)
+        std::fputc('\t', m_DumpFile);
     std::fputs(text.c_str(), m_DumpFile);
     std::fputc('\n', m_DumpFile);
 }

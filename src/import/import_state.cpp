@@ -12,11 +12,25 @@ namespace mostfcat {
 namespace {
 
 const char* const kDefaultHexNames[] = {
-    "fblockid",   "instid",      "oldinstid",        "newinstid",
-    "nodepositionaddress",       "nodeaddress",      "groupaddress",
-    "deviceid",   "fktid",       "rxtxlog",          "sourcefblock",
-    "sourceinstid", "sinkfblock", "sinkinstid",      "fktidarraywindow",
-    "fktidmotherarray", "fktidaw", "fktidma",        "deviceidcontroller",
+    "fblockid",
+    "instid",
+    "oldinstid",
+    "newinstid",
+    "nodepositionaddress",
+    "nodeaddress",
+    "groupaddress",
+    "deviceid",
+    "fktid",
+    "rxtxlog",
+    "sourcefblock",
+    "sourceinstid",
+    "sinkfblock",
+    "sinkinstid",
+    "fktidarraywindow",
+    "fktidmotherarray",
+    "fktidaw",
+    "fktidma",
+    "deviceidcontroller",
 };
 
 const size_t kStringBuffer = 3000;
@@ -91,7 +105,8 @@ void YImportState::ReadFrom(const YIniFile& ini) {
         SplitProfileList(exclude, tokens);
         for (const std::string& t : tokens) {
             int n = 0;
-            if (std::sscanf(t.c_str(), "%d", &n) == 1) logExclusions.insert(static_cast<uint32_t>(n));
+            if (std::sscanf(t.c_str(), "%d", &n) == 1)
+                logExclusions.insert(static_cast<uint32_t>(n));
         }
     }
     warningLevel = static_cast<uint32_t>(ini.GetInt("MOSTImport", "WarningLevel", 0));
@@ -99,14 +114,16 @@ void YImportState::ReadFrom(const YIniFile& ini) {
 
     hexPreferredNames.clear();
     if (ini.GetInt("MOSTHexPreferred", "UseDefaults", 1) != 0)
-        for (const char* name : kDefaultHexNames) hexPreferredNames.insert(name);
+        for (const char* name : kDefaultHexNames)
+            hexPreferredNames.insert(name);
     for (int n = 1;; ++n) {
         std::string value =
             ini.GetString("MOSTHexPreferred", StrFormat("List%d", n), "-1", kStringBuffer);
         if (value == "-1") break;
         std::set<std::string> tokens;
         SplitProfileList(value, tokens);
-        for (const std::string& t : tokens) hexPreferredNames.insert(ToLower(t));
+        for (const std::string& t : tokens)
+            hexPreferredNames.insert(ToLower(t));
     }
 
     useDefaultErrorParameters = ini.GetInt("MOSTImport", "UseDefaultErrorParameters", 1) == 1;

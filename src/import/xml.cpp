@@ -42,20 +42,28 @@ void TerminateXmlLibrary() {
     XMLPlatformUtils::Terminate();
 }
 
-bool IsXmlLibraryInitialised() { return g_XmlInitialised; }
+bool IsXmlLibraryInitialised() {
+    return g_XmlInitialised;
+}
 
 void YDOMErrorHandler::Append(const char* kind, const SAXParseException& e) {
     errorSeen = true;
-    messages += StrFormat("%s at file '%s': Line: %d, Char: %d\n  Message: %s", kind,
-                          XmlToLocal(e.getSystemId()).c_str(), static_cast<int>(e.getLineNumber()),
-                          static_cast<int>(e.getColumnNumber()),
-                          XmlToLocal(e.getMessage()).c_str());
+    messages +=
+        StrFormat("%s at file '%s': Line: %d, Char: %d\n  Message: %s", kind,
+                  XmlToLocal(e.getSystemId()).c_str(), static_cast<int>(e.getLineNumber()),
+                  static_cast<int>(e.getColumnNumber()), XmlToLocal(e.getMessage()).c_str());
     messages += "\n";
 }
 
-void YDOMErrorHandler::warning(const SAXParseException& e) { Append("Warning", e); }
-void YDOMErrorHandler::error(const SAXParseException& e) { Append("Error", e); }
-void YDOMErrorHandler::fatalError(const SAXParseException& e) { Append("Fatal error", e); }
+void YDOMErrorHandler::warning(const SAXParseException& e) {
+    Append("Warning", e);
+}
+void YDOMErrorHandler::error(const SAXParseException& e) {
+    Append("Error", e);
+}
+void YDOMErrorHandler::fatalError(const SAXParseException& e) {
+    Append("Fatal error", e);
+}
 
 void ConfigureParser(XercesDOMParser& parser, YDOMErrorHandler& handler) {
     parser.setValidationScheme(XercesDOMParser::Val_Auto);

@@ -35,7 +35,9 @@ const std::vector<YMTCatalog*> kNoCatalogs;
 
 } // namespace
 
-bool IsOpenRunning() { return g_OpenRunning; }
+bool IsOpenRunning() {
+    return g_OpenRunning;
+}
 
 bool YFciFCatManagerImpl::IsLive(const YFciFCatManagerImpl* manager) {
     if (!manager) return false;
@@ -193,7 +195,8 @@ uint32_t YFciFCatManagerImpl::OpenCore(YFCatFile& file, uint16_t channel, const 
             r->channels.insert(c);
             r->channels.insert(0);
         } else {
-            for (uint16_t i = 0; i <= m_ChannelCount; ++i) r->channels.insert(i);
+            for (uint16_t i = 0; i <= m_ChannelCount; ++i)
+                r->channels.insert(i);
         }
     }
     if (Refresh()) {
@@ -210,7 +213,8 @@ bool YFciFCatManagerImpl::CloseFCat(uint16_t channel, const std::string& name) {
     if (!r) return false;
     NotifyChanging();
     if (c == 0) {
-        for (uint16_t i = 0; i <= m_ChannelCount; ++i) r->channels.erase(i);
+        for (uint16_t i = 0; i <= m_ChannelCount; ++i)
+            r->channels.erase(i);
     } else {
         r->channels.erase(c);
     }
@@ -381,7 +385,9 @@ void YFciFCatManagerImpl::DumpFCat(const std::string& name, const std::string& d
 
 // --- bunches --------------------------------------------------------------------------
 
-YFciFCatManager::IFCatBunch* YFciFCatManagerImpl::CreateBunch() { return new YFCatBunch(); }
+YFciFCatManager::IFCatBunch* YFciFCatManagerImpl::CreateBunch() {
+    return new YFCatBunch();
+}
 
 void YFciFCatManagerImpl::DeleteBunch(IFCatBunch* bunch) {
     delete dynamic_cast<YFCatBunch*>(bunch);
@@ -389,11 +395,13 @@ void YFciFCatManagerImpl::DeleteBunch(IFCatBunch* bunch) {
 
 void YFciFCatManagerImpl::FillBunch(IFCatBunch* bunch) {
     if (!bunch) return;
-    for (const auto& r : m_Registrations) bunch->AddItem(r.path, r.name, r.channels, nullptr, 0);
+    for (const auto& r : m_Registrations)
+        bunch->AddItem(r.path, r.name, r.channels, nullptr, 0);
 }
 
 bool YFciFCatManagerImpl::ApplyBunch(IFCatBunch* bunch) {
-    for (const std::string& name : GetFCatNames(kNoChannel)) CloseFCat(kNoChannel, name);
+    for (const std::string& name : GetFCatNames(kNoChannel))
+        CloseFCat(kNoChannel, name);
     if (!bunch || bunch->GetItemCount() == 0) return true;
     for (uint32_t i = 0; i < bunch->GetItemCount(); ++i) {
         std::string path, name;
@@ -501,7 +509,9 @@ bool YFciFCatManagerImpl::FixName(std::string& name) {
     return FixLeadingDigit(name);
 }
 
-void YFciFCatManagerImpl::MakeCatalogName(std::string& name) { mostfcat::MakeCatalogName(name); }
+void YFciFCatManagerImpl::MakeCatalogName(std::string& name) {
+    mostfcat::MakeCatalogName(name);
+}
 
 void YFciFCatManagerImpl::MakePrintable(std::string& text) {
     std::string out;
@@ -561,4 +571,6 @@ void YFciFCatChangedSink::Unregister() {
     m_Manager = 0;
 }
 
-bool YFciFCatChangedSink::IsRegistered() const { return m_Registered; }
+bool YFciFCatChangedSink::IsRegistered() const {
+    return m_Registered;
+}

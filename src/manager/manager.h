@@ -18,8 +18,8 @@ class YMTCatalog;
 class YMTNode;
 
 struct YFCatRegistration {
-    std::string path;             // full XML path
-    std::string name;             // catalog name within this manager
+    std::string path; // full XML path
+    std::string name; // catalog name within this manager
     std::set<uint16_t> channels;
     YMTCatalog* catalog = nullptr; // in the pool, not owned
 };
@@ -112,17 +112,16 @@ public:
                            IdList& out) override;
     void GetOperationCodesByFBlockName(uint16_t channel, const std::string& fcatName,
                                        const std::string& fblockName, uint32_t instId,
-                                       uint32_t instFallback, uint32_t fktId,
-                                       IdList& out) override;
+                                       uint32_t instFallback, uint32_t fktId, IdList& out) override;
     void GetFBlockNameIdPairs(uint16_t channel, const std::string& fcatName,
                               NameIdList& out) override;
     void GetJoinedFBlockNames(uint16_t channel, const std::string& fcatName,
                               NameIdList& out) override;
     void GetFunctionNameIdPairs(uint16_t channel, const std::string& fcatName, uint32_t fblockId,
                                 uint32_t instId, uint32_t instFallback, NameIdList& out) override;
-    void GetOperationNameCodePairs(uint16_t channel, const std::string& fcatName,
-                                   uint32_t fblockId, uint32_t instId, uint32_t instFallback,
-                                   uint32_t fktId, NameIdList& out) override;
+    void GetOperationNameCodePairs(uint16_t channel, const std::string& fcatName, uint32_t fblockId,
+                                   uint32_t instId, uint32_t instFallback, uint32_t fktId,
+                                   NameIdList& out) override;
     uint32_t GetFunctionKind(uint16_t channel, const std::string& fcatName, uint32_t fblockId,
                              uint32_t instId, uint32_t instFallback, uint32_t fktId) override;
     void GetFBlockNodes(uint16_t channel, const std::string& fcatName, NodeList& out) override;
@@ -132,8 +131,8 @@ public:
                           uint32_t instId, uint32_t instFallback, uint32_t fktId,
                           NodeList& out) override;
     void GetOperationNodes(uint16_t channel, const std::string& fcatName, uint32_t fblockId,
-                           uint32_t instId, uint32_t instFallback, uint32_t fktId,
-                           uint32_t opType, NodeList& out) override;
+                           uint32_t instId, uint32_t instFallback, uint32_t fktId, uint32_t opType,
+                           NodeList& out) override;
     YFciMesgInfo* CreateMesgInfo(uint16_t channel, uint32_t fblockId, uint32_t instId,
                                  uint32_t fktId, uint32_t opType, const uint8_t* data,
                                  uint32_t length) override;
@@ -177,8 +176,8 @@ public:
                            uint32_t& value) override;
     bool GetParamBoolFieldValue(uint16_t channel, const std::string& fcatName, uint32_t fblockId,
                                 uint32_t instId, uint32_t fktId, uint32_t opType,
-                                const uint8_t* data, int32_t length,
-                                const std::string& numericPath, uint8_t& value) override;
+                                const uint8_t* data, int32_t length, const std::string& numericPath,
+                                uint8_t& value) override;
     bool GetParamBoolValue(uint16_t channel, const std::string& fcatName, uint32_t fblockId,
                            uint32_t instId, uint32_t fktId, uint32_t opType, const uint8_t* data,
                            int32_t length, const std::string& numericPath,

@@ -11,7 +11,9 @@ namespace mostfcat {
 
 namespace {
 
-uint64_t HandleOf(const YMTNode* node) { return reinterpret_cast<uint64_t>(node); }
+uint64_t HandleOf(const YMTNode* node) {
+    return reinterpret_cast<uint64_t>(node);
+}
 
 YMTInstance* InstanceOf(const YMTCatalog& c, uint32_t fblockId, uint32_t instId,
                         uint32_t fallback) {
@@ -80,13 +82,15 @@ YFciFCatManagerImpl::LookupOperation(uint16_t channel, const std::string& fcatNa
 void YFciFCatManagerImpl::GetFBlockNames(uint16_t channel, const std::string& fcatName,
                                          StringList& out) {
     out.clear();
-    for (YMTCatalog* c : Consulted(channel, fcatName)) ListNames(*c, out);
+    for (YMTCatalog* c : Consulted(channel, fcatName))
+        ListNames(*c, out);
 }
 
 void YFciFCatManagerImpl::GetInstFBlockNames(uint16_t channel, const std::string& fcatName,
                                              StringList& out) {
     out.clear();
-    for (YMTCatalog* c : Consulted(channel, fcatName)) ListInstFBlockNames(*c, out);
+    for (YMTCatalog* c : Consulted(channel, fcatName))
+        ListInstFBlockNames(*c, out);
 }
 
 void YFciFCatManagerImpl::GetFunctionNames(uint16_t channel, const std::string& fcatName,
@@ -130,10 +134,10 @@ void YFciFCatManagerImpl::GetOperationNamesByFBlockName(uint16_t channel,
             ListNames(*f, out);
 }
 
-void YFciFCatManagerImpl::GetFBlockIds(uint16_t channel, const std::string& fcatName,
-                                       IdList& out) {
+void YFciFCatManagerImpl::GetFBlockIds(uint16_t channel, const std::string& fcatName, IdList& out) {
     out.clear();
-    for (YMTCatalog* c : Consulted(channel, fcatName)) ListIds(*c, out);
+    for (YMTCatalog* c : Consulted(channel, fcatName))
+        ListIds(*c, out);
 }
 
 void YFciFCatManagerImpl::GetInstanceIds(uint16_t channel, const std::string& fcatName,
@@ -143,8 +147,7 @@ void YFciFCatManagerImpl::GetInstanceIds(uint16_t channel, const std::string& fc
         if (YMTFBlock* f = FBlockById(*c, fblockId)) ListIds(*f, out);
 }
 
-void YFciFCatManagerImpl::GetInstanceIdsByFBlockName(uint16_t channel,
-                                                     const std::string& fcatName,
+void YFciFCatManagerImpl::GetInstanceIdsByFBlockName(uint16_t channel, const std::string& fcatName,
                                                      const std::string& fblockName, IdList& out) {
     out.clear();
     for (YMTCatalog* c : Consulted(channel, fcatName))
@@ -152,18 +155,16 @@ void YFciFCatManagerImpl::GetInstanceIdsByFBlockName(uint16_t channel,
 }
 
 void YFciFCatManagerImpl::GetFunctionIds(uint16_t channel, const std::string& fcatName,
-                                         uint32_t fblockId, uint32_t instId,
-                                         uint32_t instFallback, IdList& out) {
+                                         uint32_t fblockId, uint32_t instId, uint32_t instFallback,
+                                         IdList& out) {
     out.clear();
     for (YMTCatalog* c : Consulted(channel, fcatName))
         if (YMTInstance* i = InstanceOf(*c, fblockId, instId, instFallback)) ListIds(*i, out);
 }
 
-void YFciFCatManagerImpl::GetFunctionIdsByFBlockName(uint16_t channel,
-                                                     const std::string& fcatName,
-                                                     const std::string& fblockName,
-                                                     uint32_t instId, uint32_t instFallback,
-                                                     IdList& out) {
+void YFciFCatManagerImpl::GetFunctionIdsByFBlockName(uint16_t channel, const std::string& fcatName,
+                                                     const std::string& fblockName, uint32_t instId,
+                                                     uint32_t instFallback, IdList& out) {
     out.clear();
     for (YMTCatalog* c : Consulted(channel, fcatName))
         if (YMTInstance* i = InstanceOfNamed(*c, fblockName, instId, instFallback))
@@ -194,13 +195,15 @@ void YFciFCatManagerImpl::GetOperationCodesByFBlockName(uint16_t channel,
 void YFciFCatManagerImpl::GetFBlockNameIdPairs(uint16_t channel, const std::string& fcatName,
                                                NameIdList& out) {
     out.clear();
-    for (YMTCatalog* c : Consulted(channel, fcatName)) ListNameIdPairs(*c, out);
+    for (YMTCatalog* c : Consulted(channel, fcatName))
+        ListNameIdPairs(*c, out);
 }
 
 void YFciFCatManagerImpl::GetJoinedFBlockNames(uint16_t channel, const std::string& fcatName,
                                                NameIdList& out) {
     out.clear();
-    for (YMTCatalog* c : Consulted(channel, fcatName)) ListJoinedFBlockNames(*c, out);
+    for (YMTCatalog* c : Consulted(channel, fcatName))
+        ListJoinedFBlockNames(*c, out);
 }
 
 void YFciFCatManagerImpl::GetFunctionNameIdPairs(uint16_t channel, const std::string& fcatName,
@@ -238,8 +241,10 @@ void YFciFCatManagerImpl::GetFBlockNodes(uint16_t channel, const std::string& fc
                                          NodeList& out) {
     out.clear();
     std::vector<YMTNode*> nodes;
-    for (YMTCatalog* c : Consulted(channel, fcatName)) ListNodes(*c, nodes);
-    for (YMTNode* n : nodes) out.push_back(HandleOf(n));
+    for (YMTCatalog* c : Consulted(channel, fcatName))
+        ListNodes(*c, nodes);
+    for (YMTNode* n : nodes)
+        out.push_back(HandleOf(n));
 }
 
 void YFciFCatManagerImpl::GetFBlockNodesById(uint16_t channel, const std::string& fcatName,
@@ -260,8 +265,8 @@ void YFciFCatManagerImpl::GetFunctionNodes(uint16_t channel, const std::string& 
 
 void YFciFCatManagerImpl::GetOperationNodes(uint16_t channel, const std::string& fcatName,
                                             uint32_t fblockId, uint32_t instId,
-                                            uint32_t instFallback, uint32_t fktId,
-                                            uint32_t opType, NodeList& out) {
+                                            uint32_t instFallback, uint32_t fktId, uint32_t opType,
+                                            NodeList& out) {
     out.clear();
     for (YMTCatalog* c : Consulted(channel, fcatName))
         if (YMTFunction* f = FunctionOf(InstanceOf(*c, fblockId, instId, instFallback), fktId))
@@ -295,9 +300,8 @@ std::string YFciFCatManagerImpl::GetOperationName(uint16_t channel, uint32_t fbl
 void YFciFCatManagerImpl::ResolveNames(uint16_t channel, const std::string& fcatName,
                                        const std::string& fblockName, uint32_t instId,
                                        uint32_t instFallback, const std::string& functionName,
-                                       const std::string& operationName,
-                                       std::string& outFcatName, uint32_t& fblockId,
-                                       uint32_t& fktId, uint32_t& opType) {
+                                       const std::string& operationName, std::string& outFcatName,
+                                       uint32_t& fblockId, uint32_t& fktId, uint32_t& opType) {
     fblockId = fktId = opType = 0xFFFFFFFF;
     int bestDepth = -1;
     YMTCatalog* bestCatalog = nullptr;
@@ -350,13 +354,13 @@ void YFciFCatManagerImpl::ResolveNames(uint16_t channel, const std::string& fcat
 // Message descriptions and message instances come with the message layer;
 // until then the factories create nothing and the value readers find nothing.
 
-YFciMesgInfo* YFciFCatManagerImpl::CreateMesgInfo(uint16_t, uint32_t, uint32_t, uint32_t,
-                                                  uint32_t, const uint8_t*, uint32_t) {
+YFciMesgInfo* YFciFCatManagerImpl::CreateMesgInfo(uint16_t, uint32_t, uint32_t, uint32_t, uint32_t,
+                                                  const uint8_t*, uint32_t) {
     return nullptr;
 }
 
-YFciMesgInfo* YFciFCatManagerImpl::CreateMesgInfo(uint16_t, uint32_t, uint32_t, uint32_t,
-                                                  uint32_t, const std::vector<uint8_t>&) {
+YFciMesgInfo* YFciFCatManagerImpl::CreateMesgInfo(uint16_t, uint32_t, uint32_t, uint32_t, uint32_t,
+                                                  const std::vector<uint8_t>&) {
     return nullptr;
 }
 
@@ -376,17 +380,19 @@ YFciMessage* YFciFCatManagerImpl::CreateMessage(uint16_t, const std::string&, ui
     return nullptr;
 }
 
-YFciMessage* YFciFCatManagerImpl::CreateMessage(uint16_t, uint32_t) { return nullptr; }
+YFciMessage* YFciFCatManagerImpl::CreateMessage(uint16_t, uint32_t) {
+    return nullptr;
+}
 
 void YFciFCatManagerImpl::ConvertSymbolicToShortID(std::string& out, uint16_t, const std::string&,
-                                                   uint32_t, uint32_t, uint32_t, uint32_t,
-                                                   uint32_t, const std::string&) {
+                                                   uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
+                                                   const std::string&) {
     out.clear();
 }
 
 void YFciFCatManagerImpl::ConvertShortToSymbolicID(std::string& out, uint16_t, const std::string&,
-                                                   uint32_t, uint32_t, uint32_t, uint32_t,
-                                                   uint32_t, const std::string&) {
+                                                   uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
+                                                   const std::string&) {
     out.clear();
 }
 
@@ -402,9 +408,9 @@ bool YFciFCatManagerImpl::GetParamEnumValue(uint16_t, const std::string&, uint32
     return false;
 }
 
-bool YFciFCatManagerImpl::GetParamBoolFieldValue(uint16_t, const std::string&, uint32_t,
-                                                 uint32_t, uint32_t, uint32_t, const uint8_t*,
-                                                 int32_t, const std::string&, uint8_t&) {
+bool YFciFCatManagerImpl::GetParamBoolFieldValue(uint16_t, const std::string&, uint32_t, uint32_t,
+                                                 uint32_t, uint32_t, const uint8_t*, int32_t,
+                                                 const std::string&, uint8_t&) {
     return false;
 }
 

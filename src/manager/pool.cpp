@@ -22,7 +22,9 @@ YFCatPool& YFCatPool::Instance() {
     return pool;
 }
 
-bool YFCatPool::ShuttingDown() { return g_PoolShutDown; }
+bool YFCatPool::ShuttingDown() {
+    return g_PoolShutDown;
+}
 
 YFCatPool::~YFCatPool() {
     Clear();
@@ -30,9 +32,11 @@ YFCatPool::~YFCatPool() {
 }
 
 void YFCatPool::Clear() {
-    for (auto& e : m_Entries) delete e->catalog;
+    for (auto& e : m_Entries)
+        delete e->catalog;
     m_Entries.clear();
-    for (YMTCatalog* c : m_Cached) delete c;
+    for (YMTCatalog* c : m_Cached)
+        delete c;
     m_Cached.clear();
 }
 
@@ -55,7 +59,8 @@ void YFCatPool::ReleaseFCat(YFciFCatManagerImpl* manager, const std::string& pat
 
 void YFCatPool::ReleaseManager(YFciFCatManagerImpl* manager) {
     if (g_PoolShutDown) return;
-    for (auto& e : m_Entries) e->users.erase(manager);
+    for (auto& e : m_Entries)
+        e->users.erase(manager);
     Purge();
 }
 

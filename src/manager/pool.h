@@ -19,8 +19,8 @@ class YImportState;
 class YFciFCatManagerImpl;
 
 struct FCatPoolEntry {
-    YMTCatalog* catalog = nullptr;         // owned by the pool
-    std::set<YFciFCatManagerImpl*> users;  // not owned
+    YMTCatalog* catalog = nullptr;        // owned by the pool
+    std::set<YFciFCatManagerImpl*> users; // not owned
 };
 
 class YFCatPool {

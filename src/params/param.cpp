@@ -59,22 +59,40 @@ bool YMTParam::CopyFrom(const YMTNode* source) {
 uint32_t YMTParam::GetAttrStr(uint32_t attr, const char** value) {
     switch (attr) {
     case 3:
-    case 1000: *value = m_Name.c_str(); return kAttrOk;
+    case 1000:
+        *value = m_Name.c_str();
+        return kAttrOk;
     case 5:
-    case 1003: *value = m_Description.c_str(); return kAttrOk;
-    case 1008: *value = m_SymID.c_str(); return kAttrOk;
-    default: return kAttrNotAvailable;
+    case 1003:
+        *value = m_Description.c_str();
+        return kAttrOk;
+    case 1008:
+        *value = m_SymID.c_str();
+        return kAttrOk;
+    default:
+        return kAttrNotAvailable;
     }
 }
 
 uint32_t YMTParam::GetAttrInt(uint32_t attr, uint32_t* value) {
     switch (attr) {
-    case 0: *value = kItemParam; return kAttrOk;
-    case 1004: *value = 0; return kAttrOk;
-    case 1005: *value = MsgBitPos(); return kAttrOk;
-    case 1006: *value = BitWidth(); return kAttrOk;
-    case 1007: *value = ParamMeaning(); return kAttrOk;
-    default: return YMTNode::GetAttrInt(attr, value);
+    case 0:
+        *value = kItemParam;
+        return kAttrOk;
+    case 1004:
+        *value = 0;
+        return kAttrOk;
+    case 1005:
+        *value = MsgBitPos();
+        return kAttrOk;
+    case 1006:
+        *value = BitWidth();
+        return kAttrOk;
+    case 1007:
+        *value = ParamMeaning();
+        return kAttrOk;
+    default:
+        return YMTNode::GetAttrInt(attr, value);
     }
 }
 
@@ -128,9 +146,9 @@ bool YMTParam::ImportNames(const XDomElement* element, YImportContext& ctx, YImp
     if (!m_Name.empty() && m_Name[0] >= '0' && m_Name[0] <= '9') {
         m_Name.insert(m_Name.begin(), '_');
         if (m_Name.size() >= 256) m_Name.resize(255);
-        log.LogWarning(221,
-                       StrFormat("Adapted parameter name due to leading digit ('%s').", m_Name.c_str()),
-                       PathName(), 1);
+        log.LogWarning(
+            221, StrFormat("Adapted parameter name due to leading digit ('%s').", m_Name.c_str()),
+            PathName(), 1);
     }
     if (descriptions) {
         if (fromParamName) {

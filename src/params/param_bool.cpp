@@ -13,15 +13,21 @@ namespace {
 
 constexpr uint32_t kMaxBitPos = 63;
 
-bool IsBoolType(uint32_t type) { return type == kNodeBool || type == kNodeBitField; }
+bool IsBoolType(uint32_t type) {
+    return type == kNodeBool || type == kNodeBitField;
+}
 
 // Bytes of a value of the given width class.
 uint32_t ClassBytes(uint32_t widthClass) {
     switch (widthClass) {
-    case 1: return 2;
-    case 2: return 4;
-    case 6: return 8;
-    default: return 1;
+    case 1:
+        return 2;
+    case 2:
+        return 4;
+    case 6:
+        return 8;
+    default:
+        return 1;
     }
 }
 
@@ -69,11 +75,20 @@ bool YMTParamBool::CopyFrom(const YMTNode* source) {
 
 uint32_t YMTParamBool::GetAttrInt(uint32_t attr, uint32_t* value) {
     switch (attr) {
-    case 1002: *value = 8; return kAttrOk;
-    case 1009: *value = WidthClass(); return kAttrOk;
-    case 1014: *value = 1; return kAttrOk;
-    case 1015: *value = 0; return kAttrOk;
-    default: return YMTParam::GetAttrInt(attr, value);
+    case 1002:
+        *value = 8;
+        return kAttrOk;
+    case 1009:
+        *value = WidthClass();
+        return kAttrOk;
+    case 1014:
+        *value = 1;
+        return kAttrOk;
+    case 1015:
+        *value = 0;
+        return kAttrOk;
+    default:
+        return YMTParam::GetAttrInt(attr, value);
     }
 }
 
@@ -97,20 +112,29 @@ YMTParamBoolField* YMTParamBool::BoolFieldAt(uint32_t bitPos) const {
 
 uint32_t YMTParamBool::WidthClass() const {
     switch (BytesInMsg()) {
-    case 2: return 1;
-    case 4: return 2;
-    case 8: return 6;
-    default: return 0;
+    case 2:
+        return 1;
+    case 4:
+        return 2;
+    case 8:
+        return 6;
+    default:
+        return 0;
     }
 }
 
 uint64_t YMTParamBool::AllBitsMask() const {
     switch (WidthClass()) {
-    case 0: return 0xFF;
-    case 1: return 0xFFFF;
-    case 2: return 0xFFFFFFFF;
-    case 6: return ~uint64_t{0};
-    default: return 0;
+    case 0:
+        return 0xFF;
+    case 1:
+        return 0xFFFF;
+    case 2:
+        return 0xFFFFFFFF;
+    case 6:
+        return ~uint64_t{0};
+    default:
+        return 0;
     }
 }
 
@@ -153,7 +177,8 @@ bool YMTParamBool::ValueToBytes(uint64_t value, std::vector<uint8_t>& out) const
     if (value > AllBitsMask()) return false;
     uint32_t n = ClassBytes(WidthClass());
     out.assign(n, 0);
-    for (uint32_t i = 0; i < n; ++i) out[n - 1 - i] = static_cast<uint8_t>(value >> (8 * i));
+    for (uint32_t i = 0; i < n; ++i)
+        out[n - 1 - i] = static_cast<uint8_t>(value >> (8 * i));
     return true;
 }
 
@@ -170,10 +195,10 @@ void YMTParamBool::ImportBoolFields(const XDomElement* typeElement, YImportConte
         }
         uint32_t pos = field->ParamPos();
         if (GetAt(pos)) {
-            log.LogWarning(213,
-                           StrFormat("Double definition of element at position %d",
-                                     static_cast<int>(pos)),
-                           PathName(), 5);
+            log.LogWarning(
+                213,
+                StrFormat("Double definition of element at position %d", static_cast<int>(pos)),
+                PathName(), 5);
             delete field;
             continue;
         }
@@ -229,10 +254,10 @@ bool YMTParamBool::ImportXML(const XDomElement* element, YImportContext& ctx, YI
         width = 4;
     } else if (!EqualsNoCase(typeRef, "type_boolean") &&
                !EqualsNoCase(typeRef, "type_unsigned_byte")) {
-        log.LogWarning(212,
-                       StrFormat("Cannot interpret value '%s' of attribute TypeRef in TBool",
-                                 typeRef.c_str()),
-                       PathName(), 5);
+        log.LogWarning(
+            212,
+            StrFormat("Cannot interpret value '%s' of attribute TypeRef in TBool", typeRef.c_str()),
+            PathName(), 5);
     }
 
     ImportBoolFields(type, ctx, log);
@@ -280,8 +305,7 @@ uint32_t YMTParamBitField::GetAttrInt(uint32_t attr, uint32_t* value) {
     return YMTParamBool::GetAttrInt(attr, value);
 }
 
-bool YMTParamBitField::ImportXML(const XDomElement* element, YImportContext& ctx,
-                                 YImportLog& log) {
+bool YMTParamBitField::ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) {
     if (!ImportNames(element, ctx, log)) return false;
     DefaultName("_NA_");
     if (!ImportPosition(element, ctx, log)) return false;
@@ -355,9 +379,9 @@ bool YMTParamBitField::ImportXML(const XDomElement* element, YImportContext& ctx
     uint32_t bitCount = width * 8u;
     CompleteBoolFields(bitCount, width);
     if (RemoveBoolFieldsFrom(bitCount, h))
-        log.LogWarning(203,
-                       StrFormat("BoolFields with BitPos >= %d removed.", static_cast<int>(bitCount)),
-                       PathName(), 1);
+        log.LogWarning(
+            203, StrFormat("BoolFields with BitPos >= %d removed.", static_cast<int>(bitCount)),
+            PathName(), 1);
     return true;
 }
 
@@ -420,10 +444,9 @@ bool YMTParamBoolField::ImportXML(const XDomElement* element, YImportContext&, Y
 
     if (range.max > range.min) {
         if (range.max > kMaxBitPos) {
-            log.LogError(64,
-                         StrFormat("TBoolField attribute 'BitPos=\"%s\"' is invalid",
-                                   bitPos.c_str()),
-                         PathName());
+            log.LogError(
+                64, StrFormat("TBoolField attribute 'BitPos=\"%s\"' is invalid", bitPos.c_str()),
+                PathName());
             return false;
         }
         for (int64_t pos = range.min + 1; pos <= range.max; ++pos) {
@@ -455,17 +478,27 @@ bool YMTParamBoolField::CopyFrom(const YMTNode* source) {
 
 uint32_t YMTParamBoolField::GetAttrStr(uint32_t attr, const char** value) {
     switch (attr) {
-    case 1211: *value = m_TrueDesc.c_str(); return kAttrOk;
-    case 1212: *value = m_FalseDesc.c_str(); return kAttrOk;
-    default: return YMTParam::GetAttrStr(attr, value);
+    case 1211:
+        *value = m_TrueDesc.c_str();
+        return kAttrOk;
+    case 1212:
+        *value = m_FalseDesc.c_str();
+        return kAttrOk;
+    default:
+        return YMTParam::GetAttrStr(attr, value);
     }
 }
 
 uint32_t YMTParamBoolField::GetAttrInt(uint32_t attr, uint32_t* value) {
     switch (attr) {
-    case 1002: *value = 21; return kAttrOk;
-    case 1210: *value = m_ParamPos; return kAttrOk;
-    default: return YMTParam::GetAttrInt(attr, value);
+    case 1002:
+        *value = 21;
+        return kAttrOk;
+    case 1210:
+        *value = m_ParamPos;
+        return kAttrOk;
+    default:
+        return YMTParam::GetAttrInt(attr, value);
     }
 }
 

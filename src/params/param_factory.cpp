@@ -16,10 +16,10 @@ namespace {
 // The type holders a parameter element may carry, in the order they are
 // looked for.
 const char* const kTypeHolders[16] = {
-    "PUParamType", "MUParamType",  "PNParamType", "PEParamType",      "PRParamType",
-    "PAParamType", "PSParamType",  "PTParamType", "MTParamType",      "PCParamType",
-    "PQParamType", "MQParamType",  "ERParamType", "ParamType",        "TRecordFieldType",
-    "TArrayElementType",
+    "PUParamType", "MUParamType", "PNParamType",      "PEParamType",
+    "PRParamType", "PAParamType", "PSParamType",      "PTParamType",
+    "MTParamType", "PCParamType", "PQParamType",      "MQParamType",
+    "ERParamType", "ParamType",   "TRecordFieldType", "TArrayElementType",
 };
 
 enum class StreamFamily { Long, Short };
@@ -31,7 +31,8 @@ YMTParam* CreateStream(const XDomElement* stream, StreamFamily family) {
     bool detailed = cases > 1;
     if (cases == 1) {
         const XDomElement* c = Ctx::FirstChildElement(stream, "StreamCase");
-        detailed = Ctx::FirstChildElement(c, "StreamParam") || Ctx::FirstChildElement(c, "StreamSignal");
+        detailed =
+            Ctx::FirstChildElement(c, "StreamParam") || Ctx::FirstChildElement(c, "StreamSignal");
     }
     if (family == StreamFamily::Short)
         return detailed ? static_cast<YMTParam*>(new YMTParamDetailedShortStream())

@@ -118,8 +118,7 @@ public:
     YMTNode* Clone() const override { return CloneAs(this); }
     YMTNode* FindChild(const std::string& name) const override { return FindByName(name); }
     YMTNode* ChildAt(uint32_t index) const override { return GetAt(index); }
-    uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items,
-                            uint32_t* count) override {
+    uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items, uint32_t* count) override {
         return SubItems(itemType, kItemParam, items, count);
     }
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
@@ -146,8 +145,7 @@ public:
     YMTNode* Clone() const override { return CloneAs(this); }
     YMTNode* FindChild(const std::string& name) const override { return FindByName(name); }
     YMTNode* ChildAt(uint32_t index) const override { return GetAt(index); }
-    uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items,
-                            uint32_t* count) override {
+    uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items, uint32_t* count) override {
         return SubItems(itemType, kItemParam, items, count);
     }
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
@@ -172,8 +170,7 @@ public:
     bool CopyFrom(const YMTNode* source) override;
     YMTNode* FindChild(const std::string& name) const override { return FindByName(name); }
     YMTNode* ChildAt(uint32_t index) const override { return GetAt(index); }
-    uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items,
-                            uint32_t* count) override {
+    uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items, uint32_t* count) override {
         return SubItems(itemType, kItemParam, items, count);
     }
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
@@ -257,8 +254,7 @@ public:
     YMTNode* Clone() const override { return CloneAs(this); }
     YMTNode* FindChild(const std::string& name) const override { return FindByName(name); }
     YMTNode* ChildAt(uint32_t index) const override { return GetAt(index); }
-    uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items,
-                            uint32_t* count) override {
+    uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items, uint32_t* count) override {
         return SubItems(itemType, kItemParam, items, count);
     }
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;

@@ -11,7 +11,9 @@ using Ctx = YImportContext;
 
 namespace {
 
-bool IsStructType(uint32_t type) { return type == kNodeArray || type == kNodeRecord; }
+bool IsStructType(uint32_t type) {
+    return type == kNodeArray || type == kNodeRecord;
+}
 
 // Only numbers, enumerations, arrays and records can index an array or a
 // record.
@@ -68,7 +70,9 @@ YMTParam* AsParam(YMTNode* node) {
     return (node && IsParamNodeType(node->NodeType())) ? static_cast<YMTParam*>(node) : nullptr;
 }
 
-std::string SelectorName(const YMTNode* selector) { return selector ? selector->NameRef() : ""; }
+std::string SelectorName(const YMTNode* selector) {
+    return selector ? selector->NameRef() : "";
+}
 
 } // namespace
 
@@ -78,7 +82,9 @@ bool YMTParamArray::SetSelectorParam(YMTParam* selector) {
     return StoreSelector(m_SelectorParam, selector);
 }
 
-YMTParam* YMTParamArray::Element() const { return AsParam(GetAt(1)); }
+YMTParam* YMTParamArray::Element() const {
+    return AsParam(GetAt(1));
+}
 
 void YMTParamArray::Serialize(YMTArchive& ar) {
     YMTParam::Serialize(ar);
@@ -117,10 +123,9 @@ bool YMTParamArray::ImportXML(const XDomElement* element, YImportContext& ctx, Y
         if (ReadNumber(text, value) && value > 0 && value <= int64_t{kOpenArray})
             m_NMax = static_cast<uint32_t>(value);
         else
-            log.LogWarning(43,
-                           StrFormat("Failed to analyze value '%s'. Using 'NMax' instead.",
-                                     text.c_str()),
-                           PathName(), 10);
+            log.LogWarning(
+                43, StrFormat("Failed to analyze value '%s'. Using 'NMax' instead.", text.c_str()),
+                PathName(), 10);
     }
 
     YMTParam* elem = CreateParamFromElement(ctx, array, false, std::string());
@@ -185,10 +190,17 @@ bool YMTParamArray::CopyFrom(const YMTNode* source) {
 
 uint32_t YMTParamArray::GetAttrInt(uint32_t attr, uint32_t* value) {
     switch (attr) {
-    case 1002: *value = 10; return kAttrOk;
-    case 1004: *value = 1; return kAttrOk;
-    case 1100: *value = m_NMax; return kAttrOk;
-    default: return YMTParam::GetAttrInt(attr, value);
+    case 1002:
+        *value = 10;
+        return kAttrOk;
+    case 1004:
+        *value = 1;
+        return kAttrOk;
+    case 1100:
+        *value = m_NMax;
+        return kAttrOk;
+    default:
+        return YMTParam::GetAttrInt(attr, value);
     }
 }
 
@@ -294,10 +306,10 @@ bool YMTParamRecord::ImportXML(const XDomElement* element, YImportContext& ctx, 
 
     uint32_t gap = 0;
     if (FindNextAfterGap(gap, 1)) {
-        log.LogError(56,
-                     StrFormat("Gap in parameter set before parameter '%s'",
-                               GetAt(gap)->NameRef().c_str()),
-                     PathName());
+        log.LogError(
+            56,
+            StrFormat("Gap in parameter set before parameter '%s'", GetAt(gap)->NameRef().c_str()),
+            PathName());
         return false;
     }
     return true;
@@ -312,8 +324,7 @@ bool YMTParamRecord::Check(YImportContext& ctx, YImportLog& log) {
         static_cast<YMTParamArray*>(parent)->IsTagged()) {
         YMTNode* found = LookupBefore(*this, "PosY");
         if (!found) {
-            log.LogError(192,
-                         "Can't find 'PosY' parameter to 'Data' parameter of record or array",
+            log.LogError(192, "Can't find 'PosY' parameter to 'Data' parameter of record or array",
                          PathName());
             return false;
         }
@@ -361,9 +372,14 @@ bool YMTParamRecord::CopyFrom(const YMTNode* source) {
 
 uint32_t YMTParamRecord::GetAttrInt(uint32_t attr, uint32_t* value) {
     switch (attr) {
-    case 1002: *value = 11; return kAttrOk;
-    case 1004: *value = 1; return kAttrOk;
-    default: return YMTParam::GetAttrInt(attr, value);
+    case 1002:
+        *value = 11;
+        return kAttrOk;
+    case 1004:
+        *value = 1;
+        return kAttrOk;
+    default:
+        return YMTParam::GetAttrInt(attr, value);
     }
 }
 

@@ -34,8 +34,7 @@ public:
     bool Check(YImportContext& ctx, YImportLog& log) override;
     YMTNode* FindChild(const std::string& name) const override { return FindByName(name); }
     YMTNode* ChildAt(uint32_t index) const override { return GetAt(index); }
-    uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items,
-                            uint32_t* count) override {
+    uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items, uint32_t* count) override {
         return SubItems(itemType, kItemParam, items, count);
     }
     bool CopyFrom(const YMTNode* source) override;
@@ -80,8 +79,7 @@ public:
     bool Check(YImportContext& ctx, YImportLog& log) override;
     YMTNode* FindChild(const std::string& name) const override { return FindByName(name); }
     YMTNode* ChildAt(uint32_t index) const override { return GetAt(index); }
-    uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items,
-                            uint32_t* count) override {
+    uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items, uint32_t* count) override {
         return SubItems(itemType, kItemParam, items, count);
     }
     bool CopyFrom(const YMTNode* source) override;

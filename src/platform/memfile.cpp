@@ -38,7 +38,8 @@ size_t YMemFile::Read(void* dest, size_t count) {
 bool YMemFile::Grow(size_t need) {
     if (need <= m_Owned.size()) return true;
     size_t size = m_Owned.size();
-    while (size < need) size += m_GrowBytes;
+    while (size < need)
+        size += m_GrowBytes;
     try {
         m_Owned.resize(size);
     } catch (const std::bad_alloc&) {

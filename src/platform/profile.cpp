@@ -82,7 +82,8 @@ long long YIniFile::GetInt(const std::string& section, const std::string& key,
 
 long long ParseProfileInt(const std::string& text) {
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
     unsigned long long value = 0;

@@ -29,7 +29,8 @@ std::string StrFormat(const char* fmt, ...) {
 
 std::string ToLower(std::string_view s) {
     std::string out(s);
-    for (char& c : out) c = LowerAscii(c);
+    for (char& c : out)
+        c = LowerAscii(c);
     return out;
 }
 
@@ -58,8 +59,10 @@ bool StartsWith(std::string_view s, std::string_view prefix) {
 std::string Trim(std::string_view s) {
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     size_t b = 0, e = s.size();
-    while (b < e && blank(s[b])) ++b;
-    while (e > b && blank(s[e - 1])) --e;
+    while (b < e && blank(s[b]))
+        ++b;
+    while (e > b && blank(s[e - 1]))
+        --e;
     return std::string(s.substr(b, e - b));
 }
 

@@ -15,11 +15,11 @@ class YMTChildList;
 // What a node reference may point at. The bytes do not depend on it; the
 // reading side uses it to refuse references to nodes of the wrong class.
 enum class YMTRefKind : uint8_t {
-    Parent,      // the parent of a node (any node)
-    Instance,    // an FBlock's first and default instance
-    Selector,    // a number or an enumeration selecting a stream case
-    ListSize,    // a number giving a list size
-    IndexParam,  // a number, enumeration, array or record indexing an array or record
+    Parent,     // the parent of a node (any node)
+    Instance,   // an FBlock's first and default instance
+    Selector,   // a number or an enumeration selecting a stream case
+    ListSize,   // a number giving a list size
+    IndexParam, // a number, enumeration, array or record indexing an array or record
 };
 
 // What a child list may hold. The bytes do not depend on it either.

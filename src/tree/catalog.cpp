@@ -199,19 +199,33 @@ uint32_t YMTCatalog::GetSubItemList(uint32_t itemType, YMTNode* const** items, u
 uint32_t YMTCatalog::GetAttrStr(uint32_t attr, const char** value) {
     switch (attr) {
     case 3:
-    case 100: *value = m_Name.c_str(); return kAttrOk;
-    case 101: *value = FilePath.c_str(); return kAttrOk;
-    case 111: *value = Release.c_str(); return kAttrOk;
-    case 112: *value = Date.c_str(); return kAttrOk;
-    default: return kAttrNotAvailable;
+    case 100:
+        *value = m_Name.c_str();
+        return kAttrOk;
+    case 101:
+        *value = FilePath.c_str();
+        return kAttrOk;
+    case 111:
+        *value = Release.c_str();
+        return kAttrOk;
+    case 112:
+        *value = Date.c_str();
+        return kAttrOk;
+    default:
+        return kAttrNotAvailable;
     }
 }
 
 uint32_t YMTCatalog::GetAttrInt(uint32_t attr, uint32_t* value) {
     switch (attr) {
-    case 0: *value = kItemCatalog; return kAttrOk;
-    case 113: *value = HasDevices; return kAttrOk;
-    default: return YMTNode::GetAttrInt(attr, value);
+    case 0:
+        *value = kItemCatalog;
+        return kAttrOk;
+    case 113:
+        *value = HasDevices;
+        return kAttrOk;
+    default:
+        return YMTNode::GetAttrInt(attr, value);
     }
 }
 
@@ -254,8 +268,8 @@ const YMTDefUnit* YMTDefinition::FindUnit(const std::string& unitId) const {
 namespace {
 
 template <class TDef>
-bool ImportDefList(YMTNode& listNode, YMTDefList& list, const XDomElement* element,
-                   const char* tag, uint32_t errorNumber, YImportContext& ctx, YImportLog& log) {
+bool ImportDefList(YMTNode& listNode, YMTDefList& list, const XDomElement* element, const char* tag,
+                   uint32_t errorNumber, YImportContext& ctx, YImportLog& log) {
     std::vector<XDomElement*> elements;
     Ctx::Descendants(element, tag, elements);
     for (XDomElement* e : elements) {
@@ -318,9 +332,8 @@ bool YMTDefType::ImportXML(const XDomElement* element, YImportContext&, YImportL
         uint16_t size;
         uint32_t code;
     } kTypes[] = {
-        {"type_unsigned_byte", 1, 8},  {"type_signed_byte", 1, 9},
-        {"type_unsigned_word", 2, 10}, {"type_signed_word", 2, 11},
-        {"type_unsigned_long", 4, 12}, {"type_signed_long", 4, 13},
+        {"type_unsigned_byte", 1, 8}, {"type_signed_byte", 1, 9},    {"type_unsigned_word", 2, 10},
+        {"type_signed_word", 2, 11},  {"type_unsigned_long", 4, 12}, {"type_signed_long", 4, 13},
     };
     DefSize = 0;
     DefCode = 0;

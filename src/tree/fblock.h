@@ -13,10 +13,10 @@ class YMTInstance;
 
 // Kinds of the instance lookup (the fallback selector).
 enum YMTInstanceKind : uint32_t {
-    kInstFirst = 0,          // the first imported instance, without lookup
-    kInstOrDefault = 1,      // the instance, else the default instance
-    kInstOrFirst = 2,        // the instance, else the first instance
-    kInstExact = 3,          // the instance only (any other value too)
+    kInstFirst = 0,     // the first imported instance, without lookup
+    kInstOrDefault = 1, // the instance, else the default instance
+    kInstOrFirst = 2,   // the instance, else the first instance
+    kInstExact = 3,     // the instance only (any other value too)
 };
 
 class YMTFBlock : public YMTNode, public YMTChildList {

@@ -6,8 +6,10 @@ namespace mostfcat {
 
 void MakeIdentifier(std::string& name) {
     size_t first = 0, last = name.size();
-    while (first < last && !IsIdentifierChar(name[first])) ++first;
-    while (last > first && !IsIdentifierChar(name[last - 1])) --last;
+    while (first < last && !IsIdentifierChar(name[first]))
+        ++first;
+    while (last > first && !IsIdentifierChar(name[last - 1]))
+        --last;
     std::string out;
     out.reserve(last - first);
     for (size_t i = first; i < last; ++i) {

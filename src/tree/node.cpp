@@ -9,7 +9,9 @@
 
 namespace mostfcat {
 
-void DeleteTreeNode(YMTNode* node) { delete node; }
+void DeleteTreeNode(YMTNode* node) {
+    delete node;
+}
 
 // --- YMTNode -----------------------------------------------------------------
 
@@ -71,9 +73,13 @@ bool YMTNode::Check(YImportContext&, YImportLog&) {
     return true;
 }
 
-YMTNode* YMTNode::FindChild(const std::string&) const { return nullptr; }
+YMTNode* YMTNode::FindChild(const std::string&) const {
+    return nullptr;
+}
 
-YMTNode* YMTNode::ChildAt(uint32_t) const { return nullptr; }
+YMTNode* YMTNode::ChildAt(uint32_t) const {
+    return nullptr;
+}
 
 YMTNode* YMTNode::LookupName(const std::string& name, uint32_t beforeId) {
     // Walks upward iteratively; each level searches its own children before
@@ -111,11 +117,19 @@ bool YMTNode::CopyFrom(const YMTNode* source) {
     return true;
 }
 
-bool YMTNode::Disassemble(DisasmContext&) { return false; }
-bool YMTNode::Assemble(DisasmContext&) { return false; }
+bool YMTNode::Disassemble(DisasmContext&) {
+    return false;
+}
+bool YMTNode::Assemble(DisasmContext&) {
+    return false;
+}
 
-uint32_t YMTNode::GetSubItemList(uint32_t, YMTNode* const**, uint32_t*) { return kAttrNotAvailable; }
-uint32_t YMTNode::GetAttrStr(uint32_t, const char**) { return kAttrNotAvailable; }
+uint32_t YMTNode::GetSubItemList(uint32_t, YMTNode* const**, uint32_t*) {
+    return kAttrNotAvailable;
+}
+uint32_t YMTNode::GetAttrStr(uint32_t, const char**) {
+    return kAttrNotAvailable;
+}
 
 uint32_t YMTNode::GetAttrInt(uint32_t attr, uint32_t* value) {
     if (attr == 1) {
@@ -125,7 +139,9 @@ uint32_t YMTNode::GetAttrInt(uint32_t attr, uint32_t* value) {
     return kAttrNotAvailable;
 }
 
-uint32_t YMTNode::GetAttrFloat(uint32_t, double*) { return kAttrNotAvailable; }
+uint32_t YMTNode::GetAttrFloat(uint32_t, double*) {
+    return kAttrNotAvailable;
+}
 
 uint32_t YMTNode::GetAttrNode(uint32_t attr, YMTNode** value) {
     if (attr == 2) {
@@ -138,7 +154,9 @@ uint32_t YMTNode::GetAttrNode(uint32_t attr, YMTNode** value) {
 uint32_t YMTNode::ConvertBytesToStr(const uint8_t*, uint32_t, char*, int32_t) {
     return kAttrNotAvailable;
 }
-uint32_t YMTNode::ConvertBytesToInt(const uint8_t*, uint32_t, uint32_t*) { return kAttrNotAvailable; }
+uint32_t YMTNode::ConvertBytesToInt(const uint8_t*, uint32_t, uint32_t*) {
+    return kAttrNotAvailable;
+}
 uint32_t YMTNode::ConvertBytesToUInt64(const uint8_t*, uint32_t, uint64_t*) {
     return kAttrNotAvailable;
 }
@@ -161,7 +179,8 @@ YMTChildList::~YMTChildList() {
 
 bool YMTChildList::Grow(uint32_t need) {
     if (need <= m_Capacity || need <= m_Size) return true;
-    uint32_t newCap = m_Items ? (m_Capacity * 2 > need ? m_Capacity * 2 : need) : (need > 2 ? need : 2);
+    uint32_t newCap =
+        m_Items ? (m_Capacity * 2 > need ? m_Capacity * 2 : need) : (need > 2 ? need : 2);
     auto* items = static_cast<YMTNode**>(std::malloc(sizeof(YMTNode*) * newCap));
     if (!items) return false;
     if (m_Items) std::memcpy(items, m_Items, sizeof(YMTNode*) * m_Size);
@@ -172,12 +191,15 @@ bool YMTChildList::Grow(uint32_t need) {
     return true;
 }
 
-void YMTChildList::Add(YMTNode* node) { SetAt(node, m_Size); }
+void YMTChildList::Add(YMTNode* node) {
+    SetAt(node, m_Size);
+}
 
 void YMTChildList::SetAt(YMTNode* node, uint32_t index) {
     if (index == UINT32_MAX || !Grow(index + 1)) throw std::bad_alloc();
     if (index >= m_Size) {
-        for (uint32_t i = m_Size; i < index; ++i) m_Items[i] = nullptr;
+        for (uint32_t i = m_Size; i < index; ++i)
+            m_Items[i] = nullptr;
         m_Size = index + 1;
     }
     m_Items[index] = node;
@@ -195,7 +217,8 @@ void YMTChildList::RemoveAll() {
             delete n;
         }
     } else {
-        for (uint32_t i = 0; i < m_Size; ++i) m_Items[i] = nullptr;
+        for (uint32_t i = 0; i < m_Size; ++i)
+            m_Items[i] = nullptr;
     }
     m_Size = 0;
 }

@@ -173,7 +173,8 @@ private:
 // Iterates the non-null entries of a child list in index order.
 template <class F> void ForEachChild(const YMTChildList& list, F&& f) {
     uint32_t pos = 0;
-    for (bool ok = list.GetFirstPos(pos); ok; ok = list.GetNextPos(pos, pos)) f(pos, list.GetAt(pos));
+    for (bool ok = list.GetFirstPos(pos); ok; ok = list.GetNextPos(pos, pos))
+        f(pos, list.GetAt(pos));
 }
 
 // Copies a text into a caller's buffer of textSize bytes; 20 when it does

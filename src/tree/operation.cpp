@@ -17,19 +17,20 @@ using Ctx = YImportContext;
 
 namespace {
 
-const char* const kPropertyOpNames[16] = {
-    "Set",     "Get",     "SetGet",  "Increment", "Decrement", "GetInterface", "Reserved", "OpType7",
-    "OpType8", "OpType9", "OpTypeA", "OpTypeB",   "Status",    "OpTypeD",      "Interface", "Error"};
-const char* const kMethodOpNames[16] = {
-    "Start",      "Abort",          "StartResult", "OpType3",   "OpType4",   "GetInterface",
-    "StartResultAck", "AbortAck",   "StartAck",    "ErrorAck",  "ProcessingAck", "Processing",
-    "Result",     "ResultAck",      "Interface",   "Error"};
+const char* const kPropertyOpNames[16] = {"Set",       "Get",          "SetGet",    "Increment",
+                                          "Decrement", "GetInterface", "Reserved",  "OpType7",
+                                          "OpType8",   "OpType9",      "OpTypeA",   "OpTypeB",
+                                          "Status",    "OpTypeD",      "Interface", "Error"};
+const char* const kMethodOpNames[16] = {"Start",    "Abort",        "StartResult",    "OpType3",
+                                        "OpType4",  "GetInterface", "StartResultAck", "AbortAck",
+                                        "StartAck", "ErrorAck",     "ProcessingAck",  "Processing",
+                                        "Result",   "ResultAck",    "Interface",      "Error"};
 
 // Class elements of a "Property"/"Method" element with their parameter
 // element names, and the OpType-holder names (the last one belongs to the
 // error parameters, which have no class element of their own).
-const char* const kClassElements[12] = {"PUnclassified", "MUnclassified", "PNumber", "PEnum",
-                                        "PRecord",       "PArray",        "PSwitch", "PText",
+const char* const kClassElements[12] = {"PUnclassified", "MUnclassified", "PNumber",   "PEnum",
+                                        "PRecord",       "PArray",        "PSwitch",   "PText",
                                         "MTrigger",      "PContainer",    "PSequence", "MSequence"};
 const char* const kParamElements[13] = {"PUParam", "MUParam", "PNParam", "PEParam", "PRParam",
                                         "PAParam", "PSParam", "PTParam", "MTParam", "PCParam",
@@ -40,15 +41,17 @@ const char* const kOpTypeHolders[13] = {
     "PQParamOPType", "MQParamOPType", "ERParamOPType"};
 
 const char* const kNotYet = "XXXnotyetXXX";
-const char* const kPropertyOpElements[16] = {
-    "PCmdSet", "PCmdGet", "PCmdSetGet", "PCmdIncrement", "PCmdDecrement", "PCmdGetInterface",
-    kNotYet,   kNotYet,   kNotYet,      kNotYet,         kNotYet,         kNotYet,
-    "PReportStatus", kNotYet, "PReportInterface", "PReportError"};
+const char* const kPropertyOpElements[16] = {"PCmdSet",       "PCmdGet",       "PCmdSetGet",
+                                             "PCmdIncrement", "PCmdDecrement", "PCmdGetInterface",
+                                             kNotYet,         kNotYet,         kNotYet,
+                                             kNotYet,         kNotYet,         kNotYet,
+                                             "PReportStatus", kNotYet,         "PReportInterface",
+                                             "PReportError"};
 const char* const kMethodOpElements[16] = {
-    "MCmdStart",         "MCmdAbort",        "MCmdStartResult", kNotYet,
-    kNotYet,             "MCmdGetInterface", "MCmdStartResultAck", "MCmdAbortAck",
-    "MCmdStartAck",      "MReportErrorAck",  "MReportProcessingAck", "MReportProcessing",
-    "MReportResult",     "MReportResultAck", "MReportInterface", "MReportError"};
+    "MCmdStart",     "MCmdAbort",        "MCmdStartResult",      kNotYet,
+    kNotYet,         "MCmdGetInterface", "MCmdStartResultAck",   "MCmdAbortAck",
+    "MCmdStartAck",  "MReportErrorAck",  "MReportProcessingAck", "MReportProcessing",
+    "MReportResult", "MReportResultAck", "MReportInterface",     "MReportError"};
 
 YMTCatalog* CatalogOf(YMTFunction& function) {
     YMTNode* parent = function.Parent();
@@ -57,7 +60,7 @@ YMTCatalog* CatalogOf(YMTFunction& function) {
     YMTNode* fblock = parent->Parent();
     YMTNode* catalog = fblock ? fblock->Parent() : nullptr;
     return (catalog && catalog->NodeType() == kNodeCatalog) ? static_cast<YMTCatalog*>(catalog)
-                                                             : nullptr;
+                                                            : nullptr;
 }
 
 // The elements named like the OpType elements below an OpType holder: how
@@ -90,7 +93,8 @@ struct OpTypeElements {
             for (XDomElement* c = Ctx::FirstChildElement(e); c; c = Ctx::NextSiblingElement(c))
                 children.push_back(c);
             // Document order: the first child is handled first.
-            for (auto it = children.rbegin(); it != children.rend(); ++it) stack.push_back(*it);
+            for (auto it = children.rbegin(); it != children.rend(); ++it)
+                stack.push_back(*it);
             if (e != root) out.push_back(const_cast<XDomElement*>(e));
         }
     }
@@ -109,7 +113,9 @@ std::string OperationName(uint32_t opType, uint8_t functionType) {
 
 // --- YMTOperation --------------------------------------------------------------
 
-YMTOperation::YMTOperation() { m_BytesInMsg = 1; }
+YMTOperation::YMTOperation() {
+    m_BytesInMsg = 1;
+}
 
 YMTParam* YMTOperation::ParamAt(uint32_t position) const {
     YMTNode* n = GetAt(position);
@@ -166,7 +172,8 @@ bool YMTOperation::Check(YImportContext& ctx, YImportLog& log) {
     }
 
     Compact();
-    for (uint32_t i = 1; i < GetSize(); ++i) ParamAt(i)->SetParamPos(static_cast<uint16_t>(i));
+    for (uint32_t i = 1; i < GetSize(); ++i)
+        ParamAt(i)->SetParamPos(static_cast<uint16_t>(i));
 
     // Layout: every parameter learns its bit offset from the start of the
     // payload, up to and including the first one without a fixed width.
@@ -230,10 +237,15 @@ uint32_t YMTOperation::GetAttrStr(uint32_t attr, const char** value) {
 
 uint32_t YMTOperation::GetAttrInt(uint32_t attr, uint32_t* value) {
     switch (attr) {
-    case 0: *value = kItemOperation; return kAttrOk;
+    case 0:
+        *value = kItemOperation;
+        return kAttrOk;
     case 4:
-    case 401: *value = OpType; return kAttrOk;
-    default: return YMTNode::GetAttrInt(attr, value);
+    case 401:
+        *value = OpType;
+        return kAttrOk;
+    default:
+        return YMTNode::GetAttrInt(attr, value);
     }
 }
 
@@ -264,7 +276,8 @@ bool ImportParams(YMTFunction& function, const XDomElement* element, YImportCont
                     log.LogError(127, StrFormat("Merge of '%s' failed", name.c_str()),
                                  function.PathName());
             } else {
-                log.LogError(126, StrFormat("Can not find definition of function '%s'", name.c_str()),
+                log.LogError(126,
+                             StrFormat("Can not find definition of function '%s'", name.c_str()),
                              function.PathName());
             }
             continue;
@@ -313,10 +326,10 @@ bool ImportParamElement(YMTFunction& function, const XDomElement* element, YImpo
     bool consumed = false;
     bool assigned = AssignParam(function, *param, element, log, &consumed);
     if (!assigned)
-        log.LogError(130,
-                     StrFormat("Failed to assign parameter '%s' to operation",
-                               param->NameRef().c_str()),
-                     function.PathName());
+        log.LogError(
+            130,
+            StrFormat("Failed to assign parameter '%s' to operation", param->NameRef().c_str()),
+            function.PathName());
     // The operations hold copies; the last one may hold the parameter itself.
     if (!consumed) delete param;
     return assigned;

@@ -16,12 +16,18 @@ namespace {
 // The child list of a container node of the tree (null for other nodes).
 const YMTChildList* ListOf(const YMTNode& node) {
     switch (node.NodeType()) {
-    case kNodeCatalog: return static_cast<const YMTCatalog*>(&node);
-    case kNodeFBlock: return static_cast<const YMTFBlock*>(&node);
-    case kNodeInstance: return static_cast<const YMTInstance*>(&node);
-    case kNodeFunction: return static_cast<const YMTFunction*>(&node);
-    case kNodeOperation: return static_cast<const YMTOperation*>(&node);
-    default: return nullptr;
+    case kNodeCatalog:
+        return static_cast<const YMTCatalog*>(&node);
+    case kNodeFBlock:
+        return static_cast<const YMTFBlock*>(&node);
+    case kNodeInstance:
+        return static_cast<const YMTInstance*>(&node);
+    case kNodeFunction:
+        return static_cast<const YMTFunction*>(&node);
+    case kNodeOperation:
+        return static_cast<const YMTOperation*>(&node);
+    default:
+        return nullptr;
     }
 }
 

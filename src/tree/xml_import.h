@@ -12,8 +12,8 @@ class YImportState;
 class YMTCatalog;
 
 struct YImportResult {
-    uint32_t status = 0;            // 0 success, 1 import failed, 2 file missing or unreadable
-    YMTCatalog* catalog = nullptr;  // owned by the caller (null unless status is 0)
+    uint32_t status = 0;           // 0 success, 1 import failed, 2 file missing or unreadable
+    YMTCatalog* catalog = nullptr; // owned by the caller (null unless status is 0)
 };
 
 // Called after the parse and import, before the log's trailer: receives the

@@ -13,8 +13,8 @@
 #include <xercesc/parsers/XercesDOMParser.hpp>
 
 #include "import/import_context.h"
-#include "import/xml.h"
 #include "import/import_log.h"
+#include "import/xml.h"
 #include "platform/paths.h"
 #include "tree/xml_import.h"
 
@@ -59,11 +59,14 @@ std::vector<std::string> ReadLines(const std::string& path) {
     std::vector<std::string> lines;
     std::istringstream in(ReadFile(path));
     std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
+    while (std::getline(in, line))
+        lines.push_back(line);
     return lines;
 }
 
-void CatalogDeleter::operator()(YMTCatalog* c) const { delete c; }
+void CatalogDeleter::operator()(YMTCatalog* c) const {
+    delete c;
+}
 
 void CatalogTest::SetUp() {
     State().ResetSettings();
@@ -147,7 +150,9 @@ XmlDoc::XmlDoc(const std::string& xml) : m_Impl(new Impl) {
     m_Impl->parser->parse(src);
 }
 
-XmlDoc::~XmlDoc() { delete m_Impl; }
+XmlDoc::~XmlDoc() {
+    delete m_Impl;
+}
 
 const XDomElement* XmlDoc::Root() const {
     xercesc::DOMDocument* doc = m_Impl->parser->getDocument();
@@ -186,7 +191,9 @@ std::string CatalogXml(const std::string& fblocks, const std::string& definition
            fblocks + "\n</FunctionCatalog>\n";
 }
 
-LogCapture::LogCapture() { m_Log.OpenLogFile(m_Dir.File("log.txt")); }
+LogCapture::LogCapture() {
+    m_Log.OpenLogFile(m_Dir.File("log.txt"));
+}
 
 std::string LogCapture::Text() {
     m_Log.CloseLogFile();

@@ -40,7 +40,7 @@ using CatalogPtr = std::unique_ptr<YMTCatalog, CatalogDeleter>;
 struct Imported {
     uint32_t status = 0;
     CatalogPtr catalog;
-    std::string log;      // the whole log file
+    std::string log; // the whole log file
     std::string logPath;
 };
 

@@ -19,25 +19,44 @@ namespace {
 
 const char* ClassName(uint8_t code) {
     switch (code) {
-    case 0: return "unclassified method";
-    case 1: return "trigger";
-    case 2: return "sequence method";
-    case 16: return "unclassified property";
-    case 17: return "switch";
-    case 18: return "number";
-    case 19: return "text";
-    case 20: return "enumeration";
-    case 21: return "array";
-    case 22: return "record";
-    case 23: return "dynamic array";
-    case 24: return "long array";
-    case 25: return "bool field";
-    case 26: return "bit set";
-    case 27: return "container";
-    case 28: return "sequence property";
-    case 29: return "map";
-    case 255: return "no class";
-    default: return "?";
+    case 0:
+        return "unclassified method";
+    case 1:
+        return "trigger";
+    case 2:
+        return "sequence method";
+    case 16:
+        return "unclassified property";
+    case 17:
+        return "switch";
+    case 18:
+        return "number";
+    case 19:
+        return "text";
+    case 20:
+        return "enumeration";
+    case 21:
+        return "array";
+    case 22:
+        return "record";
+    case 23:
+        return "dynamic array";
+    case 24:
+        return "long array";
+    case 25:
+        return "bool field";
+    case 26:
+        return "bit set";
+    case 27:
+        return "container";
+    case 28:
+        return "sequence property";
+    case 29:
+        return "map";
+    case 255:
+        return "no class";
+    default:
+        return "?";
     }
 }
 
@@ -46,7 +65,9 @@ std::string FormatNumber(double v) {
     return s;
 }
 
-std::string Indent(int depth) { return std::string(static_cast<size_t>(depth) * 2, ' '); }
+std::string Indent(int depth) {
+    return std::string(static_cast<size_t>(depth) * 2, ' ');
+}
 
 // The bit offset in the payload, when the layout fixed one.
 std::string BitText(const YMTParam& p) {
@@ -85,8 +106,8 @@ std::string EnumValues(const YMTParamEnum& e) {
         if (v->CodeMin() == v->CodeMax())
             values += StrFormat("0x%02X=%s", v->CodeMin(), v->NameRef().c_str());
         else
-            values += StrFormat("0x%02X..0x%02X=%s", v->CodeMin(), v->CodeMax(),
-                                v->NameRef().c_str());
+            values +=
+                StrFormat("0x%02X..0x%02X=%s", v->CodeMin(), v->CodeMax(), v->NameRef().c_str());
         ++shown;
     });
     if (total > shown) values += StrFormat(", ... (%zu values)", total);
@@ -98,7 +119,8 @@ void ListParam(const YMTParam& p, int depth, std::string& out) {
     switch (p.NodeType()) {
     case kNodeNumber: {
         const auto& n = static_cast<const YMTParamNumber&>(p);
-        line += StrFormat("number, %s %s", WidthText(p).c_str(), n.IsSigned() ? "signed" : "unsigned");
+        line +=
+            StrFormat("number, %s %s", WidthText(p).c_str(), n.IsSigned() ? "signed" : "unsigned");
         line += BitText(p);
         if (!n.UnitName().empty()) line += ", unit " + n.UnitName();
         if (n.RangeMin() != 0 || n.RangeMax() != 0)
@@ -121,11 +143,16 @@ void ListParam(const YMTParam& p, int depth, std::string& out) {
         line += BitText(p);
         break;
     }
-    case kNodeVoid: line += "void"; break;
-    case kNodeFktIDBitStream: line += "function-identifier list" + BitText(p); break;
+    case kNodeVoid:
+        line += "void";
+        break;
+    case kNodeFktIDBitStream:
+        line += "function-identifier list" + BitText(p);
+        break;
     case kNodeRawStream: {
         const auto& r = static_cast<const YMTParamRawStream&>(p);
-        line += r.Length() ? StrFormat("raw stream, %u bytes", r.Length()) : "raw stream, rest of the payload";
+        line += r.Length() ? StrFormat("raw stream, %u bytes", r.Length())
+                           : "raw stream, rest of the payload";
         line += BitText(p);
         break;
     }
@@ -143,9 +170,10 @@ void ListParam(const YMTParam& p, int depth, std::string& out) {
     case kNodeDetailedShortStream: {
         const auto& s = static_cast<const YMTParamDetailedStreamBase&>(p);
         line += p.NodeType() == kNodeDetailedStream ? "stream" : "short stream";
-        if (s.Length()) line += StrFormat(", %s %u bytes",
-                                          p.NodeType() == kNodeDetailedStream ? "length" : "at most",
-                                          s.Length());
+        if (s.Length())
+            line +=
+                StrFormat(", %s %u bytes",
+                          p.NodeType() == kNodeDetailedStream ? "length" : "at most", s.Length());
         if (s.SelectorParam()) line += ", cases selected by " + s.SelectorParam()->NameRef();
         if (s.ListSizeParam()) line += ", list size in " + s.ListSizeParam()->NameRef();
         line += BitText(p);
@@ -172,7 +200,8 @@ void ListParam(const YMTParam& p, int depth, std::string& out) {
     }
     case kNodeArray: {
         const auto& a = static_cast<const YMTParamArray&>(p);
-        line += a.NMax() == kOpenArray ? "array, open length" : StrFormat("array, at most %u elements", a.NMax());
+        line += a.NMax() == kOpenArray ? "array, open length"
+                                       : StrFormat("array, at most %u elements", a.NMax());
         if (a.SelectorParam()) line += ", indexed by " + a.SelectorParam()->NameRef();
         line += BitText(p);
         break;
@@ -200,7 +229,9 @@ void ListParam(const YMTParam& p, int depth, std::string& out) {
         out += line + "\n";
         return;
     }
-    default: line += StrFormat("type %u", p.NodeType()); break;
+    default:
+        line += StrFormat("type %u", p.NodeType());
+        break;
     }
     if (!p.SymID().empty() && p.SymID() != p.NameRef() && p.NodeType() != kNodeStreamCase)
         line += "  {" + p.SymID() + "}";
@@ -229,8 +260,7 @@ void ListParam(const YMTParam& p, int depth, std::string& out) {
             empty += c->PosYMin() == c->PosYMax() ? StrFormat("%u", c->PosYMin())
                                                   : StrFormat("%u..%u", c->PosYMin(), c->PosYMax());
         });
-        if (!empty.empty())
-            out += Indent(depth + 1) + "cases without parameters: " + empty + "\n";
+        if (!empty.empty()) out += Indent(depth + 1) + "cases without parameters: " + empty + "\n";
         break;
     }
     case kNodeArray:
@@ -240,15 +270,17 @@ void ListParam(const YMTParam& p, int depth, std::string& out) {
     case kNodeCStream:
         ListChildren(*dynamic_cast<const YMTChildList*>(&p), depth + 1, out);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
 void ListFunction(const YMTFunction& f, int depth, std::string& out) {
-    const char* kind = f.Type == kFunctionProperty ? "property" : f.Type == kFunctionMethod ? "method" : "?";
-    out += Indent(depth) +
-           StrFormat("function 0x%03X %s: %s, class %s", f.FunctionID, f.NameRef().c_str(), kind,
-                     ClassName(f.Class));
+    const char* kind = f.Type == kFunctionProperty ? "property"
+                       : f.Type == kFunctionMethod ? "method"
+                                                   : "?";
+    out += Indent(depth) + StrFormat("function 0x%03X %s: %s, class %s", f.FunctionID,
+                                     f.NameRef().c_str(), kind, ClassName(f.Class));
     if (f.ClassSub != 255) out += StrFormat(" (sub %u)", f.ClassSub);
     if (f.Notification) out += ", notifies";
     if (f.Flags & kFunctionErrors) out += ", import errors";
@@ -278,7 +310,8 @@ void ListCatalog(const YMTCatalog& catalog, std::string& out) {
             auto* inst = static_cast<YMTInstance*>(i);
             out += StrFormat("  instance 0x%02X", inst->InstanceID);
             if (!inst->DeviceName.empty()) out += " " + inst->DeviceName;
-            if (inst->InstFBlockName != fb->NameRef()) out += " (from FBlock " + inst->InstFBlockName + ")";
+            if (inst->InstFBlockName != fb->NameRef())
+                out += " (from FBlock " + inst->InstFBlockName + ")";
             // Instances of one FBlock element share their functions: print a
             // list only once.
             for (const YMTInstance* other : printed) {
@@ -293,7 +326,8 @@ void ListCatalog(const YMTCatalog& catalog, std::string& out) {
             out += inst->GetCount() ? "\n" : ": no functions\n";
             printed.push_back(inst);
             ForEachChild(*inst, [&](uint32_t, YMTNode* f) {
-                if (f->NodeType() == kNodeFunction) ListFunction(*static_cast<YMTFunction*>(f), 2, out);
+                if (f->NodeType() == kNodeFunction)
+                    ListFunction(*static_cast<YMTFunction*>(f), 2, out);
             });
         });
     });

@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "generator/catalog_generator.h"
 #include "import/import_context.h"
 #include "import/import_log.h"
 #include "import/import_state.h"
 #include "manager/manager.h"
 #include "manager/pool.h"
+#include "mostfcat/cli.h"
 #include "mostfcat/fct.h"
 #include "platform/paths.h"
-#include "generator/catalog_generator.h"
-#include "mostfcat/cli.h"
 #include "tree/catalog.h"
 
 using namespace mostfcat;
