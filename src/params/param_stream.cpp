@@ -860,50 +860,53 @@ uint32_t YMTParamRawStream::GetAttrInt(uint32_t attr, uint32_t* value) {
     }
 }
 
-// --- YMTParamRawShortStream -----------------------------------------------------------
+// --- streams with a length field -------------------------------------------------------
 
-void YMTParamRawShortStream::Serialize(YMTArchive& ar) {
+namespace {
+
+const YMTParamLengthStreamBase::Kind kRawShortStreamKind{
+    "TShortStream", 224, "ShortStream", 255, 226, "PARAMRAWSHORTSTREAM: ", 7};
+const YMTParamLengthStreamBase::Kind kCStreamKind{"TCStream",       197, "CStream", 65535, 227,
+                                                  "PARAMCSTREAM: ", 6};
+
+} // namespace
+
+void YMTParamLengthStreamBase::Serialize(YMTArchive& ar) {
     YMTParam::Serialize(ar);
     ar.Serialize32(m_MaxLength);
     YMTChildList::Serialize(ar, YMTListKind::StreamParts);
 }
 
-bool YMTParamRawShortStream::Dump(YImportContext& ctx, YImportLog& log) {
-    DumpLine(log, "PARAMRAWSHORTSTREAM: " + m_Name);
+bool YMTParamLengthStreamBase::Dump(YImportContext& ctx, YImportLog& log) {
+    DumpLine(log, m_Kind.dumpTitle + m_Name);
     DumpCommon(log);
     DumpLine(log, StrFormat(".MaxLength: %d", static_cast<int>(m_MaxLength)));
     return DumpAll(ctx, log);
 }
 
-bool YMTParamRawShortStream::ImportXML(const XDomElement* element, YImportContext& ctx,
-                                       YImportLog& log) {
+bool YMTParamLengthStreamBase::ImportXML(const XDomElement* element, YImportContext& ctx,
+                                         YImportLog& log) {
     if (!ImportNames(element, ctx, log)) return false;
-    DefaultName("ShortStream");
+    DefaultName(m_Kind.defaultName);
     if (!ImportPosition(element, ctx, log)) return false;
-    const XDomElement* t = FindTypeElement(element, "TShortStream");
-    if (!t) return MissingElement(224, "TShortStream", log);
-    m_MaxLength = ReadMaxLength(t, 255, 226, *this, log);
+    const XDomElement* t = FindTypeElement(element, m_Kind.typeTag);
+    if (!t) return MissingElement(m_Kind.missingError, m_Kind.typeTag, log);
+    m_MaxLength = ReadMaxLength(t, m_Kind.maximum, m_Kind.tooLongWarning, *this, log);
     BuildParts();
     return true;
 }
 
-void YMTParamRawShortStream::BuildParts() {
-    RemoveAll();
-    SetAt(MakeLengthNumber(this, 1, 1, 0, m_MaxLength).release(), 1);
-    SetAt(MakeContent(this, 2, m_MaxLength).release(), 2);
-}
-
-bool YMTParamRawShortStream::CopyFrom(const YMTNode* source) {
+bool YMTParamLengthStreamBase::CopyFrom(const YMTNode* source) {
     if (!YMTParam::CopyFrom(source)) return false;
-    const auto* s = static_cast<const YMTParamRawShortStream*>(source);
+    const auto* s = static_cast<const YMTParamLengthStreamBase*>(source);
     m_MaxLength = s->m_MaxLength;
     return YMTChildList::CopyFrom(*s, this);
 }
 
-uint32_t YMTParamRawShortStream::GetAttrInt(uint32_t attr, uint32_t* value) {
+uint32_t YMTParamLengthStreamBase::GetAttrInt(uint32_t attr, uint32_t* value) {
     switch (attr) {
     case 1002:
-        *value = 7;
+        *value = m_Kind.itemKind;
         return kAttrOk;
     case 1004:
         *value = 1;
@@ -916,31 +919,15 @@ uint32_t YMTParamRawShortStream::GetAttrInt(uint32_t attr, uint32_t* value) {
     }
 }
 
-// --- YMTParamCStream ---------------------------------------------------------------------
+YMTParamRawShortStream::YMTParamRawShortStream() : YMTParamLengthStreamBase(kRawShortStreamKind) {}
 
-void YMTParamCStream::Serialize(YMTArchive& ar) {
-    YMTParam::Serialize(ar);
-    ar.Serialize32(m_MaxLength);
-    YMTChildList::Serialize(ar, YMTListKind::StreamParts);
+void YMTParamRawShortStream::BuildParts() {
+    RemoveAll();
+    SetAt(MakeLengthNumber(this, 1, 1, 0, m_MaxLength).release(), 1);
+    SetAt(MakeContent(this, 2, m_MaxLength).release(), 2);
 }
 
-bool YMTParamCStream::Dump(YImportContext& ctx, YImportLog& log) {
-    DumpLine(log, "PARAMCSTREAM: " + m_Name);
-    DumpCommon(log);
-    DumpLine(log, StrFormat(".MaxLength: %d", static_cast<int>(m_MaxLength)));
-    return DumpAll(ctx, log);
-}
-
-bool YMTParamCStream::ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) {
-    if (!ImportNames(element, ctx, log)) return false;
-    DefaultName("CStream");
-    if (!ImportPosition(element, ctx, log)) return false;
-    const XDomElement* t = FindTypeElement(element, "TCStream");
-    if (!t) return MissingElement(197, "TCStream", log);
-    m_MaxLength = ReadMaxLength(t, 65535, 227, *this, log);
-    BuildParts();
-    return true;
-}
+YMTParamCStream::YMTParamCStream() : YMTParamLengthStreamBase(kCStreamKind) {}
 
 void YMTParamCStream::BuildParts() {
     RemoveAll();
@@ -952,29 +939,6 @@ void YMTParamCStream::BuildParts() {
     media->SetSelector(true);
     SetAt(media.release(), 2);
     SetAt(MakeContent(this, 3, m_MaxLength).release(), 3);
-}
-
-bool YMTParamCStream::CopyFrom(const YMTNode* source) {
-    if (!YMTParam::CopyFrom(source)) return false;
-    const auto* s = static_cast<const YMTParamCStream*>(source);
-    m_MaxLength = s->m_MaxLength;
-    return YMTChildList::CopyFrom(*s, this);
-}
-
-uint32_t YMTParamCStream::GetAttrInt(uint32_t attr, uint32_t* value) {
-    switch (attr) {
-    case 1002:
-        *value = 6;
-        return kAttrOk;
-    case 1004:
-        *value = 1;
-        return kAttrOk;
-    case 1500:
-        *value = m_MaxLength;
-        return kAttrOk;
-    default:
-        return YMTParam::GetAttrInt(attr, value);
-    }
 }
 
 // --- YMTParamDetailedStreamBase -------------------------------------------------------------
@@ -1209,7 +1173,6 @@ bool YMTParamStreamCase::Check(YImportContext& ctx, YImportLog& log) {
     if (!CheckAll(ctx, log)) return false;
     if (m_SeqCnt != 0 && stream->m_Length != 0) ComputeSeqIndexMax(*stream, log);
     WarnAfterUnspecifiedLength(log);
-    BuildSymID(m_SymID);
     return true;
 }
 

@@ -104,18 +104,15 @@ private:
     uint32_t m_Length = 0;
 };
 
-// A raw stream with its own 1-byte length field: children "Length" (1) and
-// "Content" (2).
-class YMTParamRawShortStream : public YMTParam, public YMTChildList {
+// The shared part of the streams that carry their own length field (raw
+// short streams and classified streams): the maximum length, and children
+// generated from it.
+class YMTParamLengthStreamBase : public YMTParam, public YMTChildList {
 public:
-    YMTParamRawShortStream() = default;
-
-    uint32_t NodeType() const override { return kNodeRawShortStream; }
     void Serialize(YMTArchive& ar) override;
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
     bool CopyFrom(const YMTNode* source) override;
-    YMTNode* Clone() const override { return CloneAs(this); }
     YMTNode* FindChild(const std::string& name) const override { return FindByName(name); }
     YMTNode* ChildAt(uint32_t index) const override { return GetAt(index); }
     uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items, uint32_t* count) override {
@@ -125,36 +122,46 @@ public:
 
     uint32_t MaxLength() const { return m_MaxLength; }
     // Creates the children for the current maximum length.
-    void BuildParts();
+    virtual void BuildParts() = 0;
 
-private:
-    uint32_t m_MaxLength = 255;
+    // What tells the two kinds apart in import, dump and attributes.
+    struct Kind {
+        const char* typeTag;     // the type element
+        uint32_t missingError;   // error number when it is missing
+        const char* defaultName; // name of an unnamed parameter
+        uint32_t maximum;        // largest (and default) maximum length
+        uint32_t tooLongWarning; // warning number for a larger MaxLength
+        const char* dumpTitle;
+        uint32_t itemKind; // integer attribute 1002
+    };
+
+protected:
+    explicit YMTParamLengthStreamBase(const Kind& kind) : m_Kind(kind), m_MaxLength(kind.maximum) {}
+
+    const Kind& m_Kind;
+    uint32_t m_MaxLength;
+};
+
+// A raw stream with its own 1-byte length field: children "Length" (1) and
+// "Content" (2).
+class YMTParamRawShortStream : public YMTParamLengthStreamBase {
+public:
+    YMTParamRawShortStream();
+
+    uint32_t NodeType() const override { return kNodeRawShortStream; }
+    YMTNode* Clone() const override { return CloneAs(this); }
+    void BuildParts() override;
 };
 
 // A classified stream: a 2-byte length, a media-type string and the content.
 // Children "Length" (1), "MediaType" (2) and "Content" (3).
-class YMTParamCStream : public YMTParam, public YMTChildList {
+class YMTParamCStream : public YMTParamLengthStreamBase {
 public:
-    YMTParamCStream() = default;
+    YMTParamCStream();
 
     uint32_t NodeType() const override { return kNodeCStream; }
-    void Serialize(YMTArchive& ar) override;
-    bool Dump(YImportContext& ctx, YImportLog& log) override;
-    bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
-    bool CopyFrom(const YMTNode* source) override;
     YMTNode* Clone() const override { return CloneAs(this); }
-    YMTNode* FindChild(const std::string& name) const override { return FindByName(name); }
-    YMTNode* ChildAt(uint32_t index) const override { return GetAt(index); }
-    uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items, uint32_t* count) override {
-        return SubItems(itemType, kItemParam, items, count);
-    }
-    uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
-
-    uint32_t MaxLength() const { return m_MaxLength; }
-    void BuildParts();
-
-private:
-    uint32_t m_MaxLength = 65535;
+    void BuildParts() override;
 };
 
 // A stream whose layout the catalog describes as stream cases, chosen by a
