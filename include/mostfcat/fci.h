@@ -15,10 +15,12 @@
 
 #include "mostfcat/fct.h"
 
+#ifndef MOSTFCAT_CLASS
 #if defined(MOSTFCAT_BUILDING_LIBRARY)
 #define MOSTFCAT_CLASS __attribute__((visibility("default")))
 #else
 #define MOSTFCAT_CLASS
+#endif
 #endif
 
 class YFciMesgInfo; // message descriptions

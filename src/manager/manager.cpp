@@ -102,6 +102,13 @@ YMTCatalog* YFciFCatManagerImpl::CatalogByName(const std::string& name) const {
     return nullptr;
 }
 
+std::string YFciFCatManagerImpl::NameOfCatalog(const YMTCatalog* catalog) const {
+    if (!catalog) return std::string();
+    for (const auto& r : m_Registrations)
+        if (r.catalog == catalog) return r.name;
+    return std::string();
+}
+
 // --- opening and closing ----------------------------------------------------------
 
 uint32_t YFciFCatManagerImpl::OpenFCat(const std::string& path, uint16_t channel,

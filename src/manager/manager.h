@@ -227,14 +227,10 @@ public:
     std::vector<uint64_t>& ItemArray() { return m_ItemArray; }
     // The catalog of a registration name (null when none or not loaded).
     YMTCatalog* CatalogByName(const std::string& name) const;
-
-private:
-    bool Refresh();
-    YFCatRegistration* RegistrationByName(const std::string& name);
-    YFCatRegistration* RegistrationByPath(const std::string& path);
-    // The catalogs a channel-or-name query consults.
-    std::vector<YMTCatalog*> Consulted(uint16_t channel, const std::string& fcatName) const;
-    // The operation lookup: the best match over the consulted catalogs.
+    // The name under which this manager registered a catalog (empty if none).
+    std::string NameOfCatalog(const YMTCatalog* catalog) const;
+    // The operation lookup: the best match over the consulted catalogs
+    // (message descriptions and instances resolve their coordinates with it).
     struct LookupResult {
         int depth = 0;
         YMTCatalog* catalog = nullptr;
@@ -246,6 +242,13 @@ private:
     LookupResult LookupOperation(uint16_t channel, const std::string& fcatName, uint32_t fblockId,
                                  uint32_t instId, uint32_t instFallback, uint32_t fktId,
                                  uint32_t opType) const;
+
+private:
+    bool Refresh();
+    YFCatRegistration* RegistrationByName(const std::string& name);
+    YFCatRegistration* RegistrationByPath(const std::string& path);
+    // The catalogs a channel-or-name query consults.
+    std::vector<YMTCatalog*> Consulted(uint16_t channel, const std::string& fcatName) const;
     void DetachSinks();
 
     std::string m_Name;

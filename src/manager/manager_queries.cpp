@@ -350,24 +350,10 @@ void YFciFCatManagerImpl::ResolveNames(uint16_t channel, const std::string& fcat
     if (bestOperation) opType = bestOperation->OpType;
 }
 
-// --- message factories and value readers --------------------------------------------------
-// Message descriptions and message instances come with the message layer;
-// until then the factories create nothing and the value readers find nothing.
-
-YFciMesgInfo* YFciFCatManagerImpl::CreateMesgInfo(uint16_t, uint32_t, uint32_t, uint32_t, uint32_t,
-                                                  const uint8_t*, uint32_t) {
-    return nullptr;
-}
-
-YFciMesgInfo* YFciFCatManagerImpl::CreateMesgInfo(uint16_t, uint32_t, uint32_t, uint32_t, uint32_t,
-                                                  const std::vector<uint8_t>&) {
-    return nullptr;
-}
-
-YFciMesgInfo* YFciFCatManagerImpl::CreateMesgInfo(uint16_t, uint32_t, uint32_t, uint32_t,
-                                                  uint32_t) {
-    return nullptr;
-}
+// --- message instances and value readers --------------------------------------------------
+// Message instances come with the message layer; until then the factories
+// create nothing and the value readers find nothing. (The message
+// descriptions' factories live with the message layer.)
 
 YFciMessage* YFciFCatManagerImpl::CreateMessage(uint16_t, const std::string&, uint32_t, uint32_t,
                                                 uint32_t, uint32_t, uint32_t, const uint8_t*,

@@ -1,5 +1,7 @@
 #include "params/param.h"
 
+#include "message/disasm_context.h"
+
 #include "import/import_log.h"
 #include "import/text_read.h"
 #include "platform/strings.h"
@@ -222,6 +224,11 @@ YMTParam* CloneParam(const YMTParam* param) {
         return nullptr;
     }
     return static_cast<YMTParam*>(c);
+}
+
+bool YMTParam::Assemble(DisasmContext& ctx) {
+    ctx.SetStatus(kAsmNotAssemblable, ctx.m_InputIndex);
+    return false;
 }
 
 } // namespace mostfcat

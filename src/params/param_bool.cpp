@@ -1,5 +1,9 @@
 #include "params/param_bool.h"
 
+#include "message/disasm_context.h"
+#include "params/value_text.h"
+#include "platform/hex.h"
+
 #include "import/import_log.h"
 #include "import/text_read.h"
 #include "params/param_number.h"
@@ -525,6 +529,86 @@ void YMTParamBoolField::AssignBitName(uint16_t widthBytes, bool withMask, uint32
         m_Name = StrFormat(twoDigits ? "Bit%02u" : "Bit%u", bitPos);
     else
         m_Name = StrFormat(twoDigits ? "Mask%02u" : "Mask%u", bitPos - half);
+}
+
+// --- decoding and assembling --------------------------------------------------------
+
+namespace {
+
+void FillBoolEntry(DisasmContext& ctx, YFciParamInfoImpl& e, const uint8_t* p, size_t n) {
+    uint64_t value = ReadBigEndian(p, n);
+    if (ctx.Opt(kOptDecimalText)) AppendUInt(e.DecimalRef(), value);
+    if (ctx.Opt(kOptHexText)) AppendHex(e.HexRef(), p, n);
+    if (ctx.Opt(kOptNumeric)) e.SetNumeric(static_cast<double>(value));
+    if (ctx.Opt(kOptRawValue)) e.SetUInt64(value);
+    e.SetValueFlag(true);
+}
+
+} // namespace
+
+bool YMTParamBool::Disassemble(DisasmContext& ctx) {
+    uint32_t pos = ctx.m_Pos;
+    uint32_t n = BytesInMsg();
+    const uint8_t* p = ctx.ValueBytes(*this, n);
+    if (!p) return false;
+    uint32_t kind = NodeType() == kNodeBitField ? kKindBitField : kKindBool;
+    YFciParamInfoImpl* e = ctx.NewEntry(kind, *this, p, n, pos, false, n * 8);
+    FillBoolEntry(ctx, *e, p, n);
+    ctx.AddEntry(e);
+    uint64_t value = ReadBigEndian(p, n);
+    uint32_t bits = n * 8 < 64 ? n * 8 : 64;
+    for (uint32_t bit = 0; bit < bits; ++bit) {
+        YMTParamBoolField* field = BoolFieldAt(bit);
+        if (!field) continue;
+        uint8_t set = static_cast<uint8_t>((value >> bit) & 1);
+        // Bits 0 to 7 lie in the value's last byte.
+        uint32_t at = pos + n - 1 - bit / 8;
+        YFciParamInfoImpl* f = ctx.NewEntry(kKindBoolField, *field, &set, 1, at, true, 1);
+        const char* digit = set ? "1" : "0";
+        if (ctx.Opt(kOptHexText)) f->HexRef() = digit;
+        if (ctx.Opt(kOptDecimalText)) f->DecimalRef() = digit;
+        if (ctx.Opt(kOptValueText)) ctx.SetValueText(*f, set ? field->TrueDesc() : field->FalseDesc());
+        if (ctx.Opt(kOptNumeric)) f->SetNumeric(set);
+        if (ctx.Opt(kOptRawValue)) f->SetUInt64(set);
+        f->SetValueFlag(true);
+        ctx.AddEntry(f);
+    }
+    ctx.m_Pos = pos + n;
+    return true;
+}
+
+bool YMTParamBool::Assemble(DisasmContext& ctx) {
+    bool done = false;
+    if (!ctx.TakeInput(done)) return done;
+    const std::string& input = ctx.CurrentInput();
+    uint32_t kind = NodeType() == kNodeBitField ? kKindBitField : kKindBool;
+    std::vector<uint8_t> bytes;
+    bool wildcard = input == "*";
+    if (wildcard) {
+        if (!ctx.Opt(kOptWildcards)) {
+            ctx.SetStatus(kAsmWildcardRefused);
+            return false;
+        }
+        bytes.assign(BytesInMsg(), 0);
+    } else {
+        uint64_t value = 0;
+        if (!InputHasShape(kind, input)) {
+            ctx.SetStatus(kAsmBadInput);
+            return false;
+        }
+        if (!ParseValue(input, value) || !ValueToBytes(value, bytes)) {
+            ctx.SetStatus(kAsmNotConvertible);
+            return false;
+        }
+    }
+    uint32_t n = static_cast<uint32_t>(bytes.size());
+    YFciParamInfoImpl* e = ctx.NewEntry(kind, *this, bytes.data(), n, ctx.m_Pos, false, n * 8);
+    FillBoolEntry(ctx, *e, bytes.data(), n);
+    e->SetWildcard(wildcard);
+    ctx.AddEntry(e);
+    ctx.m_Pos += n;
+    ++ctx.m_InputIndex;
+    return true;
 }
 
 } // namespace mostfcat

@@ -36,6 +36,8 @@ public:
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
     uint32_t ConvertBytesToInt(const uint8_t* bytes, uint32_t length, uint32_t* value) override;
     uint32_t ConvertBytesToUInt64(const uint8_t* bytes, uint32_t length, uint64_t* value) override;
+    bool Disassemble(DisasmContext& ctx) override;
+    bool Assemble(DisasmContext& ctx) override;
 
     uint32_t BitWidth() const override { return BytesInMsg() * 8u; }
     uint32_t ParamDispMode() const override { return kDispHex; }

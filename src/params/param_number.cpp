@@ -9,6 +9,9 @@
 #include "import/import_log.h"
 #include "import/import_state.h"
 #include "import/text_read.h"
+#include "message/disasm_context.h"
+#include "params/value_text.h"
+#include "platform/hex.h"
 #include "platform/strings.h"
 #include "tree/catalog.h"
 
@@ -779,6 +782,240 @@ uint32_t YMTParamEnum::ConvertBytesToInt(const uint8_t* bytes, uint32_t length, 
     if (!value) return kAttrNotAvailable;
     *value = CodeOfBytes(bytes, length);
     return kAttrOk;
+}
+
+// --- value conversions and the decoding steps --------------------------------------
+
+namespace {
+
+double Pow10(int32_t e) {
+    static const double kPow[] = {1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1.0, 1e1, 1e2, 1e3, 1e4, 1e5};
+    if (e >= -5 && e <= 5) return kPow[e + 5];
+    return std::pow(10.0, static_cast<double>(e));
+}
+
+} // namespace
+
+int64_t YMTParamNumber::RawValue(const uint8_t* bytes, size_t size) const {
+    uint64_t raw = ReadBigEndian(bytes, size);
+    if (IsSigned()) {
+        if (size == 1) return static_cast<int8_t>(raw);
+        if (size == 2) return static_cast<int16_t>(raw);
+        if (size == 4) return static_cast<int32_t>(raw);
+    }
+    return static_cast<int64_t>(raw);
+}
+
+std::string YMTParamNumber::NumberText(const uint8_t* bytes, size_t size, bool hex) const {
+    if (m_ParamMeaning == kMeaningArrayPos) {
+        std::string out = "PosX=";
+        AppendUInt(out, size > 0 ? bytes[0] : 0);
+        out += " PosY=";
+        AppendUInt(out, size > 1 ? bytes[1] : 0);
+        return out;
+    }
+    if (hex) {
+        std::string out;
+        AppendHex(out, bytes, size);
+        return out;
+    }
+    if (ReadBigEndian(bytes, size) == 0) return "0";
+    int64_t raw = RawValue(bytes, size);
+    int32_t e = m_Exponent;
+    if (e >= -5 && e <= -1) return FixedText(raw, static_cast<unsigned>(-e));
+    if (e >= 0 && e <= 5) return IntText(raw * static_cast<int64_t>(Pow10(e)));
+    double v = static_cast<double>(raw) * Pow10(e);
+    double a = std::fabs(v);
+    return StrFormat(a > 0.1 && a < 10 ? "%f" : "%e", v);
+}
+
+double YMTParamNumber::NumberValue(const uint8_t* bytes, size_t size) const {
+    return static_cast<double>(RawValue(bytes, size)) * Pow10(m_Exponent);
+}
+
+bool YMTParamNumber::EncodeNumber(double raw, std::vector<uint8_t>& out) const {
+    if (!(raw >= ClassMin() && raw <= ClassMax())) return false;
+    int64_t v = static_cast<int64_t>(raw);
+    uint32_t cls = DataTypeClass();
+    size_t width = (cls == 0 || cls == 3) ? 1 : (cls == 1 || cls == 4) ? 2 : 4;
+    uint32_t bits = static_cast<uint32_t>(v);
+    out.resize(width);
+    for (size_t i = 0; i < width; ++i)
+        out[i] = static_cast<uint8_t>(bits >> (8 * (width - 1 - i)));
+    return true;
+}
+
+bool YMTParamNumber::IsCountSource() const {
+    return m_ParamMeaning == kMeaningListSize || EqualsNoCase(NameRef(), "ListSize");
+}
+
+namespace {
+
+// The texts and values of a number entry, by option.
+void FillNumberEntry(DisasmContext& ctx, const YMTParamNumber& number, YFciParamInfoImpl& e,
+                     const uint8_t* p, size_t n) {
+    if (ctx.Opt(kOptDecimalText | kOptValueText)) {
+        std::string text = number.NumberText(p, n, false);
+        if (ctx.Opt(kOptDecimalText)) e.DecimalRef() = text;
+        if (ctx.Opt(kOptValueText)) ctx.SetValueText(e, std::move(text));
+    }
+    if (ctx.Opt(kOptHexText)) e.HexRef() = number.NumberText(p, n, true);
+    if (ctx.Opt(kOptUnitText)) e.UnitRef() = number.UnitName();
+    if (ctx.Opt(kOptNumeric)) e.SetNumeric(number.NumberValue(p, n));
+    if (ctx.Opt(kOptRawValue)) e.SetUInt64(ReadBigEndian(p, n));
+    e.SetValueFlag(number.IsSigned());
+}
+
+// A wildcard entry of n zero bytes (the data keeps the payload in shape).
+void AddWildcard(DisasmContext& ctx, uint32_t kind, const YMTParam& param, uint32_t n) {
+    std::vector<uint8_t> zeros(n, 0);
+    YFciParamInfoImpl* e = ctx.NewEntry(kind, param, zeros.data(), n, ctx.m_Pos, false, n * 8);
+    e->SetWildcard(true);
+    ctx.AddEntry(e);
+    ctx.m_Pos += n;
+    ++ctx.m_InputIndex;
+}
+
+} // namespace
+
+bool YMTParamNumber::Disassemble(DisasmContext& ctx) {
+    uint32_t pos = ctx.m_Pos;
+    uint32_t n = BytesInMsg();
+    const uint8_t* p = ctx.ValueBytes(*this, n);
+    if (!p) return false;
+    uint64_t value = ReadBigEndian(p, n);
+    if (IsSelector()) ctx.RecordSelector(this, static_cast<uint32_t>(value), 0);
+    if (IsCountSource()) ctx.RecordCount(this, static_cast<uint32_t>(value));
+    YFciParamInfoImpl* e = ctx.NewEntry(kKindNumber, *this, p, n, pos, false, n * 8);
+    FillNumberEntry(ctx, *this, *e, p, n);
+    ctx.AddEntry(e);
+    ctx.m_Pos = pos + n;
+    return true;
+}
+
+bool YMTParamNumber::Assemble(DisasmContext& ctx) {
+    bool done = false;
+    if (!ctx.TakeInput(done)) return done;
+    const std::string& input = ctx.CurrentInput();
+    if (input == "*") {
+        if (!ctx.Opt(kOptWildcards) || IsSelector() || m_ParamMeaning == kMeaningArrayPos ||
+            m_ParamMeaning == kMeaningArrayTag || m_ParamMeaning == kMeaningArrayPosY) {
+            ctx.SetStatus(kAsmWildcardRefused);
+            return false;
+        }
+        AddWildcard(ctx, kKindNumber, *this, BytesInMsg());
+        return true;
+    }
+    double raw = 0;
+    if (!InputHasShape(kKindNumber, input) || !ParseNumberInput(input, raw)) {
+        ctx.SetStatus(kAsmBadInput);
+        return false;
+    }
+    std::vector<uint8_t> bytes;
+    if (!EncodeNumber(raw, bytes)) {
+        ctx.SetStatus(kAsmNotConvertible);
+        return false;
+    }
+    uint32_t n = static_cast<uint32_t>(bytes.size());
+    uint64_t value = ReadBigEndian(bytes.data(), n);
+    if (IsSelector()) ctx.RecordSelector(this, static_cast<uint32_t>(value), 0);
+    if (IsCountSource()) ctx.RecordCount(this, static_cast<uint32_t>(value));
+    YFciParamInfoImpl* e = ctx.NewEntry(kKindNumber, *this, bytes.data(), n, ctx.m_Pos, false, n * 8);
+    FillNumberEntry(ctx, *this, *e, bytes.data(), n);
+    ctx.AddEntry(e);
+    ctx.m_Pos += n;
+    ++ctx.m_InputIndex;
+    return true;
+}
+
+bool YMTParamEnum::EncodeEnum(uint32_t code, std::vector<uint8_t>& out) const {
+    if (BytesInMsg() <= 1) {
+        if (code > 255) return false;
+        out.assign(1, static_cast<uint8_t>(code));
+        return true;
+    }
+    if (code > 65535) return false;
+    out = {static_cast<uint8_t>(code >> 8), static_cast<uint8_t>(code)};
+    return true;
+}
+
+uint32_t YMTParamEnum::ParseEnumInput(const std::string& text, uint32_t& code) const {
+    if (const YMTEnumValue* v = FindValueByName(text)) {
+        if (v->CodeMin() != v->CodeMax()) return kAsmAmbiguousName;
+        code = v->CodeMin();
+        return kAsmOk;
+    }
+    int64_t number = 0;
+    if (!ReadNumber(text, number) || number < 0 || number > int64_t(UINT32_MAX))
+        return kAsmNotConvertible;
+    code = static_cast<uint32_t>(number);
+    return kAsmOk;
+}
+
+namespace {
+
+void FillEnumEntry(DisasmContext& ctx, const YMTParamEnum& en, YFciParamInfoImpl& e,
+                   const uint8_t* p, size_t n) {
+    uint32_t code = static_cast<uint32_t>(ReadBigEndian(p, n));
+    if (ctx.Opt(kOptDecimalText)) AppendUInt(e.DecimalRef(), code);
+    if (ctx.Opt(kOptHexText)) AppendHex(e.HexRef(), p, n);
+    if (ctx.Opt(kOptValueText)) ctx.SetValueText(e, en.CodeText(code, true));
+    if (ctx.Opt(kOptNumeric)) e.SetNumeric(code);
+    if ((ctx.m_Options >> 16) & 0x3F)
+        e.ShareValueList(ctx.ValueListOf(
+            en, [&en](uint32_t mode, YValueList& list) { en.ListEntries(list, mode); }));
+    if (ctx.Opt(kOptRawValue)) e.SetUInt64(code);
+    e.SetValueFlag(true);
+}
+
+} // namespace
+
+bool YMTParamEnum::Disassemble(DisasmContext& ctx) {
+    uint32_t pos = ctx.m_Pos;
+    uint32_t n = BytesInMsg();
+    const uint8_t* p = ctx.ValueBytes(*this, n);
+    if (!p) return false;
+    if (IsSelector()) ctx.RecordSelector(this, static_cast<uint32_t>(ReadBigEndian(p, n)), 0);
+    YFciParamInfoImpl* e = ctx.NewEntry(kKindEnum, *this, p, n, pos, false, n * 8);
+    FillEnumEntry(ctx, *this, *e, p, n);
+    ctx.AddEntry(e);
+    ctx.m_Pos = pos + n;
+    return true;
+}
+
+bool YMTParamEnum::Assemble(DisasmContext& ctx) {
+    bool done = false;
+    if (!ctx.TakeInput(done)) return done;
+    const std::string& input = ctx.CurrentInput();
+    if (input == "*") {
+        if (!ctx.Opt(kOptWildcards)) {
+            ctx.SetStatus(kAsmWildcardRefused);
+            return false;
+        }
+        if (IsSelector()) ctx.RecordSelector(this, 0, 1);
+        AddWildcard(ctx, kKindEnum, *this, BytesInMsg());
+        return true;
+    }
+    if (!InputHasShape(kKindEnum, input)) {
+        ctx.SetStatus(kAsmBadInput);
+        return false;
+    }
+    uint32_t code = 0;
+    std::vector<uint8_t> bytes;
+    uint32_t status = ParseEnumInput(input, code);
+    if (status == kAsmOk && !EncodeEnum(code, bytes)) status = kAsmNotConvertible;
+    if (status != kAsmOk) {
+        ctx.SetStatus(status);
+        return false;
+    }
+    uint32_t n = static_cast<uint32_t>(bytes.size());
+    if (IsSelector()) ctx.RecordSelector(this, code, 0);
+    YFciParamInfoImpl* e = ctx.NewEntry(kKindEnum, *this, bytes.data(), n, ctx.m_Pos, false, n * 8);
+    FillEnumEntry(ctx, *this, *e, bytes.data(), n);
+    ctx.AddEntry(e);
+    ctx.m_Pos += n;
+    ++ctx.m_InputIndex;
+    return true;
 }
 
 } // namespace mostfcat

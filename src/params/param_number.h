@@ -28,6 +28,8 @@ public:
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
     uint32_t GetAttrFloat(uint32_t attr, double* value) override;
     uint32_t ConvertBytesToInt(const uint8_t* bytes, uint32_t length, uint32_t* value) override;
+    bool Disassemble(DisasmContext& ctx) override;
+    bool Assemble(DisasmContext& ctx) override;
 
     uint32_t BitWidth() const override { return BytesInMsg() * 8u; }
     uint32_t ParamMeaning() const override { return m_ParamMeaning; }
@@ -47,6 +49,30 @@ public:
     // the width for signed classes) or a decimal integer. False when the text
     // cannot be read; the class limits are not checked here.
     bool ReadLimitValue(const std::string& text, double& value) const;
+
+    // --- value conversions ---
+    // The display text of the bytes (hex: condensed hex); an array position
+    // reads "PosX=.. PosY=..".
+    std::string NumberText(const uint8_t* bytes, size_t size, bool hex) const;
+    std::string NumberText(const std::vector<uint8_t>& bytes, bool hex) const {
+        return NumberText(bytes.data(), bytes.size(), hex);
+    }
+    // The raw value, sign-extended for signed widths, times 10^Exponent.
+    double NumberValue(const uint8_t* bytes, size_t size) const;
+    double NumberValue(const std::vector<uint8_t>& bytes) const {
+        return NumberValue(bytes.data(), bytes.size());
+    }
+    // The raw (unscaled) value of the bytes, sign-extended for signed widths.
+    int64_t RawValue(const uint8_t* bytes, size_t size) const;
+    // A user's input read as a raw value (the limit-value syntax).
+    bool ParseNumberInput(const std::string& text, double& raw) const {
+        return ReadLimitValue(text, raw);
+    }
+    // The raw value as 1, 2 or 4 big-endian bytes by the data-type class;
+    // false outside the class limits.
+    bool EncodeNumber(double raw, std::vector<uint8_t>& out) const;
+    // A number whose values other parameters read as repetition counts.
+    bool IsCountSource() const;
 
     bool IsSigned() const { return m_IsSigned != 0; }
     void SetSigned(bool isSigned) { m_IsSigned = isSigned ? 1 : 0; }
@@ -126,6 +152,15 @@ public:
                                int32_t textSize) override;
     uint32_t ConvertBytesToInt(const uint8_t* bytes, uint32_t length, uint32_t* value) override;
     uint32_t BitWidth() const override { return BytesInMsg() * 8u; }
+    bool Disassemble(DisasmContext& ctx) override;
+    bool Assemble(DisasmContext& ctx) override;
+
+    // The code as 1 or 2 big-endian bytes; false above 255 (width 1) or 65535.
+    bool EncodeEnum(uint32_t code, std::vector<uint8_t>& out) const;
+    // Reads an input: a value name that stands for one code, else a number
+    // (decimal, "0x" or "0b"). Returns 0 on success, else the assembling
+    // status (8 for the name of a code range, 4 for an unreadable text).
+    uint32_t ParseEnumInput(const std::string& text, uint32_t& code) const;
 
     // Enumeration helpers.
     // The value stored at index (null for an empty entry).

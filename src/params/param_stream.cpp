@@ -7,6 +7,8 @@
 
 #include "import/import_log.h"
 #include "import/text_read.h"
+#include "message/disasm_context.h"
+#include "platform/hex.h"
 #include "import/xml.h"
 #include "params/param_number.h"
 #include "platform/strings.h"
@@ -16,47 +18,10 @@ namespace mostfcat {
 
 using Ctx = YImportContext;
 
-// Warning numbers of the size limits above (not part of the catalog checks
-// proper: they only fire for catalogs far beyond any real device).
-constexpr uint32_t kWarnStreamTooLarge = 240;
+// Error number of streams nested too deeply (beyond any real device).
 constexpr uint32_t kErrStreamNesting = 241;
 
 namespace {
-
-// A name of a sequence description or a selector: letters, digits and "_".
-bool IsValidName(const std::string& name) {
-    if (name.empty()) return false;
-    for (char c : name)
-        if (!IsIdentifierChar(c)) return false;
-    return true;
-}
-
-bool HasNameChar(const std::string& text) {
-    for (char c : text)
-        if (IsIdentifierChar(c)) return true;
-    return false;
-}
-
-// "%s_%d" with the smallest number from 1 to 99 that used() refuses; empty
-// when every number is taken.
-template <class Used> std::string UniqueName(const std::string& name, Used used) {
-    for (int i = 1; i <= 99; ++i) {
-        std::string candidate = StrFormat("%s_%d", name.c_str(), i);
-        if (!used(candidate)) return candidate;
-    }
-    return std::string();
-}
-
-// The whole character content of an element's direct text children.
-std::string AllText(const XDomElement* element) {
-    std::string out;
-    for (XDomNode* n = element ? element->getFirstChild() : nullptr; n; n = n->getNextSibling()) {
-        auto type = n->getNodeType();
-        if (type == XDomNode::TEXT_NODE || type == XDomNode::CDATA_SECTION_NODE)
-            out += XmlToLocal(n->getNodeValue());
-    }
-    return out;
-}
 
 // Number of elements below an element (walked without recursion: catalogs
 // may nest deeply).
@@ -73,21 +38,6 @@ uint64_t CountElements(const XDomElement* root) {
             n = n->getParentNode();
         if (!n || n == root) break;
         n = n->getNextSibling();
-    }
-    return count;
-}
-
-// Number of nodes of a subtree, the node itself included.
-uint64_t CountNodes(const YMTNode* node) {
-    uint64_t count = 0;
-    std::vector<const YMTNode*> stack{node};
-    while (!stack.empty()) {
-        const YMTNode* n = stack.back();
-        stack.pop_back();
-        if (!n) continue;
-        ++count;
-        if (const auto* list = dynamic_cast<const YMTChildList*>(n))
-            ForEachChild(*list, [&](uint32_t, YMTNode* child) { stack.push_back(child); });
     }
     return count;
 }
@@ -146,572 +96,7 @@ std::unique_ptr<YMTParamRawStream> MakeContent(YMTNode* parent, uint16_t pos, ui
     return c;
 }
 
-// The parameter at a child-list entry (null for empty entries and other
-// nodes).
-YMTParam* ParamIn(const YMTChildList& list, uint32_t index) {
-    YMTNode* n = list.GetAt(index);
-    return (n && IsParamNodeType(n->NodeType())) ? static_cast<YMTParam*>(n) : nullptr;
-}
-
-bool IsDetailedStreamType(uint32_t type) {
-    return type == kNodeDetailedStream || type == kNodeDetailedShortStream;
-}
-
-// --- sequence descriptions ----------------------------------------------------
-
-// One member of a sequence: its name, its 1-based position and its
-// repetition mark (the size of the repeated group, 0 when fixed).
-struct YSeqEntry {
-    std::string name;
-    uint16_t pos = 0;
-    uint16_t mark = 0;
-};
-
-// One case layout: the selector name and range and the members.
-struct YSeqDesc {
-    std::string selName;
-    uint32_t selMin = 0;
-    uint32_t selMax = 0;
-    std::vector<YSeqEntry> entries;
-};
-
-// Names compared ignoring letter case, found without a linear search (a
-// hostile catalog may list thousands of names).
-class YNameIndex {
-public:
-    // Index of the first entry of that name, or -1.
-    long Find(const std::string& name) const {
-        auto it = m_Map.find(ToLower(name));
-        return it == m_Map.end() ? -1 : static_cast<long>(it->second);
-    }
-    bool Has(const std::string& name) const { return Find(name) >= 0; }
-    void Add(const std::string& name, size_t index) { m_Map.emplace(ToLower(name), index); }
-
-private:
-    std::unordered_map<std::string, size_t> m_Map;
-};
-
-// Keeps the characters a description is made of.
-std::string CleanDescription(std::string text) {
-    for (const char* entity : {"&lt;", "&gt;"})
-        for (size_t p = text.find(entity); p != std::string::npos; p = text.find(entity, p))
-            text.erase(p, 4);
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text)
-        if (IsIdentifierChar(c) || c == '{' || c == '}' || c == '=' || c == '.' || c == ';' ||
-            c == ',' || c == '\n')
-            out.push_back(c);
-    return out;
-}
-
-std::vector<std::string> SplitAny(const std::string& text, const char* separators) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t end = text.find_first_of(separators, start);
-        parts.push_back(text.substr(start, end == std::string::npos ? end : end - start));
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return parts;
-}
-
-// The selector part "name=range" in front of a member list; taken only when
-// both the name and the first token of the range are valid.
-void ParseSelector(const std::string& text, YSeqDesc& desc) {
-    size_t eq = text.find('=');
-    if (eq == std::string::npos) return;
-    std::string name = Trim(text.substr(0, eq));
-    if (!IsValidName(name)) return;
-    std::string token;
-    for (const std::string& t : SplitAny(text.substr(eq + 1), ";,\t\n:"))
-        if (!t.empty()) {
-            token = t;
-            break;
-        }
-    YCodeRange range;
-    if (!ReadCodeRange(token, range) || range.min < 0 || range.max > int64_t(UINT32_MAX)) return;
-    FixLeadingDigit(name);
-    desc.selName = name;
-    desc.selMin = static_cast<uint32_t>(range.min);
-    desc.selMax = static_cast<uint32_t>(range.max);
-}
-
-// Member names: letters, digits and "_"; a leading digit is adapted like the
-// parameter names themselves, so that the names still match the members.
-bool NextName(std::string name, std::string& out) {
-    if (!IsValidName(name)) return false;
-    FixLeadingDigit(name);
-    out = std::move(name);
-    return true;
-}
-
-// The member list of one description: fixed names, then an optional
-// repeated group in braces. Sets overflow when positions ran out.
-void ParseMemberList(std::string list, YSeqDesc& desc, bool& overflow) {
-    if (!list.empty() && list.front() == '{') {
-        list.erase(0, 1);
-        if (!list.empty() && list.back() == '}') list.pop_back();
-    }
-    std::string fixed = list;
-    std::string group;
-    bool hasGroup = false;
-    size_t open = list.find('{');
-    if (open != std::string::npos) {
-        size_t close = list.find('}', open + 1);
-        if (close != std::string::npos && close - open >= 2) {
-            fixed = list.substr(0, open);
-            group = list.substr(open + 1, close - open - 1);
-            hasGroup = true;
-        }
-    }
-    std::vector<YSeqEntry>& entries = desc.entries;
-    YNameIndex index;
-    uint32_t next = 1;
-    for (const std::string& raw : SplitAny(fixed, ",\n\t")) {
-        std::string name;
-        if (!NextName(raw, name)) continue;
-        if (index.Has(name)) {
-            name = UniqueName(name, [&](const std::string& n) { return index.Has(n); });
-            if (name.empty()) continue;
-        }
-        if (next > kMaxCaseMembers) {
-            overflow = true;
-            break;
-        }
-        index.Add(name, entries.size());
-        entries.push_back({name, static_cast<uint16_t>(next++), 0});
-    }
-    if (!hasGroup) return;
-    std::vector<size_t> members;
-    std::vector<bool> inGroup(entries.size(), false);
-    for (const std::string& raw : SplitAny(group, ",\n\t")) {
-        std::string name;
-        if (!NextName(raw, name)) continue;
-        long found = index.Find(name);
-        if (found >= 0) {
-            // A name of the fixed part keeps its position; a name repeated
-            // inside the group counts once.
-            if (!inGroup[size_t(found)]) {
-                inGroup[size_t(found)] = true;
-                members.push_back(size_t(found));
-            }
-            continue;
-        }
-        if (next > kMaxCaseMembers) {
-            overflow = true;
-            break;
-        }
-        index.Add(name, entries.size());
-        entries.push_back({name, static_cast<uint16_t>(next++), 0});
-        inGroup.push_back(true);
-        members.push_back(entries.size() - 1);
-    }
-    for (size_t i : members)
-        entries[i].mark = static_cast<uint16_t>(members.size());
-}
-
-// Parses the text of a PosDescription element into case layouts.
-std::vector<YSeqDesc> ParseDescriptions(const std::string& text, bool& overflow) {
-    std::string clean = CleanDescription(text);
-    std::vector<std::string> pieces;
-    if (std::count(clean.begin(), clean.end(), '=') >= 2)
-        pieces = SplitAny(clean, "\n");
-    else
-        pieces.push_back(clean);
-    std::vector<YSeqDesc> out;
-    for (const std::string& piece : pieces) {
-        if (piece.empty() || !HasNameChar(piece)) continue;
-        if (out.size() >= kMaxStreamCases) {
-            overflow = true;
-            break;
-        }
-        YSeqDesc desc;
-        std::string list = piece;
-        size_t last = piece.rfind('=');
-        if (last != std::string::npos) {
-            list = piece.substr(last + 1);
-            ParseSelector(piece.substr(0, last), desc);
-        }
-        ParseMemberList(list, desc, overflow);
-        out.push_back(std::move(desc));
-    }
-    return out;
-}
-
-// Reads "n" or "nseqm" of an index attribute.
-bool ReadSeqIndex(const std::string& text, int64_t& index, int64_t& count) {
-    std::string t = ToLower(Trim(text));
-    size_t seq = t.find("seq");
-    std::string indexText = Trim(t.substr(0, seq));
-    count = 0;
-    if (indexText.empty() || !ReadNumber(indexText, index)) return false;
-    if (seq == std::string::npos) return true;
-    std::string countText = Trim(t.substr(seq + 3));
-    return !countText.empty() && ReadNumber(countText, count);
-}
-
 } // namespace
-
-// --- import of the stream cases ---------------------------------------------------
-
-// Turns the StreamCase elements of one detailed stream into stream cases.
-class YStreamCaseImporter {
-public:
-    YStreamCaseImporter(YMTParamDetailedStreamBase& stream, YImportContext& ctx, YImportLog& log,
-                        bool single, uint64_t budget)
-        : m_Stream(stream), m_Ctx(ctx), m_Log(log), m_Single(single), m_Budget(budget),
-          m_CasePath(stream.PathName() + "/StreamCase") {}
-
-    ~YStreamCaseImporter() {
-        for (YMTParamStreamCase* c : m_Cases)
-            delete c;
-    }
-
-    // Imports one StreamCase element; false when the size limits stop the
-    // import of further cases.
-    bool ImportElement(const XDomElement* element);
-
-    // Hands the cases over to the caller.
-    std::vector<YMTParamStreamCase*> TakeCases() { return std::exchange(m_Cases, {}); }
-
-private:
-    void ImportSignals(const XDomElement* element, YMTParamStreamCase& members);
-    void ImportParams(const XDomElement* element, YMTParamStreamCase& members);
-    bool AddMember(YMTParam* member, YMTParamStreamCase& members);
-    bool Rebuild(const XDomElement* element, bool signals, YSeqDesc& out);
-    bool MakeCase(const YSeqDesc& desc, const YMTParamStreamCase& members,
-                  const std::vector<uint64_t>& sizes);
-    void WarnTooLarge();
-
-    YMTParamDetailedStreamBase& m_Stream;
-    YImportContext& m_Ctx;
-    YImportLog& m_Log;
-    bool m_Single;
-    uint64_t m_Budget;
-    uint64_t m_Used = 0;
-    bool m_Warned = false;
-    std::string m_CasePath;
-    std::vector<YMTParamStreamCase*> m_Cases;
-    // Names of the members of the element being imported, by list index.
-    YNameIndex m_MemberIndex;
-};
-
-void YStreamCaseImporter::WarnTooLarge() {
-    if (m_Warned) return;
-    m_Warned = true;
-    m_Log.LogWarning(kWarnStreamTooLarge,
-                     "Stream exceeds the supported size; further stream cases and members are "
-                     "dropped.",
-                     m_Stream.PathName(), 1);
-}
-
-bool YStreamCaseImporter::AddMember(YMTParam* member, YMTParamStreamCase& members) {
-    std::unique_ptr<YMTParam> owned(member);
-    if (members.GetSize() >= kMaxCaseMembers) {
-        WarnTooLarge();
-        return false;
-    }
-    if (m_MemberIndex.Has(member->NameRef())) {
-        std::string renamed = UniqueName(
-            member->NameRef(), [&](const std::string& n) { return m_MemberIndex.Has(n); });
-        if (!renamed.empty()) {
-            m_Log.LogWarning(165,
-                             StrFormat("Double definition of StreamParam/StreamSignal name '%s'. "
-                                       "StreamParam/StreamSignal will be renamed to '%s'.",
-                                       member->NameRef().c_str(), renamed.c_str()),
-                             m_CasePath, 10);
-            member->SetName(renamed);
-        }
-    }
-    m_MemberIndex.Add(member->NameRef(), members.GetSize());
-    members.Add(owned.release());
-    return true;
-}
-
-void YStreamCaseImporter::ImportSignals(const XDomElement* element, YMTParamStreamCase& members) {
-    std::string order;
-    bool little = Ctx::GetAttr(element, "ByteOrder", order) && order == "LittleEndian";
-    uint32_t bitPos = 0;
-    for (const XDomElement* s = Ctx::FirstChildElement(element, "StreamSignal"); s;
-         s = Ctx::NextSiblingElement(s, "StreamSignal")) {
-        auto signal = std::make_unique<YMTParamSignal>();
-        signal->SetLittleEndian(little);
-        signal->SetBitPos(bitPos);
-        signal->SetParent(&members);
-        if (!signal->ImportXML(s, m_Ctx, m_Log)) continue;
-        uint32_t next = bitPos + static_cast<uint32_t>(signal->BitLength());
-        if (!AddMember(signal.release(), members)) break;
-        bitPos = next;
-    }
-}
-
-void YStreamCaseImporter::ImportParams(const XDomElement* element, YMTParamStreamCase& members) {
-    for (const XDomElement* p = Ctx::FirstChildElement(element, "StreamParam"); p;
-         p = Ctx::NextSiblingElement(p, "StreamParam")) {
-        std::unique_ptr<YMTParam> param(CreateParamFromElement(m_Ctx, p, false, std::string()));
-        if (!param) {
-            m_Log.LogWarning(20, "Unknown parameter type in <StreamParam>", m_CasePath, 5);
-            continue;
-        }
-        uint32_t type = param->NodeType();
-        if (type == kNodeVoid) continue;
-        if (type == kNodeArray || type == kNodeRecord) {
-            m_Log.LogWarning(157, "Parameter type not allowed in this context", m_CasePath, 5);
-            continue;
-        }
-        param->SetParent(&members);
-        if (!param->ImportXML(p, m_Ctx, m_Log)) {
-            m_Log.LogWarning(21, "Failed to import element <StreamParam>", m_CasePath, 5);
-            continue;
-        }
-        if (!AddMember(param.release(), members)) break;
-    }
-}
-
-bool YStreamCaseImporter::Rebuild(const XDomElement* element, bool signals, YSeqDesc& out) {
-    const char* memberTag = signals ? "StreamSignal" : "StreamParam";
-    const char* indexAttr = signals ? "SignalIdx" : "ParamIdx";
-    const char* nameTag = signals ? "SignalName" : "ParamName";
-    std::vector<const XDomElement*> elements;
-    for (const XDomElement* e = Ctx::FirstChildElement(element, memberTag); e;
-         e = Ctx::NextSiblingElement(e, memberTag))
-        elements.push_back(e);
-    if (elements.empty()) return false;
-
-    // An index 0 moves every index of the case up by one.
-    int64_t increment = 0;
-    for (const XDomElement* e : elements) {
-        std::string text;
-        int64_t index = 0, count = 0;
-        if (Ctx::GetAttr(e, indexAttr, text) && ReadSeqIndex(text, index, count) && index == 0) {
-            m_Log.LogWarning(231,
-                             StrFormat("Attribute '%s=\"%s\"' is not allowed. Now incrementing all "
-                                       "indices by one for this stream.",
-                                       indexAttr, text.c_str()),
-                             m_CasePath, 5);
-            increment = 1;
-            break;
-        }
-    }
-
-    struct Item {
-        int64_t index;
-        int64_t count;
-        std::string name;
-    };
-    std::vector<Item> items;
-    YNameIndex names;
-    std::vector<bool> indexUsed(4096, false);
-    int64_t groupCount = 0;
-    for (const XDomElement* e : elements) {
-        std::string text;
-        if (!Ctx::GetAttr(e, indexAttr, text)) {
-            m_Log.LogError(161, StrFormat("Missing required attribute %s", indexAttr), m_CasePath);
-            return false;
-        }
-        int64_t index = 0, count = 0;
-        if (!ReadSeqIndex(text, index, count) || index + increment < 1 ||
-            index + increment > 4095 || count < 0 || count > 4095) {
-            m_Log.LogError(162,
-                           StrFormat("Failed to analyze '%s=\"%s\"'. Attribute value is invalid.",
-                                     indexAttr, text.c_str()),
-                           m_CasePath);
-            return false;
-        }
-        index += increment;
-        std::string name;
-        if (!Ctx::ChildText(e, nameTag, name)) {
-            m_Log.LogError(163, StrFormat("Can not find element <%s>", nameTag), m_CasePath);
-            return false;
-        }
-        name = Trim(name);
-        if (name.empty()) {
-            m_Log.LogError(164, "Invalid parameter name in tag <ParamName>", m_CasePath);
-            return false;
-        }
-        if (FixLeadingDigit(name))
-            m_Log.LogWarning(
-                222, StrFormat("Adapted parameter name due to leading digit ('%s').", name.c_str()),
-                m_CasePath, 1);
-        if (names.Has(name)) {
-            std::string renamed =
-                UniqueName(name, [&](const std::string& n) { return names.Has(n); });
-            if (!renamed.empty()) name = renamed;
-        }
-        if (indexUsed[size_t(index)] || (count != 0 && groupCount != 0 && count != groupCount)) {
-            m_Log.LogError(166,
-                           "Can't reconstruct sequence of parameters (check attribute 'ParamIdx' "
-                           "of StreamParams)",
-                           m_CasePath);
-            return false;
-        }
-        if (count != 0) groupCount = count;
-        indexUsed[size_t(index)] = true;
-        names.Add(name, items.size());
-        items.push_back({index, count, name});
-    }
-    if (groupCount != 0) {
-        int64_t inGroup =
-            std::count_if(items.begin(), items.end(), [](const Item& i) { return i.count != 0; });
-        if (inGroup != groupCount) {
-            m_Log.LogError(167,
-                           "Can't reconstruct sequence of parameters (check attribute 'ParamIdx' "
-                           "of StreamParams)",
-                           m_CasePath);
-            return false;
-        }
-    }
-    std::stable_sort(items.begin(), items.end(),
-                     [](const Item& a, const Item& b) { return a.index < b.index; });
-    out = YSeqDesc();
-    uint16_t pos = 1;
-    for (const Item& i : items)
-        out.entries.push_back({i.name, pos++, static_cast<uint16_t>(i.count)});
-    return true;
-}
-
-bool YStreamCaseImporter::MakeCase(const YSeqDesc& desc, const YMTParamStreamCase& members,
-                                   const std::vector<uint64_t>& sizes) {
-    // Every name of a description is a piece of catalog text the stream may
-    // spend nodes on.
-    m_Budget += uint64_t(kStreamNodesPerItem) * desc.entries.size();
-    uint64_t need = 1;
-    for (const YSeqEntry& e : desc.entries)
-        if (long i = m_MemberIndex.Find(e.name); i >= 0) need += sizes[size_t(i)];
-    if (m_Cases.size() >= kMaxStreamCases || m_Used + need > m_Budget) {
-        WarnTooLarge();
-        return false;
-    }
-    m_Used += need;
-
-    auto c = std::make_unique<YMTParamStreamCase>();
-    c->SetName("StreamCase");
-    c->SetParent(&m_Stream);
-    c->m_PosXString = desc.selName;
-    c->m_PosYMin = desc.selMin;
-    c->m_PosYMax = desc.selMax;
-    bool missing = false;
-    for (const YSeqEntry& e : desc.entries) {
-        long i = m_MemberIndex.Find(e.name);
-        YMTNode* m = i >= 0 ? members.GetAt(static_cast<uint32_t>(i)) : nullptr;
-        if (!m) {
-            m_Log.LogWarning(160,
-                             StrFormat("Definition of parameter %s is missing", e.name.c_str()),
-                             m_CasePath, 10);
-            missing = true;
-            continue;
-        }
-        if (c->GetAt(e.pos)) continue; // positions of one description are unique
-        std::unique_ptr<YMTParam> clone(CloneParam(static_cast<const YMTParam*>(m)));
-        if (!clone) continue;
-        clone->SetParent(c.get());
-        clone->SetParamPos(e.pos);
-        clone->SetSeqIndex(e.mark);
-        if (e.mark != 0) c->m_SeqCnt = e.mark;
-        c->SetAt(clone.release(), e.pos);
-    }
-    if (missing) {
-        c->m_SeqCnt = 0;
-        ForEachChild(*c, [](uint32_t, YMTNode* n) {
-            if (IsParamNodeType(n->NodeType())) static_cast<YMTParam*>(n)->SetSeqIndex(0);
-        });
-    }
-    if (c->m_SeqCnt != 0)
-        ForEachChild(*c, [&](uint32_t pos, YMTNode* n) {
-            if (static_cast<YMTParam*>(n)->SeqIndex() != 0)
-                c->m_SeqPositions.push_back(static_cast<uint16_t>(pos));
-        });
-    m_Cases.push_back(c.release());
-    return true;
-}
-
-bool YStreamCaseImporter::ImportElement(const XDomElement* element) {
-    // Members, imported into a holder that stands where the cases will.
-    YMTParamStreamCase members;
-    m_MemberIndex = YNameIndex();
-    members.SetName("StreamCase");
-    members.SetParent(&m_Stream);
-    bool signals = Ctx::FirstChildElement(element, "StreamSignal") != nullptr;
-    if (signals)
-        ImportSignals(element, members);
-    else if (Ctx::FirstChildElement(element, "StreamParam"))
-        ImportParams(element, members);
-    bool hasMembers = members.GetCount() != 0;
-
-    const XDomElement* posDesc = Ctx::FirstChildElement(element, "PosDescription");
-    if (!posDesc) {
-        m_Log.LogError(158, "Can not find element <PosDescription>", m_CasePath);
-        return true;
-    }
-
-    std::vector<YSeqDesc> descs;
-    bool overflow = false;
-    auto rebuildOrEmpty = [&]() {
-        YSeqDesc rebuilt;
-        if (Rebuild(element, signals, rebuilt)) {
-            descs.push_back(std::move(rebuilt));
-            return;
-        }
-        m_Log.LogWarning(159,
-                         "Unable to reconstruct parameter sequence in <StreamCase>. Check "
-                         "attribute 'ParamIdx' in <StreamParam> and <PosDescrition>.",
-                         m_CasePath, 10);
-        members.RemoveAll();
-        m_MemberIndex = YNameIndex();
-        descs.push_back(YSeqDesc());
-    };
-    if (hasMembers) {
-        descs = ParseDescriptions(AllText(posDesc), overflow);
-        if (descs.size() == 1) {
-            // A single description is taken when it names members only.
-            bool allKnown = !descs[0].entries.empty();
-            for (const YSeqEntry& e : descs[0].entries)
-                if (!m_MemberIndex.Has(e.name)) allKnown = false;
-            if (!allKnown) {
-                descs.clear();
-                rebuildOrEmpty();
-            }
-        } else if (descs.empty()) {
-            rebuildOrEmpty();
-        }
-    } else if (!m_Single) {
-        descs.push_back(YSeqDesc());
-    } else {
-        rebuildOrEmpty();
-    }
-    if (overflow) WarnTooLarge();
-
-    if (!m_Single) {
-        if (descs.size() > 1) descs.resize(1);
-        std::string text;
-        if (!Ctx::GetAttr(posDesc, "PosY", text)) text = "#NULL#";
-        YCodeRange range;
-        if (!ReadCodeRange(text, range) || range.min < 0 || range.max > int64_t(UINT32_MAX)) {
-            m_Log.LogError(17, StrFormat("Failed to analyze value '%s'", text.c_str()), m_CasePath);
-            return true;
-        }
-        std::string selector;
-        Ctx::GetAttr(posDesc, "PosX", selector);
-        selector = Trim(selector);
-        if (FixLeadingDigit(selector))
-            m_Log.LogWarning(
-                221,
-                StrFormat("Adapted parameter name due to leading digit ('%s').", selector.c_str()),
-                m_CasePath, 1);
-        descs[0].selName = selector;
-        descs[0].selMin = static_cast<uint32_t>(range.min);
-        descs[0].selMax = static_cast<uint32_t>(range.max);
-    }
-
-    std::vector<uint64_t> sizes(members.GetSize(), 0);
-    for (uint32_t i = 0; i < members.GetSize(); ++i)
-        sizes[i] = CountNodes(members.GetAt(i));
-    for (const YSeqDesc& d : descs)
-        if (!MakeCase(d, members, sizes)) return false;
-    return true;
-}
 
 // --- YMTParamString ---------------------------------------------------------------
 
@@ -1030,10 +415,8 @@ bool YMTParamDetailedStreamBase::ImportCases(const XDomElement* typeElement, YIm
     if (elements.empty()) log.LogWarning(31, "Can not find element <StreamCase>", PathName(), 5);
 
     uint64_t budget = kStreamNodeAllowance + kStreamNodesPerItem * CountElements(typeElement);
-    YStreamCaseImporter importer(*this, ctx, log, elements.size() == 1, budget);
-    for (const XDomElement* e : elements)
-        if (!importer.ImportElement(e)) break;
-    std::vector<YMTParamStreamCase*> cases = importer.TakeCases();
+    std::vector<YMTParamStreamCase*> cases =
+        ImportStreamCaseElements(*this, elements, ctx, log, budget);
 
     RemoveAll();
     if (!cases.empty()) Reserve(static_cast<uint32_t>(cases.size()) + 1);
@@ -1110,288 +493,389 @@ uint32_t YMTParamDetailedShortStream::GetAttrInt(uint32_t attr, uint32_t* value)
     return YMTParamDetailedStreamBase::GetAttrInt(attr, value);
 }
 
-// --- YMTParamStreamCase -------------------------------------------------------------------
+// --- decoding and assembling --------------------------------------------------------
 
-void YMTParamStreamCase::Serialize(YMTArchive& ar) {
-    YMTParam::Serialize(ar);
-    ar.Serialize32(m_PosYMin);
-    ar.Serialize32(m_PosYMax);
-    ar.SerializeString(m_PosXString);
-    ar.Serialize16(m_SeqCnt);
-    ar.SerializeWords(m_SeqPositions);
-    ar.Serialize32(m_SeqIndexMax);
-    YMTChildList::Serialize(ar, YMTListKind::Params);
+uint32_t YMTParamString::BytesPerChar(uint8_t encoding) {
+    return (encoding == 0 || encoding == 7) ? 2 : 1;
 }
 
-uint8_t YMTParamStreamCase::ParamLevel() const {
-    const YMTNode* p = Parent();
-    return p ? p->ParamLevel() : 0;
-}
-
-bool YMTParamStreamCase::Dump(YImportContext& ctx, YImportLog& log) {
-    DumpLine(log, "PARAMSTREAMCASE: " + m_Name);
-    DumpCommon(log);
-    DumpLine(log, ".PosXString: " + m_PosXString);
-    DumpLine(log, StrFormat(".PosYMin: %d", static_cast<int>(m_PosYMin)));
-    DumpLine(log, StrFormat(".PosYMax: %d", static_cast<int>(m_PosYMax)));
-    DumpLine(log, StrFormat(".SeqCnt: %d", static_cast<int>(m_SeqCnt)));
-    DumpLine(log, StrFormat(".SeqIndexMax: %d", static_cast<int>(m_SeqIndexMax)));
-    return DumpAll(ctx, log);
-}
-
-YMTParamDetailedStreamBase* YMTParamStreamCase::Stream() const {
-    YMTNode* p = Parent();
-    return (p && IsDetailedStreamType(p->NodeType())) ? static_cast<YMTParamDetailedStreamBase*>(p)
-                                                      : nullptr;
-}
-
-bool YMTParamStreamCase::Check(YImportContext& ctx, YImportLog& log) {
-    YMTParamDetailedStreamBase* stream = Stream();
-    if (!stream) return false;
-    if (!YMTParam::Check(ctx, log)) return false;
-
-    // The selector is a number or an enumeration before the stream.
-    YMTNode* found = nullptr;
-    if (!m_PosXString.empty() && stream->Parent())
-        found = stream->Parent()->LookupName(m_PosXString, stream->ID());
-    if (found) {
-        if (stream->m_SelectorParam && stream->m_SelectorParam != found) {
-            log.LogError(27, "Only one selector parameter per stream supported yet", PathName());
-            return false;
-        }
-        if (found->NodeType() == kNodeNumber || found->NodeType() == kNodeEnum) {
-            stream->m_SelectorParam = found;
-            static_cast<YMTParam*>(found)->SetSelector(true);
+std::string YMTParamString::StringText(const uint8_t* bytes, size_t size, uint32_t limit) const {
+    size_t n = size < limit ? size : limit;
+    size_t start = m_HasEncodingByte ? 1 : 0;
+    uint8_t encoding = (m_HasEncodingByte && size > 0) ? bytes[0] : 1;
+    std::string out;
+    bool zero = false;
+    if (encoding == 0) {
+        // Two bytes per character, most significant first; characters beyond
+        // the 8-bit range show as "?".
+        for (size_t k = start; k + 1 < n; k += 2) {
+            if (bytes[k] == 0 && bytes[k + 1] == 0) {
+                zero = true;
+                break;
+            }
+            out.push_back(bytes[k] == 0 ? static_cast<char>(bytes[k + 1]) : '?');
         }
     } else {
-        stream->m_SelectorParam = nullptr;
+        for (size_t k = start; k < n; ++k) {
+            if (bytes[k] == 0) {
+                zero = true;
+                break;
+            }
+            out.push_back(static_cast<char>(bytes[k]));
+        }
     }
-    // The members build their identifiers on the case's, which names the
-    // selector value only now that the selector is known.
-    BuildSymID(m_SymID);
+    if (!zero && size == limit)
+        out += " {NotTerm}";
+    else if (size > limit)
+        out += "...";
+    return out;
+}
 
-    if (!CheckAll(ctx, log)) return false;
-    if (m_SeqCnt != 0 && stream->m_Length != 0) ComputeSeqIndexMax(*stream, log);
-    WarnAfterUnspecifiedLength(log);
+void YMTParamString::EncodeString(const std::string& text, uint8_t encoding,
+                                  std::vector<uint8_t>& out) const {
+    out.clear();
+    if (!m_HasEncodingByte) encoding = 1;
+    if (m_HasEncodingByte) out.push_back(encoding);
+    for (char c : text) {
+        if (encoding == 0) out.push_back(0);
+        out.push_back(static_cast<uint8_t>(c));
+    }
+    out.insert(out.end(), BytesPerChar(encoding), 0);
+}
+
+bool YMTParamString::Disassemble(DisasmContext& ctx) {
+    uint32_t pos = ctx.m_Pos;
+    uint32_t level = DisasmContext::LevelOf(*this);
+    uint32_t avail = ctx.AvailableLength();
+    uint8_t encoding = 1;
+    uint32_t i = pos;
+    if (m_HasEncodingByte) {
+        if (!ctx.Fits(pos, 1)) {
+            if (ctx.Opt(kOptDiagLength)) ctx.Diagnose(1, NameRef(), nullptr, 0, pos, level);
+            return false;
+        }
+        encoding = ctx.ReadByte(pos);
+        i = pos + 1;
+    }
+    bool terminated = false;
+    if (encoding == 0) {
+        for (; i < avail; i += 2) {
+            if (i + 1 >= avail) {
+                i = avail;
+                break;
+            }
+            if (ctx.ReadByte(i) == 0 && ctx.ReadByte(i + 1) == 0) {
+                i += 2;
+                terminated = true;
+                break;
+            }
+        }
+    } else {
+        while (i < avail) {
+            if (ctx.ReadByte(i++) != 0) continue;
+            if (encoding == 7) {
+                // The zero byte is followed by one more byte of the string.
+                if (i >= avail) break;
+                ++i;
+            }
+            terminated = true;
+            break;
+        }
+    }
+    uint32_t size = i > pos ? i - pos : 0;
+    const uint8_t* data = ctx.BytesAt(pos, size);
+    YFciParamInfoImpl* e = ctx.NewEntry(kKindString, *this, data, size, pos, false, 0);
+    e->SetHasEncodingByte(m_HasEncodingByte);
+    uint64_t shown = uint64_t(BytesPerChar(encoding)) * ctx.m_TextLimit + 2;
+    if (size > shown) e->SetLength(static_cast<uint32_t>(shown));
+    if (ctx.Opt(kOptHexText)) AppendHex(e->HexRef(), data, e->Length());
+    if (ctx.Opt(kOptValueText)) e->ValueRef() = StringText(data, size, ctx.m_TextLimit);
+    ctx.AddEntry(e);
+    ctx.m_Pos = i;
+    if (!terminated) {
+        if (ctx.Opt(kOptDiagString)) ctx.Diagnose(2, NameRef(), nullptr, 0, pos, level);
+        return false;
+    }
     return true;
 }
 
-void YMTParamStreamCase::ComputeSeqIndexMax(const YMTParamDetailedStreamBase& stream,
-                                            YImportLog& log) {
-    uint64_t fixedBits = 0, repeatedBits = 0;
-    for (uint32_t i = 0; i < GetSize(); ++i) {
-        YMTParam* p = ParamIn(*this, i);
-        if (!p) continue;
-        uint64_t bits = 0;
-        if (p->NodeType() == kNodeRawStream) {
-            uint32_t length = static_cast<YMTParamRawStream*>(p)->Length();
-            if (length == 0) break;
-            bits = uint64_t(length) * 8;
-        } else {
-            uint32_t width = p->BitWidth();
-            if (width == kNoBitWidth) break;
-            bits = width;
+bool YMTParamString::Assemble(DisasmContext& ctx) {
+    bool done = false;
+    if (!ctx.TakeInput(done)) return done;
+    const std::string& input = ctx.CurrentInput();
+    std::vector<uint8_t> bytes;
+    bool wildcard = input == "*";
+    if (wildcard) {
+        if (!ctx.Opt(kOptWildcards)) {
+            ctx.SetStatus(kAsmWildcardRefused);
+            return false;
         }
-        (p->SeqIndex() > 0 ? repeatedBits : fixedBits) += bits;
-    }
-    if (repeatedBits == 0) return;
-    uint64_t fixedBytes = (fixedBits + 7) / 8;
-    uint64_t repeatedBytes = (repeatedBits + 7) / 8;
-    if (stream.m_Length >= fixedBytes + repeatedBytes) {
-        uint64_t count = (stream.m_Length - fixedBytes) / repeatedBytes;
-        m_SeqIndexMax = static_cast<uint32_t>(std::min<uint64_t>(count, kMaxSeqIndex));
+        EncodeString(std::string(), 1, bytes);
     } else {
-        log.LogWarning(209,
-                       StrFormat("Attribute Length (=%d bytes) of TStream conflicts with the total "
-                                 "width of the stream parameters.",
-                                 static_cast<int>(stream.m_Length)),
-                       PathName(), 5);
-    }
-}
-
-void YMTParamStreamCase::WarnAfterUnspecifiedLength(YImportLog& log) const {
-    const YMTParam* open = nullptr;
-    for (uint32_t i = 0; i < GetSize(); ++i) {
-        YMTParam* p = ParamIn(*this, i);
-        if (!p) continue;
-        if (open) {
-            log.LogWarning(207,
-                           StrFormat("Parameter '%s' follows a parameter with unspecified length "
-                                     "('%s'). Message may not disassemble properly.",
-                                     p->NameRef().c_str(), open->NameRef().c_str()),
-                           PathName(), 5);
-            return;
+        if (!InputHasShape(kKindString, input)) {
+            ctx.SetStatus(kAsmBadInput);
+            return false;
         }
-        if (p->HasUnspecifiedLength()) open = p;
+        EncodeString(input.substr(1, input.size() - 2), 1, bytes);
     }
+    uint32_t n = static_cast<uint32_t>(bytes.size());
+    YFciParamInfoImpl* e = ctx.NewEntry(kKindString, *this, bytes.data(), n, ctx.m_Pos, false, 0);
+    e->SetHasEncodingByte(m_HasEncodingByte);
+    e->SetWildcard(wildcard);
+    if (ctx.Opt(kOptHexText)) AppendHex(e->HexRef(), bytes.data(), n);
+    if (ctx.Opt(kOptValueText)) e->ValueRef() = StringText(bytes.data(), n, ctx.m_TextLimit);
+    ctx.AddEntry(e);
+    ctx.m_Pos += n;
+    ++ctx.m_InputIndex;
+    return true;
 }
 
-bool YMTParamStreamCase::CopyFrom(const YMTNode* source) {
-    if (!YMTParam::CopyFrom(source)) return false;
-    const auto* s = static_cast<const YMTParamStreamCase*>(source);
-    m_PosYMin = s->m_PosYMin;
-    m_PosYMax = s->m_PosYMax;
-    m_PosXString = s->m_PosXString;
-    m_SeqCnt = s->m_SeqCnt;
-    m_SeqPositions = s->m_SeqPositions;
-    m_SeqIndexMax = s->m_SeqIndexMax;
-    return YMTChildList::CopyFrom(*s, this);
+bool YMTParamVoid::Disassemble(DisasmContext& ctx) {
+    ctx.AddEntry(ctx.NewEntry(kKindVoid, *this, nullptr, 0, ctx.m_Pos, false, 0));
+    return true;
 }
 
-uint32_t YMTParamStreamCase::GetAttrInt(uint32_t attr, uint32_t* value) {
-    switch (attr) {
-    case 1002:
-        *value = 13;
-        return kAttrOk;
-    case 1004:
-        *value = 1;
-        return kAttrOk;
-    case 1300:
-        *value = m_SeqCnt;
-        return kAttrOk;
-    case 1301:
-        *value = m_SeqIndexMax;
-        return kAttrOk;
-    case 1304:
-        *value = m_PosYMin;
-        return kAttrOk;
-    case 1305:
-        *value = m_PosYMax;
-        return kAttrOk;
-    default:
-        return YMTParam::GetAttrInt(attr, value);
+std::string YMTParamFktIDBitStream::FktIDListText(const uint8_t* bytes, size_t size, bool hex) {
+    // Entry i of the packed 12-bit list; false when its bytes are not all there.
+    auto entry = [&](size_t i, uint32_t& out) {
+        size_t at = i * 3 / 2;
+        if (at + 1 >= size) return false;
+        out = (i % 2 == 0) ? (uint32_t(bytes[at]) << 4) | (bytes[at + 1] >> 4)
+                           : (uint32_t(bytes[at] & 0x0F) << 8) | bytes[at + 1];
+        return true;
+    };
+    auto number = [hex](uint32_t v) {
+        return hex ? StrFormat("%03X", v) : StrFormat("%d", static_cast<int>(v));
+    };
+    uint32_t first = 0;
+    if (!entry(0, first)) return "-";
+    std::string out;
+    if (first > 0) {
+        out = number(0);
+        if (first == 2)
+            out += "," + number(1);
+        else if (first > 2)
+            out += ".." + number(first - 1);
     }
+    uint32_t previous = first;
+    uint32_t start = 0;
+    for (size_t i = 1;; ++i) {
+        uint32_t v = 0;
+        if (!entry(i, v)) break;
+        if (v == 0 || v <= previous) {
+            out += " # error in bitstream #";
+            break;
+        }
+        if (i % 2 == 1) {
+            start = v;
+            if (!out.empty()) out += ",";
+            out += number(v);
+        } else if (v - 1 > start) {
+            out += (v == start + 2 ? "," : "..") + number(v - 1);
+        }
+        previous = v;
+    }
+    return out;
 }
 
-bool YMTParamStreamCase::HasUnspecifiedLength() const {
-    if (m_SeqCnt != 0 && m_SeqIndexMax == 0) {
-        YMTParamDetailedStreamBase* stream = Stream();
-        if (!stream || !stream->m_ListSizeParam) return true;
+bool YMTParamFktIDBitStream::Disassemble(DisasmContext& ctx) {
+    uint32_t pos = ctx.m_Pos;
+    uint32_t avail = ctx.AvailableLength();
+    uint32_t size = pos < avail ? avail - pos : 0;
+    if (ctx.m_StreamLimit < size) size = ctx.m_StreamLimit;
+    const uint8_t* p = ctx.BytesAt(pos, size);
+    YFciParamInfoImpl* e = ctx.NewEntry(kKindFktIDBitStream, *this, p, size, pos, false, 0);
+    if (ctx.Opt(kOptDecimalText | kOptValueText)) {
+        std::string text = FktIDListText(p, size, false);
+        if (ctx.Opt(kOptDecimalText)) e->DecimalRef() = text;
+        if (ctx.Opt(kOptValueText)) ctx.SetValueText(*e, std::move(text));
     }
-    for (uint32_t i = 0; i < GetSize(); ++i)
-        if (YMTParam* p = ParamIn(*this, i); p && p->HasUnspecifiedLength()) return true;
+    if (ctx.Opt(kOptHexText)) e->HexRef() = FktIDListText(p, size, true);
+    ctx.AddEntry(e);
+    ctx.m_Pos = pos + size;
+    ctx.m_OpenLength = 1;
+    return true;
+}
+
+bool YMTParamRawStream::Disassemble(DisasmContext& ctx) {
+    uint32_t pos = ctx.m_Pos;
+    uint32_t avail = ctx.AvailableLength();
+    uint32_t level = DisasmContext::LevelOf(*this);
+    if (pos > avail) {
+        if (ctx.Opt(kOptDiagLength)) ctx.Diagnose(1, NameRef(), nullptr, 0, pos, level);
+        return false;
+    }
+    uint32_t left = avail - pos;
+    uint32_t size;
+    bool isShort = false;
+    if (ctx.m_StreamLimit != kNoLimit) {
+        uint32_t limit = ctx.m_StreamLimit;
+        size = left < limit ? left : limit;
+        // Short only when the payload ended before the enclosing structure
+        // did: inside a structure the bytes left may simply be the rest of it.
+        isShort = left < limit && (ctx.m_Limit == kNoLimit || avail < ctx.m_Limit);
+    } else if (HasUnspecifiedLength()) {
+        size = left;
+    } else {
+        size = left < m_Length ? left : m_Length;
+    }
+    const uint8_t* p = ctx.BytesAt(pos, size);
+    YFciParamInfoImpl* e = ctx.NewEntry(kKindRawStream, *this, p, size, pos, false, 0);
+    uint32_t half = ctx.m_TextLimit / 2;
+    e->SetLength(half < size ? half : size);
+    if (ctx.Opt(kOptHexText)) {
+        AppendHex(e->HexRef(), p, half < size ? half : size);
+        if (size > half) e->HexRef() += "...";
+    }
+    ctx.AddEntry(e);
+    ctx.m_OpenLength = HasUnspecifiedLength() ? 1 : 0;
+    ctx.m_Pos = pos + size;
+    if (isShort) {
+        if (ctx.Opt(kOptDiagString)) ctx.Diagnose(6, NameRef(), nullptr, 0, pos, level);
+        return false;
+    }
+    return true;
+}
+
+bool YMTParamRawStream::Assemble(DisasmContext& ctx) {
+    bool done = false;
+    if (!ctx.TakeInput(done)) return done;
+    const std::string& input = ctx.CurrentInput();
+    if (input == "*") {
+        if (!ctx.Opt(kOptWildcards)) {
+            ctx.SetStatus(kAsmWildcardRefused);
+            return false;
+        }
+        YFciParamInfoImpl* e = ctx.NewEntry(kKindRawStream, *this, nullptr, 0, ctx.m_Pos, false, 0);
+        e->SetWildcard(true);
+        ctx.AddEntry(e);
+        ++ctx.m_InputIndex;
+        return true;
+    }
+    // Raw bytes in braces were taken by the raw step; anything else has the
+    // wrong shape for a byte stream.
+    ctx.SetStatus(kAsmBadInput);
     return false;
 }
 
-std::string YMTParamStreamCase::SymIDPart() const {
-    YMTParamDetailedStreamBase* stream = Stream();
-    if (stream && stream->m_SelectorParam) return StrFormat("(%u)", m_PosYMin);
-    return std::string();
+namespace {
+
+// Disassembles a child parameter of a structure; false when it is missing or
+// its step stops the walk.
+bool ChildDisassemble(const YMTChildList& list, uint32_t index, DisasmContext& ctx) {
+    YMTNode* child = list.GetAt(index);
+    return child && child->Disassemble(ctx);
 }
 
-void YMTParamStreamCase::BuildSymID(std::string& out) const {
-    YMTNode* p = Parent();
-    if (p && IsDetailedStreamType(p->NodeType()))
-        out = static_cast<YMTParam*>(p)->SymID() + SymIDPart();
-    else
-        out = SymIDPart();
+bool ChildAssemble(const YMTChildList& list, uint32_t index, DisasmContext& ctx) {
+    YMTNode* child = list.GetAt(index);
+    return child && child->Assemble(ctx);
 }
 
-bool YMTParamStreamCase::IsIndexedChild(const YMTParam* child) const {
-    return child && child->SeqIndex() > 0;
+uint32_t SaturatingAdd(uint32_t a, uint32_t b) {
+    return b > kNoLimit - a ? kNoLimit - 1 : a + b;
 }
 
-bool YMTParamStreamCase::IsNameDuplicated() {
-    if (EqualsNoCase(m_Name, "StreamCase")) return false;
-    return YMTParam::IsNameDuplicated();
+} // namespace
+
+bool YMTParamLengthStreamBase::Disassemble(DisasmContext& ctx) {
+    bool classified = NodeType() == kNodeCStream;
+    ctx.AddHead(classified ? kKindCStream : kKindRawShortStream, *this);
+    if (!ChildDisassemble(*this, 1, ctx)) return false;
+    YFciParamInfoImpl* last = ctx.LastEntry();
+    uint32_t length = last ? last->DataAsULong() : 0;
+    if (!classified) {
+        uint32_t savedStream = ctx.SwapStreamLimit(length < m_MaxLength ? length : m_MaxLength);
+        bool ok = ChildDisassemble(*this, 2, ctx);
+        ctx.SwapStreamLimit(savedStream);
+        return ok;
+    }
+    uint32_t start = ctx.m_Pos;
+    uint32_t savedLimit = ctx.SwapLimit(SaturatingAdd(ctx.m_Pos, length));
+    bool ok = ChildDisassemble(*this, 2, ctx);
+    if (ok) {
+        uint32_t used = ctx.m_Pos - start;
+        uint32_t limit = length < m_MaxLength ? length : m_MaxLength;
+        uint32_t savedStream = ctx.SwapStreamLimit(limit > used ? limit - used : 0);
+        ok = ChildDisassemble(*this, 3, ctx);
+        ctx.SwapStreamLimit(savedStream);
+    }
+    ctx.SwapLimit(savedLimit);
+    return ok;
 }
 
-// --- YMTParamSignal ---------------------------------------------------------------------
-
-void YMTParamSignal::Serialize(YMTArchive& ar) {
-    YMTParam::Serialize(ar);
-    uint8_t little = m_LittleEndian ? 1 : 0;
-    uint8_t isSigned = m_IsSigned ? 1 : 0;
-    ar.Serialize8(little);
-    ar.Serialize8(isSigned);
-    ar.Serialize32(m_BitLength);
-    ar.Serialize32(m_BitPos);
-    m_LittleEndian = little != 0;
-    m_IsSigned = isSigned != 0;
-}
-
-bool YMTParamSignal::Dump(YImportContext&, YImportLog& log) {
-    DumpLine(log, "PARAMSIGNAL: " + m_Name);
-    DumpCommon(log);
-    DumpLine(log,
-             StrFormat(".BitLength: %d  .Signedness: %d  .ByteOrder: %d",
-                       static_cast<int>(m_BitLength), m_IsSigned ? 1 : 0, m_LittleEndian ? 1 : 0));
+bool YMTParamLengthStreamBase::Assemble(DisasmContext& ctx) {
+    bool classified = NodeType() == kNodeCStream;
+    ctx.AddHead(classified ? kKindCStream : kKindRawShortStream, *this);
+    uint32_t last = classified ? 3 : 2;
+    for (uint32_t i = 1; i <= last; ++i) {
+        if (ctx.EntryLimitReached() || !ctx.InputsLeft()) break;
+        if (!ChildAssemble(*this, i, ctx)) return false;
+    }
     return true;
 }
 
-bool YMTParamSignal::ImportXML(const XDomElement* element, YImportContext&, YImportLog& log) {
-    std::string name;
-    if (!Ctx::ChildText(element, "SignalName", name)) {
-        log.LogError(10, "Can not find element <SignalName>", PathName());
-        return false;
+bool YMTParamDetailedStreamBase::Disassemble(DisasmContext& ctx) {
+    bool isShort = NodeType() == kNodeDetailedShortStream;
+    uint32_t kind = isShort ? kKindDetailedShortStream : kKindDetailedStream;
+    uint32_t level = DisasmContext::LevelOf(*this);
+    uint32_t start = ctx.m_Pos;
+    YFciParamInfoImpl* head = nullptr;
+    if (ctx.Opt(kOptHeads)) {
+        head = ctx.NewEntry(kind, *this, nullptr, 0, start, true, 0);
+        ctx.AddEntry(head);
     }
-    m_Name = Trim(name);
-    // Parameter names never begin with a digit; the sequence rebuild adapts
-    // signal names the same way, so the signal must match it.
-    if (FixLeadingDigit(m_Name))
-        log.LogWarning(
-            221, StrFormat("Adapted parameter name due to leading digit ('%s').", m_Name.c_str()),
-            PathName(), 1);
-    std::string text;
-    m_IsSigned = Ctx::GetAttr(element, "Signedness", text) && text == "Signed";
-    std::string lengthText;
-    if (!Ctx::ChildText(element, "SignalBitLength", lengthText)) {
-        log.LogError(230, "Can not find child element <SignalBitLength>", PathName());
-        return false;
+    uint32_t end = 0;
+    uint32_t savedLimit = 0, savedStream = 0;
+    uint8_t savedOpen = 0;
+    if (isShort) {
+        if (!ChildDisassemble(*this, 0, ctx)) return false;
+        YFciParamInfoImpl* last = ctx.LastEntry();
+        uint32_t length = last ? last->DataAsULong() : 0;
+        if (m_Length < length) length = m_Length;
+        end = SaturatingAdd(ctx.m_Pos, length);
+        savedLimit = ctx.SwapLimit(end);
+        savedStream = ctx.SwapStreamLimit(length);
+        savedOpen = ctx.m_OpenLength;
     }
-    int64_t bits = 0;
-    if (!ReadNumber(lengthText, bits)) {
-        log.LogError(228, StrFormat("Failed to analyze value '%s'", lengthText.c_str()),
-                     PathName());
-        return false;
+    uint32_t selector = 0;
+    ctx.RecordedSelector(SelectorParam(), selector);
+    bool ok;
+    if (YMTParamStreamCase* c = FindStreamCase(selector)) {
+        if (head && SelectorParam() && ctx.Opt(kOptSuffixes))
+            head->SetNameSuffix(StrFormat("(%d)", static_cast<int>(selector)));
+        ok = c->Disassemble(ctx);
+    } else {
+        if (ctx.Opt(kOptDiagCase)) ctx.Diagnose(3, NameRef(), nullptr, 0, ctx.m_Pos, level);
+        ok = false;
     }
-    if (bits < 0 || bits >= 65) {
-        log.LogError(
-            229,
-            StrFormat("Value '%lld' out of range [%d, %d)", static_cast<long long>(bits), 0, 64),
-            PathName());
-        return false;
+    if (!isShort) return ok;
+    ctx.SwapLimit(savedLimit);
+    ctx.SwapStreamLimit(savedStream);
+    ctx.m_OpenLength = savedOpen;
+    if (end <= ctx.AvailableLength()) {
+        ctx.m_Pos = end;
+        return true;
     }
-    m_BitLength = static_cast<int32_t>(bits);
-    SetBytesInMsg(static_cast<uint16_t>((m_BitLength + 7) / 8));
-    std::string description;
-    if (Ctx::ChildText(element, "SignalDescription", description)) m_Description = description;
-    return true;
+    if (ctx.Opt(kOptDiagLength)) ctx.Diagnose(6, NameRef(), nullptr, 0, start, level);
+    return false;
 }
 
-bool YMTParamSignal::CopyFrom(const YMTNode* source) {
-    if (!YMTParam::CopyFrom(source)) return false;
-    const auto* s = static_cast<const YMTParamSignal*>(source);
-    m_IsSigned = s->m_IsSigned;
-    m_LittleEndian = s->m_LittleEndian;
-    m_BitLength = s->m_BitLength;
-    m_BitPos = s->m_BitPos;
-    return true;
-}
-
-uint32_t YMTParamSignal::GetAttrInt(uint32_t attr, uint32_t* value) {
-    switch (attr) {
-    case 1002:
-        *value = 18;
-        return kAttrOk;
-    case 1004:
-        *value = m_BitLength == 0 ? 1 : 0;
-        return kAttrOk;
-    case 1005:
-        *value = m_BitPos;
-        return kAttrOk;
-    case 1006:
-        *value = static_cast<uint32_t>(m_BitLength);
-        return kAttrOk;
-    case 1014:
-        *value = m_LittleEndian ? 0 : 1;
-        return kAttrOk;
-    case 1015:
-        *value = m_IsSigned ? 1 : 0;
-        return kAttrOk;
-    default:
-        return YMTParam::GetAttrInt(attr, value);
+bool YMTParamDetailedStreamBase::Assemble(DisasmContext& ctx) {
+    if (NodeType() == kNodeDetailedShortStream && !ChildAssemble(*this, 0, ctx)) return false;
+    uint32_t selector = 0;
+    uint8_t wildcard = 0;
+    ctx.RecordedSelectorAndFlag(SelectorParam(), selector, wildcard);
+    if (wildcard) {
+        ctx.SetStatus(kAsmWildcardRefused, ctx.m_InputIndex ? ctx.m_InputIndex - 1 : 0);
+        return false;
     }
+    YMTParamStreamCase* c = FindStreamCase(selector);
+    if (!c) {
+        ctx.SetStatus(kAsmNoCase);
+        return false;
+    }
+    return c->Assemble(ctx);
 }
 
 } // namespace mostfcat

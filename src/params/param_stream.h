@@ -12,6 +12,11 @@
 namespace mostfcat {
 
 class YMTParamStreamCase;
+class YMTParamDetailedStreamBase;
+
+inline bool IsDetailedStreamType(uint32_t type) {
+    return type == kNodeDetailedStream || type == kNodeDetailedShortStream;
+}
 
 // Size limits that keep a hostile catalog from exhausting memory.
 // Stream cases of one stream (description lines plus StreamCase elements).
@@ -43,6 +48,21 @@ public:
     bool CopyFrom(const YMTNode* source) override;
     YMTNode* Clone() const override { return CloneAs(this); }
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
+    bool Disassemble(DisasmContext& ctx) override;
+    bool Assemble(DisasmContext& ctx) override;
+
+    // Bytes per character of an encoding code: 2 for the codes 0 (UTF-16,
+    // big-endian) and 7, else 1.
+    static uint32_t BytesPerChar(uint8_t encoding);
+    // The display text of a string's bytes (encoding byte included when the
+    // string has one), at most limit bytes looked at.
+    std::string StringText(const uint8_t* bytes, size_t size, uint32_t limit) const;
+    std::string StringText(const std::vector<uint8_t>& bytes, uint32_t limit) const {
+        return StringText(bytes.data(), bytes.size(), limit);
+    }
+    // The bytes of a text: the encoding byte (when the string has one), the
+    // characters and a terminator.
+    void EncodeString(const std::string& text, uint8_t encoding, std::vector<uint8_t>& out) const;
 
     // -1: no limit.
     int32_t MaxSize() const { return m_MaxSize; }
@@ -65,6 +85,7 @@ public:
     bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
     YMTNode* Clone() const override { return CloneAs(this); }
     bool HasUnspecifiedLength() const override { return true; }
+    bool Disassemble(DisasmContext& ctx) override;
 };
 
 // The packed list of supported function identifiers of the function FktIDs.
@@ -80,6 +101,11 @@ public:
     bool HasUnspecifiedLength() const override { return true; }
     uint32_t ParamMeaning() const override { return kMeaningFktIDBitStream; }
     uint32_t ParamDispMode() const override { return kDispHex; }
+    bool Disassemble(DisasmContext& ctx) override;
+
+    // The supported function identifiers of a packed list as runs
+    // ("0,1,5..7"); entries printed "%03X" when hex is set.
+    static std::string FktIDListText(const uint8_t* bytes, size_t size, bool hex);
 };
 
 // Bytes without a described layout; a length of 0 means "the rest".
@@ -96,6 +122,8 @@ public:
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
     bool HasUnspecifiedLength() const override { return m_Length == 0; }
     uint32_t ParamDispMode() const override { return kDispHex; }
+    bool Disassemble(DisasmContext& ctx) override;
+    bool Assemble(DisasmContext& ctx) override;
 
     uint32_t Length() const { return m_Length; }
     void SetLength(uint32_t length) { m_Length = length; }
@@ -119,6 +147,8 @@ public:
         return SubItems(itemType, kItemParam, items, count);
     }
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
+    bool Disassemble(DisasmContext& ctx) override;
+    bool Assemble(DisasmContext& ctx) override;
 
     uint32_t MaxLength() const { return m_MaxLength; }
     // Creates the children for the current maximum length.
@@ -185,6 +215,8 @@ public:
     YMTParam* FindParamByName(const std::string& name, bool caseSensitive) override {
         return FindParamInList(*this, name, caseSensitive);
     }
+    bool Disassemble(DisasmContext& ctx) override;
+    bool Assemble(DisasmContext& ctx) override;
 
     // The first case, in list order, whose selector range holds the value.
     virtual YMTParamStreamCase* FindStreamCase(uint32_t selectorValue) const;
@@ -273,6 +305,8 @@ public:
     YMTParam* FindParamByName(const std::string& name, bool caseSensitive) override {
         return FindParamInList(*this, name, caseSensitive);
     }
+    bool Disassemble(DisasmContext& ctx) override;
+    bool Assemble(DisasmContext& ctx) override;
 
     // The stream the case belongs to (null when the parent is not a
     // detailed stream).
@@ -324,6 +358,22 @@ public:
     virtual bool IsSigned() const { return m_IsSigned; }
     virtual bool IsBigEndian() const { return !m_LittleEndian; }
 
+    bool Disassemble(DisasmContext& ctx) override;
+    bool Assemble(DisasmContext& ctx) override;
+    uint32_t ConvertBytesToDouble(const uint8_t* bytes, uint32_t length, double* value) override;
+
+    // --- value conversions (bytes: ceil(BitLength / 8) bytes in the signal's
+    // byte order, right-aligned) ---
+    uint64_t SignalInt(const uint8_t* bytes, size_t size) const;
+    uint64_t SignalInt(const std::vector<uint8_t>& bytes) const {
+        return SignalInt(bytes.data(), bytes.size());
+    }
+    std::string SignalText(const std::vector<uint8_t>& bytes, bool hex) const;
+    double SignalValue(const std::vector<uint8_t>& bytes) const;
+    bool ParseSignalInput(const std::string& text, uint64_t& value) const;
+    bool EncodeSignal(uint64_t value, std::vector<uint8_t>& out) const;
+    bool SignalFits(uint64_t value) const;
+
     void SetBitPos(uint32_t bitPos) { m_BitPos = bitPos; }
     void SetLittleEndian(bool little) { m_LittleEndian = little; }
 
@@ -333,5 +383,11 @@ private:
     int32_t m_BitLength = 0;
     uint32_t m_BitPos = 0;
 };
+
+// Turns the StreamCase elements of a stream's type element into stream cases
+// (not yet stored in the stream); budget bounds the nodes they may make.
+std::vector<YMTParamStreamCase*> ImportStreamCaseElements(
+    YMTParamDetailedStreamBase& stream, const std::vector<const XDomElement*>& elements,
+    YImportContext& ctx, YImportLog& log, uint64_t budget);
 
 } // namespace mostfcat

@@ -1,5 +1,7 @@
 #include "params/param_struct.h"
 
+#include "message/disasm_context.h"
+
 #include "import/import_log.h"
 #include "import/text_read.h"
 #include "params/param_number.h"
@@ -394,6 +396,102 @@ bool YMTParamRecord::HasUnspecifiedLength() const {
 
 YMTParam* YMTParamRecord::FindParamByName(const std::string& name, bool caseSensitive) {
     return FindParamInList(*this, name, caseSensitive);
+}
+
+// --- decoding and assembling --------------------------------------------------------
+
+namespace {
+
+// The selector value of an array or a record. A position ("PosX PosY")
+// selects with its first byte here and hands its second byte on: the
+// structure records it as its own selector for its element or fields.
+uint32_t Selection(DisasmContext& ctx, const YMTParam& structure, const YMTParam* selector) {
+    uint32_t v = 0;
+    if (!selector) return 0;
+    ctx.RecordedSelector(selector, v);
+    if (selector != structure.Parent() && selector->ParamMeaning() == kMeaningArrayPos) {
+        ctx.RecordSelector(&structure, v & 0xFF, 0);
+        v = (v >> 8) & 0xFF;
+    }
+    return v;
+}
+
+} // namespace
+
+bool YMTParamArray::Disassemble(DisasmContext& ctx) {
+    if (ctx.EntryLimitReached()) return true;
+    ctx.AddHead(kKindArray, *this);
+    uint32_t v = Selection(ctx, *this, SelectorParam());
+    YMTParam* element = Element();
+    if (!element) return false;
+    uint32_t level = DisasmContext::LevelOf(*this);
+    if (ctx.m_OpenLength && ctx.m_Pos < ctx.AvailableLength()) {
+        if (ctx.Opt(kOptDiagNoInterp)) ctx.Diagnose(5, NameRef(), nullptr, 0, ctx.m_Pos, level);
+        return false;
+    }
+    ctx.m_OpenLength = HasUnspecifiedLength() ? 1 : 0;
+    uint32_t most = ctx.m_LoopLimit > 0 ? ctx.m_LoopLimit - 1 : 0;
+    uint32_t done = 0;
+    uint32_t before = 0;
+    uint16_t beforeBit = 0;
+    for (uint64_t i = v ? v : 1; i <= m_NMax; ++i) {
+        if (done >= most) break;
+        if (done > 0 && ctx.m_Pos == before && ctx.m_BitPos == beforeBit) break;
+        if (ctx.EntryLimitReached() || ctx.m_Pos >= ctx.AvailableLength()) break;
+        before = ctx.m_Pos;
+        beforeBit = ctx.m_BitPos;
+        ++done;
+        if (v != 0 && i != v) continue;
+        uint32_t first = ctx.EntryCount();
+        bool ok = element->Disassemble(ctx);
+        ctx.SuffixEntries(first, level + 1, "[%d]", static_cast<uint32_t>(i));
+        if (!ok) return false;
+    }
+    return true;
+}
+
+bool YMTParamArray::Assemble(DisasmContext& ctx) {
+    ctx.AddHead(kKindArray, *this);
+    uint32_t v = Selection(ctx, *this, SelectorParam());
+    YMTParam* element = Element();
+    if (!element) return false;
+    uint32_t level = DisasmContext::LevelOf(*this);
+    for (uint64_t i = 1; i < ctx.m_LoopLimit && i <= m_NMax; ++i) {
+        if (!ctx.InputsLeft() || ctx.EntryLimitReached()) break;
+        uint32_t first = ctx.EntryCount();
+        bool ok = element->Assemble(ctx);
+        ctx.SuffixEntries(first, level + 1, "[%d]", v ? v : static_cast<uint32_t>(i));
+        if (!ok) return false;
+        if (v) break;
+    }
+    return true;
+}
+
+bool YMTParamRecord::Disassemble(DisasmContext& ctx) {
+    if (ctx.EntryLimitReached()) return true;
+    ctx.AddHead(kKindRecord, *this);
+    uint32_t v = Selection(ctx, *this, SelectorParam());
+    uint32_t pos = 0;
+    for (bool more = GetFirstPos(pos); more; more = GetNextPos(pos, pos)) {
+        if (ctx.EntryLimitReached()) return true;
+        if (v != 0 && pos != v) continue;
+        if (!GetAt(pos)->Disassemble(ctx)) return false;
+    }
+    return true;
+}
+
+bool YMTParamRecord::Assemble(DisasmContext& ctx) {
+    uint32_t v = Selection(ctx, *this, SelectorParam());
+    if (v != 0) {
+        YMTNode* field = GetAt(v);
+        return field && field->Assemble(ctx);
+    }
+    uint32_t pos = 0;
+    for (bool more = GetFirstPos(pos); more; more = GetNextPos(pos, pos)) {
+        if (ctx.EntryLimitReached() || !ctx.InputsLeft()) break;
+        if (!GetAt(pos)->Assemble(ctx)) return false;
+    }
+    return true;
 }
 
 } // namespace mostfcat

@@ -41,6 +41,8 @@ public:
     YMTNode* Clone() const override { return CloneAs(this); }
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
     uint32_t ConvertBytesToInt(const uint8_t* bytes, uint32_t length, uint32_t* value) override;
+    bool Disassemble(DisasmContext& ctx) override;
+    bool Assemble(DisasmContext& ctx) override;
 
     bool HasUnspecifiedLength() const override;
     bool IsIndexedChild(const YMTParam* child) const override;
@@ -85,6 +87,8 @@ public:
     bool CopyFrom(const YMTNode* source) override;
     YMTNode* Clone() const override { return CloneAs(this); }
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
+    bool Disassemble(DisasmContext& ctx) override;
+    bool Assemble(DisasmContext& ctx) override;
 
     bool HasUnspecifiedLength() const override;
     YMTParam* FindParamByName(const std::string& name, bool caseSensitive) override;

@@ -1,5 +1,6 @@
 #include "tree/catalog.h"
 
+#include <atomic>
 #include <new>
 #include <vector>
 
@@ -22,7 +23,16 @@ YMTCatalog::YMTCatalog() {
     Reserve(256);
 }
 
+namespace {
+std::atomic<uint64_t> g_DeletedCatalogs{0};
+} // namespace
+
+uint64_t YMTCatalog::DeletedCount() {
+    return g_DeletedCatalogs.load(std::memory_order_acquire);
+}
+
 YMTCatalog::~YMTCatalog() {
+    g_DeletedCatalogs.fetch_add(1, std::memory_order_acq_rel);
     delete DefaultErrorCode;
     delete DefaultErrorInfo;
     DefaultErrorCode = DefaultErrorInfo = nullptr;

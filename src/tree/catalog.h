@@ -15,6 +15,12 @@ public:
     YMTCatalog();
     ~YMTCatalog() override;
 
+    // Counts the catalogs deleted in this process. Objects that keep node
+    // pointers beyond a call (message descriptions and instances) compare it
+    // with the count they saw when they resolved and resolve again when it
+    // changed, so that they never touch the nodes of a deleted catalog.
+    static uint64_t DeletedCount();
+
     uint32_t NodeType() const override { return kNodeCatalog; }
     void Serialize(YMTArchive& ar) override;
     bool Dump(YImportContext& ctx, YImportLog& log) override;

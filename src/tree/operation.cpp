@@ -5,6 +5,7 @@
 #include "import/import_log.h"
 #include "import/import_state.h"
 #include "import/text_read.h"
+#include "message/disasm_context.h"
 #include "params/error_params.h"
 #include "params/param.h"
 #include "platform/strings.h"
@@ -431,6 +432,28 @@ bool MergeTemplate(YMTFunction& function, const YMTFunction& templateFunction, Y
         }
         clone->SetParent(&function);
         function.SetAt(clone, i);
+    }
+    return true;
+}
+
+bool YMTOperation::Disassemble(DisasmContext& ctx) {
+    uint32_t pos = 0;
+    for (bool more = GetFirstPos(pos); more; more = GetNextPos(pos, pos)) {
+        YMTParam* p = ParamAt(pos);
+        if (!p) continue;
+        if (ctx.EntryLimitReached()) break;
+        if (!p->Disassemble(ctx)) return false;
+    }
+    return true;
+}
+
+bool YMTOperation::Assemble(DisasmContext& ctx) {
+    uint32_t pos = 0;
+    for (bool more = GetFirstPos(pos); more; more = GetNextPos(pos, pos)) {
+        YMTParam* p = ParamAt(pos);
+        if (!p) continue;
+        if (ctx.EntryLimitReached() || !ctx.InputsLeft()) break;
+        if (!p->Assemble(ctx)) return false;
     }
     return true;
 }

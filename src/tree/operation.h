@@ -28,6 +28,10 @@ public:
     uint32_t GetSubItemList(uint32_t itemType, YMTNode* const** items, uint32_t* count) override;
     uint32_t GetAttrStr(uint32_t attr, const char** value) override;
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
+    // Run the parameters' steps in position order until one returns false or
+    // the context reports an end.
+    bool Disassemble(DisasmContext& ctx) override;
+    bool Assemble(DisasmContext& ctx) override;
 
     YMTParam* ParamAt(uint32_t position) const;
     // Merges the parameters of a template operation with the same OpType.

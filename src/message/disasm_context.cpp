@@ -1,0 +1,270 @@
+#include "message/disasm_context.h"
+
+#include "mostfcat/hexdump.h"
+#include "params/param.h"
+#include "platform/hex.h"
+#include "platform/strings.h"
+
+namespace mostfcat {
+
+std::shared_ptr<const YValueList> YValueListCache::Get(const YMTNode* definition,
+                                                       uint32_t mode) const {
+    auto it = m_Lists.find(Key{definition, mode});
+    return it == m_Lists.end() ? nullptr : it->second;
+}
+
+void YValueListCache::Put(const YMTNode* definition, uint32_t mode,
+                          std::shared_ptr<const YValueList> list) {
+    m_Lists[Key{definition, mode}] = std::move(list);
+}
+
+DisasmContext::DisasmContext(const uint8_t* payload, uint32_t size, const YDisasmTarget& target,
+                             uint32_t maxParams, uint32_t options, uint32_t textLimit,
+                             uint32_t loopLimit, const std::vector<std::string>* inputs)
+    : m_Options(options), m_TextLimit(textLimit), m_LoopLimit(loopLimit),
+      m_Payload(payload), m_Size(payload ? size : 0), m_Target(target), m_MaxParams(maxParams),
+      m_Inputs(inputs) {}
+
+std::vector<uint8_t> DisasmContext::ReadBytes(uint32_t pos, uint32_t count) const {
+    const uint8_t* p = BytesAt(pos, count);
+    return p ? std::vector<uint8_t>(p, p + count) : std::vector<uint8_t>();
+}
+
+std::vector<uint8_t> DisasmContext::ReadBits(uint32_t bytePos, uint16_t bitOffset,
+                                             uint32_t bitCount, bool lsbFirst) const {
+    std::vector<uint8_t> out((bitCount + 7) / 8, 0);
+    if (!Fits(bytePos, (uint64_t(bitOffset) + bitCount + 7) / 8)) return out;
+    const uint8_t* src = m_Payload + bytePos;
+    uint32_t t = lsbFirst ? 0 : (8 - bitCount % 8) % 8;
+    for (uint32_t k = bitOffset; k < uint32_t(bitOffset) + bitCount; ++k, ++t) {
+        if (lsbFirst) {
+            if (src[k / 8] & (1u << (k % 8))) out[t / 8] |= static_cast<uint8_t>(1u << (t % 8));
+        } else {
+            if (src[k / 8] & (0x80u >> (k % 8))) out[t / 8] |= static_cast<uint8_t>(0x80u >> (t % 8));
+        }
+    }
+    return out;
+}
+
+void DisasmContext::RecordSelector(const YMTNode* definition, uint32_t value, uint8_t flag) {
+    if (!definition) return;
+    for (Recorded& r : m_Selectors)
+        if (r.definition == definition) {
+            r.value = value;
+            r.flag = flag;
+            return;
+        }
+    m_Selectors.push_back(Recorded{definition, value, flag});
+}
+
+bool DisasmContext::RecordedSelectorAndFlag(const YMTNode* definition, uint32_t& value,
+                                            uint8_t& flag) const {
+    for (const Recorded& r : m_Selectors)
+        if (r.definition == definition) {
+            value = r.value;
+            flag = r.flag;
+            return true;
+        }
+    value = 0;
+    flag = 0;
+    return false;
+}
+
+bool DisasmContext::RecordedSelector(const YMTNode* definition, uint32_t& value) const {
+    uint8_t flag;
+    return RecordedSelectorAndFlag(definition, value, flag);
+}
+
+void DisasmContext::RecordCount(const YMTNode* definition, uint32_t value) {
+    if (!definition) return;
+    for (auto& c : m_Counts)
+        if (c.first == definition) {
+            c.second = value;
+            return;
+        }
+    m_Counts.emplace_back(definition, value);
+}
+
+bool DisasmContext::RecordedCount(const YMTNode* definition, uint32_t& value) const {
+    for (const auto& c : m_Counts)
+        if (c.first == definition) {
+            value = c.second;
+            return true;
+        }
+    value = 0;
+    return false;
+}
+
+void DisasmContext::AddEntry(YFciParamInfoImpl* entry) {
+    if (!entry) return;
+    m_Target.entries->push_back(entry);
+    if (!entry->HasNoData()) ++*m_Target.dataEntryCount;
+}
+
+std::string DiagnosticText(uint32_t kind, const std::string& name, bool insideStructure) {
+    switch (kind) {
+    case 1:
+        return insideStructure
+                   ? StrFormat("Parameter '%s' exceeds length of superior structure", name.c_str())
+                   : StrFormat("Position of parameter '%s' exceeds message length", name.c_str());
+    case 2:
+        return "End of message while disassembling string";
+    case 3:
+        return StrFormat("Unknown streamcase in '%s'", name.c_str());
+    case 4:
+        return "Bytes left";
+    case 5:
+        return StrFormat("Further interpretation of '%s' not possible", name.c_str());
+    case 6:
+        return "Stream data length conflict";
+    default:
+        return StrFormat("Unknown error while disassembling '%s'", name.c_str());
+    }
+}
+
+void DisasmContext::Diagnose(uint32_t kind, const std::string& name, const uint8_t* data,
+                             size_t size, uint32_t pos, uint32_t level) {
+    auto* entry = new YFciParamInfoImpl(kKindDiagnostic, data, size, pos, kind != 4, 0);
+    entry->SetErrorKind(kind);
+    entry->SetLevel(level);
+    if (Opt(kOptNames))
+        entry->NameRef() = "# " + DiagnosticText(kind, name, m_Limit != kNoLimit) + " #";
+    uint32_t half = m_TextLimit / 2;
+    entry->SetLength(half < m_Size ? half : m_Size);
+    if (Opt(kOptHexText)) {
+        std::string& hex = entry->HexRef();
+        AppendHex(hex, data, size < half ? size : half);
+        if (size > half) hex += "...";
+    }
+    AddEntry(entry);
+}
+
+const std::string& DisasmContext::CurrentInput() const {
+    static const std::string kEmpty;
+    return InputsLeft() ? (*m_Inputs)[m_InputIndex] : kEmpty;
+}
+
+bool DisasmContext::RawStep() {
+    const std::string& input = CurrentInput();
+    if (input.empty()) {
+        SetStatus(kAsmBadInput);
+        return true;
+    }
+    if (input.size() < 2 || input.front() != '{' || input.back() != '}') return false;
+    std::string inner = input.substr(1, input.size() - 2);
+    // A "*" may only stand last: the data then matches any continuation.
+    size_t last = inner.find_last_not_of(' ');
+    bool open = last != std::string::npos && inner[last] == '*';
+    if (open) inner.erase(last);
+    std::vector<uint8_t> bytes;
+    size_t digits = 0;
+    for (char c : inner)
+        if (c != ' ') ++digits;
+    if (inner.find('*') != std::string::npos || (open && digits % 2 != 0) ||
+        !YFciHexdumpHelper::StringToBytes(bytes, inner)) {
+        SetStatus(kAsmNotConvertible);
+        return true;
+    }
+    auto* entry = new YFciParamInfoImpl(kKindRawStream, bytes.data(), bytes.size(), m_Pos, false, 0);
+    entry->SetOpenEnded(open);
+    if (Opt(kOptHexText)) AppendHex(entry->HexRef(), bytes.data(), bytes.size());
+    AddEntry(entry);
+    m_Pos += static_cast<uint32_t>(bytes.size());
+    ++m_InputIndex;
+    if (InputsLeft()) SetStatus(kAsmTooManyInputs);
+    return true;
+}
+
+bool DisasmContext::TakeInput(bool& done) {
+    if (!InputsLeft() || CurrentInput().empty()) {
+        SetStatus(kAsmBadInput);
+        done = false;
+        return false;
+    }
+    if (RawStep()) {
+        done = m_Status == kAsmOk;
+        return false;
+    }
+    return true;
+}
+
+uint32_t DisasmContext::LevelOf(const YMTNode& definition) {
+    uint32_t level = definition.CheckedLevel();
+    return level >= 5 ? level - 5 : 0;
+}
+
+YFciParamInfoImpl* DisasmContext::NewEntry(uint32_t kind, const YMTParam& definition,
+                                           const uint8_t* data, size_t size, uint32_t pos,
+                                           bool hasNoData, uint32_t bitLength) {
+    auto* entry = new YFciParamInfoImpl(kind, data, size, pos, hasNoData, bitLength);
+    if (Opt(kOptNames)) entry->NameRef() = definition.NameRef();
+    entry->SetLevel(LevelOf(definition));
+    entry->SetMeaning(definition.ParamMeaning());
+    entry->SetDispMode(definition.ParamDispMode());
+    return entry;
+}
+
+void DisasmContext::SetValueText(YFciParamInfoImpl& entry, std::string text) const {
+    if (text.size() > m_TextLimit) {
+        text.resize(m_TextLimit);
+        text += "...";
+    }
+    entry.ValueRef() = std::move(text);
+}
+
+const uint8_t* DisasmContext::ValueBytes(const YMTParam& definition, uint32_t n) {
+    static const uint8_t kNone = 0;
+    if (!Fits(m_Pos, n)) {
+        if (Opt(kOptDiagLength))
+            Diagnose(1, definition.NameRef(), nullptr, 0, m_Pos, LevelOf(definition));
+        return nullptr;
+    }
+    return n ? m_Payload + m_Pos : &kNone;
+}
+
+void DisasmContext::AddHead(uint32_t kind, const YMTParam& definition) {
+    if (!Opt(kOptHeads)) return;
+    AddEntry(NewEntry(kind, definition, nullptr, 0, m_Pos, true, 0));
+}
+
+void DisasmContext::SuffixEntries(uint32_t first, uint32_t level, const char* format,
+                                  uint32_t number) {
+    if (!Opt(kOptSuffixes)) return;
+    std::string suffix;
+    for (uint32_t i = first; i < EntryCount(); ++i) {
+        YFciParamInfoImpl* e = EntryAt(i);
+        if (e->Level() != level || e->ParamType() == kKindDiagnostic) continue;
+        if (suffix.empty()) suffix = StrFormat(format, number);
+        e->SetNameSuffix(suffix);
+    }
+}
+
+bool InputHasShape(uint32_t kind, const std::string& input) {
+    switch (kind) {
+    case kKindBool:
+    case kKindNumber:
+    case kKindBitField:
+    case kKindSignal: {
+        std::string t = ToLower(Trim(input));
+        if (t.empty()) return false;
+        auto allOf = [&](size_t from, const char* chars) {
+            if (from >= t.size()) return false;
+            return t.find_first_not_of(chars, from) == std::string::npos;
+        };
+        if (StartsWith(t, "0x")) return allOf(2, "0123456789abcdef");
+        if (StartsWith(t, "0b")) return allOf(2, "01");
+        size_t from = (t[0] == '-' || t[0] == '+') ? 1 : 0;
+        return allOf(from, "0123456789");
+    }
+    case kKindEnum:
+        return !input.empty();
+    case kKindString:
+        return input.size() >= 2 && input.front() == '\'' && input.back() == '\'';
+    case kKindRawStream:
+        return input.size() >= 2 && input.front() == '{' && input.back() == '}';
+    default:
+        return false;
+    }
+}
+
+} // namespace mostfcat

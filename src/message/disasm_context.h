@@ -1,0 +1,220 @@
+// The working object of one decode or assemble run over the parameter
+// definitions of an operation: the payload cursor, the limits of the
+// enclosing structures, the selector and count values recorded on the way,
+// the option word and the entry list being filled.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "message/param_info.h"
+
+namespace mostfcat {
+
+class YMTNode;
+class YMTParam;
+
+// Option bits of the decode (the message description's option word).
+enum YDisasmOption : uint32_t {
+    kOptDiagLength = 0x1,       // kind 1 and the kind 6 of short streams
+    kOptDiagString = 0x2,       // kind 2 and the kind 6 of raw streams
+    kOptDiagCase = 0x4,         // kind 3
+    kOptDiagBytesLeft = 0x8,    // kind 4 after the last parameter
+    kOptDiagNoInterp = 0x10,    // kind 5
+    kOptWholePayload = 0x40,    // without an operation the payload is one kind 4 entry
+    kOptNames = 0x100,
+    kOptHexText = 0x200,
+    kOptDecimalText = 0x400,
+    kOptValueText = 0x800,
+    kOptUnitText = 0x1000,
+    kOptSuffixes = 0x2000,
+    kOptHeads = 0x4000,
+    kOptWildcards = 0x8000,
+    kOptNumeric = 0x400000,
+    kOptTextLimit = 0x1000000,
+    kOptRawValue = 0x2000000,
+};
+
+// Assembling status codes.
+enum YAssembleStatus : uint32_t {
+    kAsmOk = 0,
+    kAsmNoOperation = 3,
+    kAsmNotConvertible = 4,
+    kAsmWildcardRefused = 5,
+    kAsmBadInput = 6,
+    kAsmNoCase = 7,
+    kAsmAmbiguousName = 8,
+    kAsmNotAssemblable = 9,
+    kAsmTooManyInputs = 10,
+};
+
+constexpr uint32_t kNoLimit = 0xFFFFFFFF;
+
+// Value lists of enumerations, made once per definition and list mode and
+// shared by every entry that shows them.
+class YValueListCache {
+public:
+    std::shared_ptr<const YValueList> Get(const YMTNode* definition, uint32_t mode) const;
+    void Put(const YMTNode* definition, uint32_t mode, std::shared_ptr<const YValueList> list);
+    void Clear() { m_Lists.clear(); }
+
+private:
+    struct Key {
+        const YMTNode* definition;
+        uint32_t mode;
+        bool operator==(const Key& o) const {
+            return definition == o.definition && mode == o.mode;
+        }
+    };
+    struct KeyHash {
+        size_t operator()(const Key& k) const {
+            return std::hash<const void*>()(k.definition) ^ (size_t(k.mode) << 1);
+        }
+    };
+    std::unordered_map<Key, std::shared_ptr<const YValueList>, KeyHash> m_Lists;
+};
+
+// Where a run writes its entries.
+struct YDisasmTarget {
+    std::vector<YFciParamInfo*>* entries = nullptr;
+    uint32_t* dataEntryCount = nullptr;
+    YValueListCache* valueLists = nullptr;
+};
+
+class DisasmContext {
+public:
+    DisasmContext(const uint8_t* payload, uint32_t size, const YDisasmTarget& target,
+                  uint32_t maxParams, uint32_t options, uint32_t textLimit, uint32_t loopLimit,
+                  const std::vector<std::string>* inputs = nullptr);
+    DisasmContext(const DisasmContext&) = delete;
+    DisasmContext& operator=(const DisasmContext&) = delete;
+
+    // --- fields of a run (public: the steps of every parameter kind use them) ---
+    uint32_t m_Status = kAsmOk;
+    uint32_t m_StatusIndex = 0;
+    uint32_t m_Pos = 0;
+    uint16_t m_BitPos = 0;
+    uint8_t m_OpenLength = 0;
+    uint32_t m_Limit = kNoLimit;
+    uint32_t m_StreamLimit = kNoLimit;
+    uint32_t m_InputIndex = 0;
+    uint32_t m_Options;
+    uint32_t m_TextLimit;
+    uint32_t m_LoopLimit;
+
+    // --- the payload ---
+    uint32_t PayloadSize() const { return m_Size; }
+    uint32_t AvailableLength() const { return m_Limit < m_Size ? m_Limit : m_Size; }
+    uint8_t ReadByte(uint32_t pos) const { return pos < AvailableLength() ? m_Payload[pos] : 0; }
+    // True when count bytes from pos lie within the available length.
+    bool Fits(uint32_t pos, uint64_t count) const {
+        return uint64_t(pos) + count <= AvailableLength();
+    }
+    // count bytes from pos (pointer into the payload), or null when they do
+    // not fit or count is 0.
+    const uint8_t* BytesAt(uint32_t pos, uint32_t count) const {
+        return (count && Fits(pos, count)) ? m_Payload + pos : nullptr;
+    }
+    std::vector<uint8_t> ReadBytes(uint32_t pos, uint32_t count) const;
+    std::vector<uint8_t> ReadBits(uint32_t bytePos, uint16_t bitOffset, uint32_t bitCount,
+                                  bool lsbFirst) const;
+    uint32_t SwapLimit(uint32_t limit) { return std::exchange(m_Limit, limit); }
+    uint32_t SwapStreamLimit(uint32_t limit) { return std::exchange(m_StreamLimit, limit); }
+
+    // --- selectors and counts recorded during the run ---
+    void RecordSelector(const YMTNode* definition, uint32_t value, uint8_t flag);
+    bool RecordedSelector(const YMTNode* definition, uint32_t& value) const;
+    bool RecordedSelectorAndFlag(const YMTNode* definition, uint32_t& value, uint8_t& flag) const;
+    void RecordCount(const YMTNode* definition, uint32_t value);
+    bool RecordedCount(const YMTNode* definition, uint32_t& value) const;
+
+    // --- entries ---
+    uint32_t EntryCount() const { return static_cast<uint32_t>(m_Target.entries->size()); }
+    YFciParamInfoImpl* EntryAt(uint32_t index) const {
+        return static_cast<YFciParamInfoImpl*>((*m_Target.entries)[index]);
+    }
+    YFciParamInfoImpl* LastEntry() const {
+        return m_Target.entries->empty() ? nullptr : EntryAt(EntryCount() - 1);
+    }
+    void AddEntry(YFciParamInfoImpl* entry);
+    bool EntryLimitReached() const { return *m_Target.dataEntryCount >= m_MaxParams; }
+    void Diagnose(uint32_t kind, const std::string& name, const uint8_t* data, size_t size,
+                  uint32_t pos, uint32_t level);
+
+    // --- inputs (assembling) ---
+    uint32_t InputCount() const { return m_Inputs ? static_cast<uint32_t>(m_Inputs->size()) : 0; }
+    const std::string& CurrentInput() const;
+    bool InputsLeft() const { return m_InputIndex < InputCount(); }
+    void SetStatus(uint32_t status, uint32_t index) {
+        m_Status = status;
+        m_StatusIndex = index;
+    }
+    void SetStatus(uint32_t status) { SetStatus(status, m_InputIndex); }
+    // The raw step on the current input: true when it was a raw input (an
+    // entry was made, or the status tells why not); false when the input is
+    // not written in braces.
+    bool RawStep();
+    // Offers the current input to the raw step and checks it is there. True
+    // when the parameter's own step should handle it; otherwise done is the
+    // step's result.
+    bool TakeInput(bool& done);
+
+    // --- helpers for the steps of the parameter kinds ---
+    bool Opt(uint32_t bits) const { return (m_Options & bits) != 0; }
+    // The entry level of a definition: its checked level minus the levels of
+    // catalog, FBlock, instance, function and operation.
+    static uint32_t LevelOf(const YMTNode& definition);
+    // A new entry with the definition's name (by option), level, meaning and
+    // display mode.
+    YFciParamInfoImpl* NewEntry(uint32_t kind, const YMTParam& definition, const uint8_t* data,
+                                size_t size, uint32_t pos, bool hasNoData, uint32_t bitLength);
+    // Stores a value text, cut to the text limit and followed by "...".
+    void SetValueText(YFciParamInfoImpl& entry, std::string text) const;
+    // The n bytes of a fixed-size value at the cursor; when they are not all
+    // available, a kind 1 diagnostic (by option) and null.
+    const uint8_t* ValueBytes(const YMTParam& definition, uint32_t n);
+    // A head entry of a structure (by option).
+    void AddHead(uint32_t kind, const YMTParam& definition);
+    // Sets the suffix of the entries from index first on that are at level
+    // and are not diagnostics.
+    void SuffixEntries(uint32_t first, uint32_t level, const char* format, uint32_t number);
+    // The value list of an enumeration for the list mode of the option word.
+    template <class Make>
+    std::shared_ptr<const YValueList> ValueListOf(const YMTNode& definition, Make make) {
+        uint32_t mode = (m_Options >> 16) & 0x3F;
+        if (m_Target.valueLists)
+            if (auto list = m_Target.valueLists->Get(&definition, mode)) return list;
+        auto list = std::make_shared<YValueList>();
+        make(mode, *list);
+        if (m_Target.valueLists) m_Target.valueLists->Put(&definition, mode, list);
+        return list;
+    }
+
+private:
+    const uint8_t* m_Payload;
+    uint32_t m_Size;
+    YDisasmTarget m_Target;
+    uint32_t m_MaxParams;
+    const std::vector<std::string>* m_Inputs;
+
+    struct Recorded {
+        const YMTNode* definition;
+        uint32_t value;
+        uint8_t flag;
+    };
+    // Few selectors per message: a vector searched from the back beats a map.
+    std::vector<Recorded> m_Selectors;
+    std::vector<std::pair<const YMTNode*, uint32_t>> m_Counts;
+};
+
+// Texts of the diagnostic kinds (without the "# " ... " #" frame).
+std::string DiagnosticText(uint32_t kind, const std::string& name, bool insideStructure);
+
+// Input shape check of assembling by entry kind.
+bool InputHasShape(uint32_t kind, const std::string& input);
+
+} // namespace mostfcat

@@ -1,0 +1,157 @@
+// The parameter description (one entry of a decoded message) and the
+// operations the decoding steps use to fill it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mostfcat/mesg_info.h"
+
+namespace mostfcat {
+
+// Entry kinds (the parameter-type codes of the object interface).
+enum YFciParamKind : uint32_t {
+    kKindDiagnostic = 1,
+    kKindDetailedStream = 2,
+    kKindStreamCase = 3,
+    kKindArray = 4,
+    kKindRecord = 5,
+    kKindBool = 6,
+    kKindBoolField = 7,
+    kKindNumber = 8,
+    kKindEnum = 9,
+    kKindString = 10,
+    kKindBitField = 11,
+    kKindVoid = 12,
+    kKindFktIDBitStream = 13,
+    kKindRawStream = 14,
+    kKindRemain = 15,
+    kKindCStream = 16,
+    kKindRawShortStream = 17,
+    kKindSignal = 18,
+    kKindDetailedShortStream = 19,
+};
+
+using YValueList = std::vector<std::string>;
+
+class YFciParamInfoImpl : public YFciParamInfo {
+public:
+    YFciParamInfoImpl(uint32_t kind, const uint8_t* data, size_t size, uint32_t position,
+                      bool hasNoData, uint32_t bitLength);
+    YFciParamInfoImpl(const YFciParamInfoImpl& other) = default;
+    ~YFciParamInfoImpl() override;
+
+    // --- the exported slots ---
+    uint32_t ParamType() const override { return m_ParamType; }
+    uint32_t Level() const override { return m_Level; }
+    uint32_t ParamMeaning() const override { return m_Meaning; }
+    uint32_t ParamDispMode() const override { return m_DispMode; }
+    const std::string& Name() const override { return m_Name; }
+    const std::vector<uint8_t>& Data() const override { return m_Data; }
+    uint32_t DataSize() const override { return static_cast<uint32_t>(m_Data.size()); }
+    uint32_t Position() const override { return m_Position; }
+    const std::string& HexText() const override { return m_HexText; }
+    const std::string& DecimalText() const override { return m_DecimalText; }
+    const std::string& ValueText() const override { return m_ValueText; }
+    bool NumericValue(double& out) const override;
+    const std::string& UnitText() const override { return m_UnitText; }
+    const std::string& NameSuffix() const override { return m_NameSuffix; }
+    bool HasNoData() const override { return m_HasNoData; }
+    uint32_t Length() const override { return m_Length; }
+    uint32_t BitLength() const override { return m_BitLength; }
+    std::string FullName() const override { return m_Name + m_NameSuffix; }
+    std::string DataDec(uint32_t maxBytes) const override;
+    std::string DataHex(uint32_t maxBytes) const override;
+    bool IsWildcard() const override { return m_IsWildcard; }
+    bool Matches(const YFciParamInfo& other) const override;
+    const std::vector<std::string>& ValueList() const override;
+    bool HasEncodingByte() const override { return m_HasEncodingByte; }
+    bool IsOpenEnded() const override { return m_IsOpenEnded; }
+    bool IsBigEndian() const override { return m_BigEndian; }
+    bool UInt64Value(uint64_t& out) const override;
+    bool ValueFlag() const override { return m_ValueFlag; }
+
+    // --- slots of the implementation ---
+    virtual uint32_t DataAsULong() const;
+    virtual uint64_t DataAsUInt64() const;
+    virtual void SetLevel(uint32_t level) { m_Level = level; }
+    virtual void SetMeaning(uint32_t meaning) { m_Meaning = meaning; }
+    virtual void SetDispMode(uint32_t mode) { m_DispMode = mode; }
+    virtual void SetName(const std::string& name) { Assign(m_Name, name); }
+    virtual void SetHexText(const std::string& text) { Assign(m_HexText, text); }
+    virtual void SetDecimalText(const std::string& text) { Assign(m_DecimalText, text); }
+    virtual void SetValueText(const std::string& text) { Assign(m_ValueText, text); }
+    virtual void SetNumeric(double value) {
+        m_Numeric = value;
+        m_HasNumeric = true;
+    }
+    virtual void SetUnitText(const std::string& text) { Assign(m_UnitText, text); }
+    virtual void SetNameSuffix(const std::string& text) { Assign(m_NameSuffix, text); }
+    virtual void SetValueList(const std::vector<std::string>& list);
+    virtual void SetHasEncodingByte(bool has) { m_HasEncodingByte = has; }
+    virtual void SetLength(uint32_t length) { m_Length = length; }
+    virtual void SetUInt64(uint64_t value) {
+        m_UInt64 = value;
+        m_HasUInt64 = true;
+    }
+    virtual void SetValueFlag(bool flag) { m_ValueFlag = flag; }
+    virtual void SetBitLength(uint32_t bits) { m_BitLength = bits; }
+    virtual void SetErrorKind(uint32_t kind) { m_ErrorKind = kind; }
+    virtual void SetWildcard(bool wildcard) { m_IsWildcard = wildcard; }
+    virtual void SetOpenEnded(bool open) { m_IsOpenEnded = open; }
+    virtual bool SetLittleEndian(bool little) {
+        m_BigEndian = !little;
+        return m_BigEndian;
+    }
+
+    // --- internal ---
+    uint32_t ErrorKind() const { return m_ErrorKind; }
+    // Shares a value list that many entries of one definition show.
+    void ShareValueList(std::shared_ptr<const YValueList> list) { m_SharedList = std::move(list); }
+    // Direct access for the decoding steps (texts are built in place).
+    std::string& NameRef() { return m_Name; }
+    std::string& HexRef() { return m_HexText; }
+    std::string& DecimalRef() { return m_DecimalText; }
+    std::string& ValueRef() { return m_ValueText; }
+    std::string& UnitRef() { return m_UnitText; }
+    std::vector<uint8_t>& DataRef() { return m_Data; }
+    void SetPosition(uint32_t position) { m_Position = position; }
+    void SetHasNoData(bool hasNoData) { m_HasNoData = hasNoData; }
+
+private:
+    static void Assign(std::string& field, const std::string& text) {
+        if (&field != &text) field = text;
+    }
+
+    uint32_t m_ParamType;
+    uint32_t m_Level = 0;
+    std::string m_Name;
+    std::vector<uint8_t> m_Data;
+    uint32_t m_Position;
+    std::string m_DecimalText;
+    std::string m_HexText;
+    std::string m_ValueText;
+    bool m_HasNumeric = false;
+    double m_Numeric = 0;
+    std::string m_UnitText;
+    std::string m_NameSuffix;
+    bool m_HasNoData;
+    uint32_t m_Length;
+    uint32_t m_BitLength;
+    bool m_BigEndian = true;
+    bool m_ValueFlag = true;
+    bool m_HasUInt64 = false;
+    uint64_t m_UInt64 = 0;
+    uint32_t m_Meaning = 0;
+    uint32_t m_DispMode = 0;
+    uint32_t m_ErrorKind = 0;
+    bool m_IsWildcard = false;
+    bool m_HasEncodingByte = false;
+    bool m_IsOpenEnded = false;
+    // The value list: shared between the entries of one definition.
+    std::shared_ptr<const YValueList> m_SharedList;
+};
+
+} // namespace mostfcat
