@@ -14,6 +14,10 @@
 #include <vector>
 
 #include "mostfcat/fct.h"
+#include "mostfcat/hexdump.h"
+#include "mostfcat/mesg_info.h"
+#include "mostfcat/message.h"
+#include "mostfcat/param_values.h"
 
 #ifndef MOSTFCAT_CLASS
 #if defined(MOSTFCAT_BUILDING_LIBRARY)
@@ -23,8 +27,6 @@
 #endif
 #endif
 
-class YFciMesgInfo; // message descriptions
-class YFciMessage;  // message instances
 namespace mostfcat {
 class YFciFCatManagerImpl;
 }

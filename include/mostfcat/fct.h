@@ -66,6 +66,27 @@ MOSTFCAT_API uint32_t gFctGetAttrStr(uint64_t node, uint32_t attribute, const ch
 MOSTFCAT_API uint32_t gFctGetAttrNode(uint64_t node, uint32_t attribute, uint64_t* value);
 MOSTFCAT_API uint32_t gFctConvertSymbolToInt(uint64_t node, const char* symbol, uint32_t* value);
 
+/* Messages and conversions.
+ * A message lookup key is FBlock ID << 16 | function ID << 4 | OpType (at most
+ * 0xFFFFFF). The texts of gFctGetMessageLookupKey are names or numbers
+ * (decimal, "0x" hexadecimal, "0b" binary). */
+MOSTFCAT_API uint32_t gFctGetMessageLookupKey(uint64_t manager, uint16_t channel,
+                                              const char* fblock, const char* function,
+                                              const char* operation, uint32_t* key);
+MOSTFCAT_API uint32_t gFctGetMessageDefaultLength(uint64_t manager, uint16_t channel, uint32_t key,
+                                                  uint32_t* length);
+/* "PosX" and "PosY" name the two bytes of an operation's array position. */
+MOSTFCAT_API uint32_t gFctGetParamByName(uint64_t manager, uint16_t channel, uint32_t key,
+                                         const char* paramName, uint64_t* param);
+MOSTFCAT_API uint32_t gFctConvertBytesToStr(uint64_t param, const uint8_t* bytes, uint32_t length,
+                                            char* text, int32_t textSize);
+MOSTFCAT_API uint32_t gFctConvertBytesToInt(uint64_t param, const uint8_t* bytes, uint32_t length,
+                                            uint32_t* value);
+MOSTFCAT_API uint32_t gFctConvertBytesToUInt64(uint64_t param, const uint8_t* bytes,
+                                               uint32_t length, uint64_t* value);
+MOSTFCAT_API uint32_t gFctConvertBytesToDouble(uint64_t param, const uint8_t* bytes,
+                                               uint32_t length, double* value);
+
 #ifdef __cplusplus
 }
 #endif

@@ -350,72 +350,7 @@ void YFciFCatManagerImpl::ResolveNames(uint16_t channel, const std::string& fcat
     if (bestOperation) opType = bestOperation->OpType;
 }
 
-// --- message instances and value readers --------------------------------------------------
-// Message instances come with the message layer; until then the factories
-// create nothing and the value readers find nothing. (The message
-// descriptions' factories live with the message layer.)
-
-YFciMessage* YFciFCatManagerImpl::CreateMessage(uint16_t, const std::string&, uint32_t, uint32_t,
-                                                uint32_t, uint32_t, uint32_t, const uint8_t*,
-                                                uint32_t, uint32_t) {
-    return nullptr;
-}
-
-YFciMessage* YFciFCatManagerImpl::CreateMessage(uint16_t, const std::string&, uint32_t, uint32_t,
-                                                uint32_t, uint32_t, uint32_t, uint32_t) {
-    return nullptr;
-}
-
-YFciMessage* YFciFCatManagerImpl::CreateMessage(uint16_t, uint32_t) {
-    return nullptr;
-}
-
-void YFciFCatManagerImpl::ConvertSymbolicToShortID(std::string& out, uint16_t, const std::string&,
-                                                   uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
-                                                   const std::string&) {
-    out.clear();
-}
-
-void YFciFCatManagerImpl::ConvertShortToSymbolicID(std::string& out, uint16_t, const std::string&,
-                                                   uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
-                                                   const std::string&) {
-    out.clear();
-}
-
-bool YFciFCatManagerImpl::GetParamNumberValue(uint16_t, const std::string&, uint32_t, uint32_t,
-                                              uint32_t, uint32_t, const uint8_t*, int32_t,
-                                              const std::string&, double&) {
-    return false;
-}
-
-bool YFciFCatManagerImpl::GetParamEnumValue(uint16_t, const std::string&, uint32_t, uint32_t,
-                                            uint32_t, uint32_t, const uint8_t*, int32_t,
-                                            const std::string&, uint32_t&) {
-    return false;
-}
-
-bool YFciFCatManagerImpl::GetParamBoolFieldValue(uint16_t, const std::string&, uint32_t, uint32_t,
-                                                 uint32_t, uint32_t, const uint8_t*, int32_t,
-                                                 const std::string&, uint8_t&) {
-    return false;
-}
-
-bool YFciFCatManagerImpl::GetParamBoolValue(uint16_t, const std::string&, uint32_t, uint32_t,
-                                            uint32_t, uint32_t, const uint8_t*, int32_t,
-                                            const std::string&, uint32_t&) {
-    return false;
-}
-
-bool YFciFCatManagerImpl::GetParamStringValue(uint16_t, const std::string&, uint32_t, uint32_t,
-                                              uint32_t, uint32_t, const uint8_t*, int32_t,
-                                              const std::string&, std::string&, uint32_t&) {
-    return false;
-}
-
-bool YFciFCatManagerImpl::GetParamHexValue(uint16_t, const std::string&, uint32_t, uint32_t,
-                                           uint32_t, uint32_t, const uint8_t*, int32_t,
-                                           const std::string&, std::vector<uint8_t>&) {
-    return false;
-}
+// The factories of message descriptions and instances and the value readers
+// live with the message layer (src/message/manager_factories.cpp).
 
 } // namespace mostfcat

@@ -1,6 +1,7 @@
 #include "params/param_stream.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <unordered_map>
 #include <utility>
@@ -628,6 +629,23 @@ bool YMTParamString::Assemble(DisasmContext& ctx) {
     ctx.m_Pos += n;
     ++ctx.m_InputIndex;
     return true;
+}
+
+uint32_t YMTParamString::ConvertBytesToStr(const uint8_t* bytes, uint32_t length, char* text,
+                                           int32_t textSize) {
+    if (!text || textSize < 1) return 2;
+    text[0] = '\0';
+    if (!bytes || length == 0) return kAttrOk;
+    if (bytes[0] != 1) return 2;
+    uint32_t n = 1;
+    while (n < length && bytes[n] != 0)
+        ++n;
+    uint32_t chars = n - 1;
+    uint32_t room = static_cast<uint32_t>(textSize) - 1;
+    uint32_t copied = chars < room ? chars : room;
+    std::memcpy(text, bytes + 1, copied);
+    text[copied] = '\0';
+    return chars > room ? 20 : kAttrOk;
 }
 
 bool YMTParamVoid::Disassemble(DisasmContext& ctx) {

@@ -50,6 +50,10 @@ public:
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
     bool Disassemble(DisasmContext& ctx) override;
     bool Assemble(DisasmContext& ctx) override;
+    // The text of a string's bytes: an encoding byte 1, then characters up to
+    // the first zero byte.
+    uint32_t ConvertBytesToStr(const uint8_t* bytes, uint32_t length, char* text,
+                               int32_t textSize) override;
 
     // Bytes per character of an encoding code: 2 for the codes 0 (UTF-16,
     // big-endian) and 7, else 1.

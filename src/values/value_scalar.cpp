@@ -1,0 +1,866 @@
+// The scalar value kinds: numbers, enumerations, bools with their bool
+// fields, strings, signals, raw streams and remaining bytes.
+#include <climits>
+
+#include "import/text_read.h"
+#include "params/param_bool.h"
+#include "params/param_number.h"
+#include "params/param_stream.h"
+#include "params/value_text.h"
+#include "platform/hex.h"
+#include "platform/strings.h"
+#include "values/value_impl.h"
+
+namespace mostfcat {
+
+namespace {
+
+std::string Condensed(const std::vector<uint8_t>& bytes) {
+    std::string out;
+    AppendHex(out, bytes.data(), bytes.size());
+    return out;
+}
+
+// Hex input for a fixed number of bytes: exactly n bytes, else nothing.
+bool HexBytes(const std::string& text, size_t n, std::vector<uint8_t>& out) {
+    std::vector<uint8_t> bytes;
+    if (!YFciHexdumpHelper::StringToBytes(bytes, text) || bytes.size() != n) return false;
+    out.swap(bytes);
+    return true;
+}
+
+std::string HexPrefix(uint32_t mode) {
+    return (mode & 0x10) && (mode & 0x20) ? "0x" : "";
+}
+
+} // namespace
+
+// --- shared scalar behaviour ------------------------------------------------------------
+
+bool YScalarImpl::TakeBytes(YValueContext& ctx) {
+    uint32_t n = static_cast<uint32_t>(m_Bytes.size());
+    bool defined = ctx.Defined(ctx.m_Pos, n);
+    if (defined)
+        ctx.Copy(ctx.m_Pos, n, m_Bytes);
+    else
+        m_Bytes.assign(n, 0);
+    ctx.m_Pos += n;
+    return defined;
+}
+
+uint64_t YScalarImpl::BytesValue() const {
+    return ReadBigEndian(m_Bytes.data(), m_Bytes.size() > 8 ? 8 : m_Bytes.size());
+}
+
+// --- numbers -----------------------------------------------------------------------------
+
+namespace {
+
+const YMTParamNumber* NumberDef(const YMTParam* d) {
+    return static_cast<const YMTParamNumber*>(d);
+}
+
+} // namespace
+
+void YNumberImpl::SetDefinition(const YMTParam* definition) {
+    YFciParamImpl::SetDefinition(definition);
+    m_Bytes.assign(DefinitionSize(), 0);
+}
+
+const std::string& YNumberImpl::Unit() const {
+    return Def() ? NumberDef(Def())->UnitName() : YFciParamImpl::Unit();
+}
+
+uint32_t YNumberImpl::ValueType() const {
+    return Def() ? NumberDef(Def())->DataTypeClass() : 0;
+}
+
+double YNumberImpl::Value() const {
+    size_t n = m_Bytes.size();
+    if (n == 0 || n > 4) return 0;
+    uint32_t raw = static_cast<uint32_t>(BytesValue());
+    switch (ValueType()) {
+    case 0:
+    case 1:
+    case 2:
+        return raw;
+    case 3:
+        return static_cast<int8_t>(raw);
+    case 4:
+        return static_cast<int16_t>(raw);
+    case 5:
+        return static_cast<int32_t>(raw);
+    default:
+        return 0;
+    }
+}
+
+double YNumberImpl::MinValue() const {
+    if (!Def()) return 0;
+    const YMTParamNumber* d = NumberDef(Def());
+    return (d->RangeMin() == 0 && d->RangeMax() == 0) ? d->ClassMin() : d->RangeMin();
+}
+
+double YNumberImpl::MaxValue() const {
+    if (!Def()) return 0;
+    const YMTParamNumber* d = NumberDef(Def());
+    return (d->RangeMin() == 0 && d->RangeMax() == 0) ? d->ClassMax() : d->RangeMax();
+}
+
+bool YNumberImpl::IsValueValid() const {
+    if (!m_Defined) return false;
+    double v = Value();
+    return MinValue() <= v && v <= MaxValue();
+}
+
+long YNumberImpl::Exponent() const {
+    return Def() ? NumberDef(Def())->Exponent() : 0;
+}
+
+bool YNumberImpl::UserInputStringToValue(const std::string& text, double& value) const {
+    return Def() && NumberDef(Def())->ParseNumberInput(text, value);
+}
+
+bool YNumberImpl::RelayoutOnChange() const {
+    // A length shapes what follows it; a multiplexer chooses a stream case
+    // or an element: the tree is decoded again when either changes.
+    return ParamMeaning() == kMeaningLength || IsMultiplexorParam();
+}
+
+void YNumberImpl::Disassemble(YValueContext& ctx) {
+    uint32_t n = static_cast<uint32_t>(m_Bytes.size());
+    uint32_t pos = ctx.m_Pos;
+    m_Wildcard = 0;
+    const std::string& text = ctx.Text();
+    if (n >= 2 && uint64_t(pos) + n <= ctx.Size()) {
+        std::string tail = text.substr(2 * size_t(pos + n) - 4, 4);
+        m_Wildcard = tail == "NNNN" ? 1 : tail == "GGGG" ? 2 : tail == "PPPP" ? 3 : 0;
+    } else if (n == 1 && pos < ctx.Size() && text.compare(2 * size_t(pos), 2, "PP") == 0) {
+        m_Wildcard = 4;
+    }
+    bool defined = TakeBytes(ctx);
+    m_Defined = m_Wildcard == 0 && defined;
+    if (!m_Defined) m_Bytes.assign(n, 0);
+    uint32_t meaning = ParamMeaning();
+    if (!m_Defined && (meaning == kMeaningArrayPos || meaning == kMeaningArrayTag ||
+                       meaning == kMeaningArrayPosY)) {
+        m_Defined = true;
+        m_Wildcard = 0;
+    }
+    if (IsMultiplexorParam()) ctx.RecordSelector(Def(), this);
+    if (Def() && NumberDef(Def())->IsCountSource())
+        ctx.RecordCount(Def(), this);
+}
+
+std::string YNumberImpl::ValueHexdumpStr() {
+    if (m_Defined) return Condensed(m_Bytes);
+    size_t digits = 2 * m_Bytes.size();
+    if (m_Wildcard >= 1 && m_Wildcard <= 3 && digits >= 4) {
+        static const char* const kText[] = {"", "NNNN", "GGGG", "PPPP"};
+        return std::string(digits - 4, '0') + kText[m_Wildcard];
+    }
+    if (m_Wildcard == 4 && digits >= 2) return std::string(digits - 2, '0') + "PP";
+    return Underscores();
+}
+
+void YNumberImpl::SetHexInput(const std::string& text) {
+    size_t n = m_Bytes.size();
+    size_t letter = text.find_first_of("ngpNGP");
+    if (n >= 2 && letter != std::string::npos) {
+        char c = LowerAscii(text[letter]);
+        m_Wildcard = c == 'n' ? 1 : c == 'g' ? 2 : 3;
+        m_Bytes.assign(n, 0);
+        m_Defined = false;
+    } else if (n >= 1 && text.find_first_of("pP") != std::string::npos) {
+        m_Wildcard = 4;
+        m_Bytes.assign(n, 0);
+        m_Defined = false;
+    } else if (HexBytes(text, n, m_Bytes)) {
+        m_Defined = true;
+        m_Wildcard = 0;
+    } else {
+        m_Bytes.assign(n, 0);
+        m_Defined = false;
+        m_Wildcard = 0;
+    }
+    UpdateLayout();
+}
+
+void YNumberImpl::SetValueHexdumpStr(const std::string& text) {
+    SetHexInput(text);
+    NotifyChanged(RelayoutOnChange());
+}
+
+bool YNumberImpl::EncodeValue(double value) {
+    std::vector<uint8_t> bytes;
+    if (!Def() || !NumberDef(Def())->EncodeNumber(value, bytes)) return false;
+    m_Bytes.swap(bytes);
+    m_Defined = true;
+    m_Wildcard = 0;
+    UpdateLayout();
+    return true;
+}
+
+bool YNumberImpl::SetValue(double value) {
+    bool ok = EncodeValue(value);
+    NotifyChanged(RelayoutOnChange());
+    return ok;
+}
+
+bool YNumberImpl::SetUserInputStr(const std::string& input, bool& changed) {
+    double before = Value();
+    uint32_t wildcard = m_Wildcard;
+    bool defined = m_Defined;
+    if (!m_Bytes.empty() && input.find_first_of("ngpNGP") != std::string::npos) {
+        SetHexInput(input);
+    } else {
+        double raw = 0;
+        if (!UserInputStringToValue(input, raw) || !EncodeValue(raw)) return false;
+    }
+    changed = !(defined && m_Defined == defined && Value() == before && m_Wildcard == wildcard);
+    NotifyChanged(RelayoutOnChange());
+    return true;
+}
+
+std::string YNumberImpl::UserInputStr(uint32_t mode) {
+    if (m_Defined) {
+        if (mode & 0x10) return HexPrefix(mode) + Condensed(m_Bytes);
+        double v = Value();
+        return ValueType() == 2 ? UIntText(static_cast<uint32_t>(v))
+                                : IntText(static_cast<int64_t>(v));
+    }
+    switch (m_Wildcard) {
+    case 1:
+        return "NNNN";
+    case 2:
+        return "GGGG";
+    case 3:
+        return "PPPP";
+    case 4:
+        return "PP";
+    default:
+        return std::string();
+    }
+}
+
+bool YNumberImpl::SelectorValue(uint32_t& out) const {
+    out = m_Defined ? static_cast<uint32_t>(BytesValue()) : 0;
+    return m_Defined;
+}
+
+// --- enumerations ---------------------------------------------------------------------
+
+namespace {
+
+const YMTParamEnum* EnumDef(const YMTParam* d) {
+    return static_cast<const YMTParamEnum*>(d);
+}
+
+} // namespace
+
+void YEnumImpl::SetDefinition(const YMTParam* definition) {
+    YFciParamImpl::SetDefinition(definition);
+    m_Bytes.assign(DefinitionSize(), 0);
+}
+
+long YEnumImpl::Value() const {
+    return m_Defined ? static_cast<long>(BytesValue()) : -1;
+}
+
+long YEnumImpl::MaxValue() const {
+    return Def() ? EnumDef(Def())->EnumMax() : 0;
+}
+
+uint32_t YEnumImpl::ValueType() const {
+    return m_Bytes.size() == 2 ? 1 : 0;
+}
+
+bool YEnumImpl::IsValueValid() const {
+    return m_Defined && Value() <= MaxValue();
+}
+
+void YEnumImpl::Disassemble(YValueContext& ctx) {
+    m_Defined = TakeBytes(ctx);
+    if (IsMultiplexorParam()) ctx.RecordSelector(Def(), this);
+}
+
+std::vector<std::string> YEnumImpl::ValueList(uint32_t mode) const {
+    std::vector<std::string> list;
+    if (Def()) EnumDef(Def())->ListEntries(list, mode);
+    return list;
+}
+
+std::string YEnumImpl::FormatValue(uint32_t value, uint32_t mode) const {
+    if (!Def()) return std::string();
+    const YMTParamEnum* d = EnumDef(Def());
+    return d->FormatEntry(value, d->CodeText(value, true), mode);
+}
+
+std::string YEnumImpl::UserInputStr(uint32_t mode) {
+    return m_Defined ? FormatValue(static_cast<uint32_t>(Value()), mode) : std::string();
+}
+
+bool YEnumImpl::UserInputStringToValue(const std::string& text, long& value) const {
+    if (text.empty() || !Def()) return false;
+    if (const YMTEnumValue* v = EnumDef(Def())->FindValueByName(text)) {
+        value = v->CodeMin();
+        return true;
+    }
+    int64_t number = 0;
+    if (!ReadNumber(text.substr(0, text.find(':')), number)) return false;
+    if (number < 0 || number > int64_t(UINT32_MAX)) return false;
+    value = static_cast<long>(number);
+    return true;
+}
+
+std::string YEnumImpl::ValueHexdumpStr() {
+    return m_Defined ? Condensed(m_Bytes) : Underscores();
+}
+
+void YEnumImpl::SetValueHexdumpStr(const std::string& text) {
+    size_t n = m_Bytes.size();
+    m_Defined = HexBytes(text, n, m_Bytes);
+    if (!m_Defined) m_Bytes.assign(n, 0);
+    UpdateLayout();
+    NotifyChanged(IsMultiplexorParam());
+}
+
+bool YEnumImpl::SetValue(long code) {
+    std::vector<uint8_t> bytes;
+    if (code < 0 || !Def() ||
+        !EnumDef(Def())->EncodeEnum(static_cast<uint32_t>(code), bytes))
+        return false;
+    SetValueHexdumpStr(Condensed(bytes));
+    return true;
+}
+
+bool YEnumImpl::SetUserInputStr(const std::string& input, bool& changed) {
+    changed = false;
+    long value = 0;
+    if (!UserInputStringToValue(input, value)) return false;
+    if (m_Defined && value == Value()) return true;
+    if (!SetValue(value)) return false;
+    changed = true;
+    return true;
+}
+
+bool YEnumImpl::SelectorValue(uint32_t& out) const {
+    out = m_Defined ? static_cast<uint32_t>(BytesValue()) : 0;
+    return m_Defined;
+}
+
+// --- bools and bit fields ---------------------------------------------------------------
+
+namespace {
+
+const YMTParamBool* BoolDef(const YMTParam* d) {
+    return static_cast<const YMTParamBool*>(d);
+}
+
+} // namespace
+
+YBoolImpl::~YBoolImpl() {
+    for (YFciParam* f : m_Fields)
+        delete f;
+}
+
+void YBoolImpl::SetDefinition(const YMTParam* definition) {
+    YFciParamImpl::SetDefinition(definition);
+    m_Bytes.assign(DefinitionSize(), 0);
+}
+
+uint32_t YBoolImpl::ValueType() const {
+    size_t n = m_Bytes.size();
+    return n <= 1 ? 0 : n == 2 ? 1 : 2;
+}
+
+uint64_t YBoolImpl::MaxValue() const {
+    return Def() ? BoolDef(Def())->AllBitsMask() : 0;
+}
+
+bool YBoolImpl::ParseInput(const std::string& text, uint64_t& value) const {
+    return Def() && BoolDef(Def())->ParseValue(text, value);
+}
+
+void YBoolImpl::MakeFields() {
+    for (YFciParam* f : m_Fields)
+        delete f;
+    m_Fields.clear();
+    if (!Def()) return;
+    const YMTParamBool* d = BoolDef(Def());
+    uint32_t bits = static_cast<uint32_t>(m_Bytes.size()) * 8;
+    for (uint32_t bit = 0; bit < bits && bit < 64; ++bit) {
+        const YMTParamBoolField* fd = d->BoolFieldAt(bit);
+        if (!fd) continue;
+        YFciParam* h = CreateValue(fd, m_Message);
+        if (!h) continue;
+        h->Impl()->SetActive(true);
+        h->Impl()->Attach(this, m_Depth + 1, &m_Fields);
+        m_Fields.push_back(h);
+    }
+    SyncFields();
+}
+
+void YBoolImpl::SyncFields() {
+    uint64_t value = BytesValue();
+    for (YFciParam* f : m_Fields) {
+        auto* field = ImplOf<YBoolFieldImpl>(f);
+        uint32_t bit = field->BitPosition();
+        field->SetState(!m_Defined ? 2 : ((value >> bit) & 1) ? 0 : 1);
+    }
+}
+
+void YBoolImpl::Disassemble(YValueContext& ctx) {
+    m_Defined = TakeBytes(ctx);
+    MakeFields();
+}
+
+std::string YBoolImpl::ValueHexdumpStr() {
+    return m_Defined ? Condensed(m_Bytes) : Underscores();
+}
+
+void YBoolImpl::SetValueHexdumpStr(const std::string& text) {
+    size_t n = m_Bytes.size();
+    m_Defined = HexBytes(text, n, m_Bytes);
+    if (!m_Defined) m_Bytes.assign(n, 0);
+    SyncFields();
+    NotifyChanged(false);
+}
+
+void YBoolImpl::SetValueHexdump(const std::vector<uint8_t>& bytes) {
+    if (bytes.size() == m_Bytes.size()) {
+        m_Bytes = bytes;
+        m_Defined = true;
+    } else {
+        m_Bytes.assign(m_Bytes.size(), 0);
+        m_Defined = false;
+    }
+    SyncFields();
+    NotifyChanged(false);
+}
+
+void YBoolImpl::SetValue(uint64_t value, bool notify) {
+    std::vector<uint8_t> bytes;
+    if (!Def() || !BoolDef(Def())->ValueToBytes(value, bytes)) return;
+    if (bytes.size() == m_Bytes.size()) {
+        m_Bytes.swap(bytes);
+        m_Defined = true;
+    }
+    SyncFields();
+    if (notify) NotifyChanged(false);
+}
+
+void YBoolImpl::SetBit(uint32_t bitPos, bool set) {
+    size_t n = m_Bytes.size();
+    if (bitPos / 8 >= n) return;
+    uint8_t& byte = m_Bytes[n - 1 - bitPos / 8];
+    uint8_t mask = static_cast<uint8_t>(1u << (bitPos % 8));
+    byte = set ? (byte | mask) : (byte & ~mask);
+    m_Defined = true;
+    SyncFields();
+    NotifyChanged(false);
+}
+
+bool YBoolImpl::SetUserInputStr(const std::string& input, bool& changed) {
+    std::string before = ValueHexdumpStr();
+    uint64_t value = 0;
+    if (!ParseInput(input, value) || value > MaxValue()) {
+        changed = false;
+        return false;
+    }
+    SetValue(value, false);
+    changed = !EqualsNoCase(ValueHexdumpStr(), before);
+    NotifyChanged(false);
+    return true;
+}
+
+std::string YBoolImpl::UserInputStr(uint32_t mode) {
+    if (!m_Defined) return std::string();
+    if (mode & 0x30) return ((mode & 0x20) ? "0x" : "") + Condensed(m_Bytes);
+    return UIntText(BytesValue());
+}
+
+YFciParam* YBoolImpl::FindByPath(const YParamPath& path) {
+    if (YFciParam* p = YFciParamImpl::FindByPath(path)) return p;
+    if (!MatchesPathElement(path) || path.size() <= size_t(m_Depth) + 1) return nullptr;
+    for (YFciParam* f : m_Fields)
+        if (YFciParam* p = f->Impl()->FindByPath(path)) return p;
+    return nullptr;
+}
+
+void YBoolImpl::ForgetOutside() {
+    YFciParamImpl::ForgetOutside();
+    for (YFciParam* f : m_Fields)
+        f->Impl()->ForgetOutside();
+}
+
+// --- bool fields ---------------------------------------------------------------------------
+
+unsigned YBoolFieldImpl::BitPosition() const {
+    return ParamIdx();
+}
+
+std::string YBoolFieldImpl::FormatValue(uint32_t value, uint32_t mode) const {
+    if (value == 2) return std::string();
+    std::string numeric = HexPrefix(mode) + (value == 0 ? "1" : "0");
+    std::string symbolic;
+    if (const auto* d = static_cast<const YMTParamBoolField*>(Def()))
+        symbolic = value == 0 ? d->TrueDesc() : d->FalseDesc();
+    bool showNumber = (mode & 0x1) != 0;
+    bool showText = (mode & 0x2) != 0;
+    if (showNumber && showText) return numeric + ": " + symbolic;
+    if (showNumber) return numeric;
+    if (showText) return symbolic;
+    return std::string();
+}
+
+std::vector<std::string> YBoolFieldImpl::ValueList(uint32_t mode) const {
+    return {FormatValue(0, mode), FormatValue(1, mode)};
+}
+
+std::string YBoolFieldImpl::ValueHexdumpStr() {
+    return m_BoolValue == 2 ? std::string() : m_BoolValue == 0 ? "1" : "0";
+}
+
+void YBoolFieldImpl::SetValue(uint32_t state) {
+    if (state > 2) return;
+    m_BoolValue = state;
+    if (state == 2) return;
+    if (auto* b = dynamic_cast<YBoolImpl*>(m_ParentEntity))
+        b->SetBit(BitPosition(), state == 0);
+    else
+        NotifyChanged(false);
+}
+
+void YBoolFieldImpl::SetValueHexdumpStr(const std::string& text) {
+    std::string t = Trim(text);
+    if (t == "0")
+        SetValue(1);
+    else if (t == "1")
+        SetValue(0);
+}
+
+bool YBoolFieldImpl::SetUserInputStr(const std::string& input, bool& changed) {
+    uint32_t before = m_BoolValue;
+    SetValueHexdumpStr(input);
+    changed = m_BoolValue != before;
+    return true;
+}
+
+// --- strings -------------------------------------------------------------------------------
+
+namespace {
+
+const YMTParamString* StringDef(const YMTParam* d) {
+    return static_cast<const YMTParamString*>(d);
+}
+
+} // namespace
+
+bool YStringImpl::HasEncodingByte() const {
+    return Def() && StringDef(Def())->HasEncodingByte();
+}
+
+unsigned long YStringImpl::MaxSize() const {
+    if (!Def() || StringDef(Def())->MaxSize() < 0) return ULONG_MAX;
+    return static_cast<unsigned long>(StringDef(Def())->MaxSize());
+}
+
+void YStringImpl::Disassemble(YValueContext& ctx) {
+    uint32_t pos = ctx.m_Pos;
+    bool valid = true;
+    m_HasEncoding = false;
+    if (HasEncodingByte()) {
+        if (pos < ctx.Size() && ctx.Defined(pos, 1)) {
+            m_Encoding = ctx.Byte(pos);
+            m_HasEncoding = true;
+            ++pos;
+        } else {
+            m_Encoding = (ctx.DecodeOptions() & 0x2) ? 0 : 1;
+            if (pos < ctx.Size()) ++pos;
+            valid = false;
+        }
+    } else {
+        m_Encoding = 1;
+    }
+    m_Bytes.clear();
+    m_Terminator.clear();
+    uint32_t end = ctx.Size();
+    uint32_t width = YMTParamString::BytesPerChar(static_cast<uint8_t>(m_Encoding)) == 2 &&
+                             m_Encoding == 0
+                         ? 2
+                         : 1;
+    bool terminated = false;
+    while (pos < end) {
+        if (width == 2) {
+            if (pos + 1 >= end) {
+                m_Bytes.push_back(ctx.Byte(pos));
+                valid = valid && ctx.Defined(pos, 1);
+                ++pos;
+                break;
+            }
+            valid = valid && ctx.Defined(pos, 2);
+            if (ctx.Byte(pos) == 0 && ctx.Byte(pos + 1) == 0 && ctx.Defined(pos, 2)) {
+                m_Terminator = {0, 0};
+                pos += 2;
+                terminated = true;
+                break;
+            }
+            m_Bytes.push_back(ctx.Byte(pos));
+            m_Bytes.push_back(ctx.Byte(pos + 1));
+            pos += 2;
+            continue;
+        }
+        valid = valid && ctx.Defined(pos, 1);
+        uint8_t b = ctx.Byte(pos++);
+        if (b != 0 || !ctx.Defined(pos - 1, 1)) {
+            m_Bytes.push_back(b);
+            continue;
+        }
+        m_Terminator = {0};
+        if (m_Encoding == 7) {
+            // The zero byte is followed by one more byte of the string.
+            if (pos >= end) break;
+            m_Terminator.push_back(ctx.Byte(pos++));
+        }
+        terminated = true;
+        break;
+    }
+    if (!terminated) m_Terminator.clear();
+    m_Defined = valid && terminated;
+    ctx.m_Pos = pos;
+}
+
+std::vector<uint8_t> YStringImpl::ValueHexdump() {
+    std::vector<uint8_t> out;
+    if (HasEncodingByte() && m_HasEncoding) out.push_back(static_cast<uint8_t>(m_Encoding));
+    out.insert(out.end(), m_Bytes.begin(), m_Bytes.end());
+    out.insert(out.end(), m_Terminator.begin(), m_Terminator.end());
+    return out;
+}
+
+std::string YStringImpl::ValueHexdumpStr() {
+    return Condensed(ValueHexdump());
+}
+
+std::string YStringImpl::Value() const {
+    std::string out;
+    if (m_Encoding == 0) {
+        for (size_t i = 0; i + 1 < m_Bytes.size(); i += 2)
+            out.push_back(m_Bytes[i] == 0 ? static_cast<char>(m_Bytes[i + 1]) : '?');
+        return out;
+    }
+    return std::string(m_Bytes.begin(), m_Bytes.end());
+}
+
+void YStringImpl::SetValueHexdumpStr(const std::string& text) {
+    YValueContext ctx(text, DecodeOptions());
+    Disassemble(ctx);
+    NotifyChanged(false);
+}
+
+void YStringImpl::SetValue(const std::string& text) {
+    if (!Def()) return;
+    std::vector<uint8_t> bytes;
+    StringDef(Def())->EncodeString(text, static_cast<uint8_t>(m_Encoding), bytes);
+    SetValueHexdumpStr(Condensed(bytes));
+}
+
+bool YStringImpl::SetUserInputStr(const std::string& input, bool& changed) {
+    std::vector<uint8_t> before = m_Bytes;
+    uint32_t encoding = m_Encoding;
+    SetValue(input);
+    changed = before != m_Bytes || encoding != m_Encoding;
+    return true;
+}
+
+void YStringImpl::SetHexdump(const std::vector<uint8_t>& bytes) {
+    SetValueHexdumpStr(Condensed(bytes));
+}
+
+void YStringImpl::SetEncoding(uint32_t encoding) {
+    if (encoding > 255 || encoding == m_Encoding) return;
+    m_Encoding = encoding;
+    if (HasEncodingByte()) m_HasEncoding = true;
+    NotifyChanged(false);
+}
+
+// --- signals ----------------------------------------------------------------------------
+
+namespace {
+
+const YMTParamSignal* SignalDef(const YMTParam* d) {
+    return static_cast<const YMTParamSignal*>(d);
+}
+
+} // namespace
+
+long YSignalImpl::BitLength() const {
+    return Def() ? SignalDef(Def())->BitLength() : 0;
+}
+
+bool YSignalImpl::IsSigned() const {
+    return Def() && SignalDef(Def())->IsSigned();
+}
+
+bool YSignalImpl::IsBigEndian() const {
+    return !Def() || SignalDef(Def())->IsBigEndian();
+}
+
+bool YSignalImpl::IsDescriptionParam() const {
+    return Def() && SignalDef(Def())->HasNoBits();
+}
+
+void YSignalImpl::SetDefinition(const YMTParam* definition) {
+    YFciParamImpl::SetDefinition(definition);
+    long n = BitLength();
+    m_Bytes.assign(n > 0 ? static_cast<size_t>((n + 7) / 8) : 0, 0);
+}
+
+int64_t YSignalImpl::MinValue() const {
+    long n = BitLength();
+    if (!IsSigned() || n < 1) return 0;
+    return n >= 64 ? INT64_MIN : -(int64_t(1) << (n - 1));
+}
+
+uint64_t YSignalImpl::MaxValue() const {
+    long n = BitLength();
+    if (n < 1) return 0;
+    if (IsSigned()) return n >= 64 ? uint64_t(INT64_MAX) : (uint64_t(1) << (n - 1)) - 1;
+    return n >= 64 ? ~uint64_t(0) : (uint64_t(1) << n) - 1;
+}
+
+void YSignalImpl::Disassemble(YValueContext& ctx) {
+    long bits = BitLength();
+    if (bits <= 0) return;
+    uint32_t n = static_cast<uint32_t>(bits);
+    uint32_t o = ctx.m_BitPos;
+    uint32_t pos = ctx.m_Pos;
+    bool lsbFirst = !IsBigEndian();
+    m_Bytes.assign((n + 7) / 8, 0);
+    uint32_t t = lsbFirst ? 0 : (8 - n % 8) % 8;
+    for (uint32_t k = o; k < o + n; ++k, ++t) {
+        uint8_t src = ctx.Byte(pos + k / 8);
+        bool set = lsbFirst ? (src >> (k % 8)) & 1 : (src >> (7 - k % 8)) & 1;
+        if (set) m_Bytes[t / 8] |= static_cast<uint8_t>(lsbFirst ? 1u << (t % 8) : 0x80u >> (t % 8));
+    }
+    m_Defined = ctx.Defined(pos, (o + n + 7) / 8);
+    ctx.m_Pos = pos + (o + n) / 8;
+    ctx.m_BitPos = static_cast<uint16_t>((o + n) % 8);
+}
+
+uint64_t YSignalImpl::Value() const {
+    return Def() ? SignalDef(Def())->SignalInt(m_Bytes) : 0;
+}
+
+bool YSignalImpl::SetValue(uint64_t value) {
+    std::vector<uint8_t> bytes;
+    if (!Def() || !SignalDef(Def())->EncodeSignal(value, bytes)) return false;
+    m_Bytes.swap(bytes);
+    m_Defined = true;
+    NotifyChanged(false);
+    return true;
+}
+
+bool YSignalImpl::SetValueHexdump(const std::vector<uint8_t>& bytes) {
+    if (bytes.size() != m_Bytes.size()) return false;
+    m_Bytes = bytes;
+    m_Defined = true;
+    NotifyChanged(false);
+    return true;
+}
+
+std::string YSignalImpl::ValueHexdumpStr() {
+    return Condensed(m_Bytes);
+}
+
+bool YSignalImpl::Encode(const std::string& text, std::vector<uint8_t>& out) const {
+    uint64_t value = 0;
+    return Def() && SignalDef(Def())->ParseSignalInput(text, value) &&
+           SignalDef(Def())->EncodeSignal(value, out);
+}
+
+void YSignalImpl::SetValueHexdumpStr(const std::string& text) {
+    std::vector<uint8_t> bytes;
+    if (!Encode(text, bytes)) return;
+    m_Bytes.swap(bytes);
+    m_Defined = true;
+}
+
+bool YSignalImpl::SetUserInputStr(const std::string& input, bool& changed) {
+    changed = false;
+    std::vector<uint8_t> bytes;
+    // A value that does not fit the signal is refused like an unreadable one.
+    if (!Encode(input, bytes)) return false;
+    if (m_Defined && bytes == m_Bytes) return true;
+    m_Bytes.swap(bytes);
+    m_Defined = true;
+    changed = true;
+    NotifyChanged(false);
+    return true;
+}
+
+std::string YSignalImpl::UserInputStr(uint32_t mode) {
+    if (!m_Defined || !Def()) return std::string();
+    return HexPrefix(mode) + SignalDef(Def())->SignalText(m_Bytes, (mode & 0x10) != 0);
+}
+
+// --- raw streams and remaining bytes -------------------------------------------------------------
+
+bool YRawImpl::IsValueDefined() const {
+    return m_Kind == eFciParamRemain ? !m_Bytes.empty() : m_Defined;
+}
+
+unsigned long YRawImpl::MaxLength() const {
+    if (m_Kind != eFciParamRawStream || !Def()) return 0;
+    return static_cast<const YMTParamRawStream*>(Def())->Length();
+}
+
+void YRawImpl::Store(const YValueContext& ctx, uint32_t pos, uint32_t n) {
+    ctx.Copy(pos, n, m_Bytes);
+    m_Text = ctx.TextOf(pos, n);
+    m_Defined = ctx.Defined(pos, n);
+}
+
+void YRawImpl::Disassemble(YValueContext& ctx) {
+    uint32_t left = ctx.Left();
+    uint32_t n = left;
+    if (m_Kind == eFciParamRawStream) {
+        uint32_t limit = ctx.StreamLimit();
+        if (limit != YValueContext::kNone)
+            n = left < limit ? left : limit;
+        else if (MaxLength() != 0 && MaxLength() < left)
+            n = static_cast<uint32_t>(MaxLength());
+    }
+    Store(ctx, ctx.m_Pos, n);
+    ctx.m_Pos += n;
+}
+
+void YRawImpl::SetValueHexdumpStr(const std::string& text) {
+    YValueContext ctx(text, 0);
+    Store(ctx, 0, ctx.PayloadSize());
+    NotifyChanged(false);
+}
+
+void YRawImpl::SetHexdump(const std::vector<uint8_t>& bytes) {
+    SetValueHexdumpStr(Condensed(bytes));
+}
+
+bool YRawImpl::SetUserInputStr(const std::string& input, bool& changed) {
+    std::vector<uint8_t> bytes;
+    std::string hex = input;
+    if (hex.size() >= 2 && hex[0] == '0' && (hex[1] == 'x' || hex[1] == 'X')) hex.erase(0, 2);
+    if (!YFciHexdumpHelper::StringToBytes(bytes, hex)) {
+        changed = false;
+        return false;
+    }
+    changed = bytes != m_Bytes || !m_Defined;
+    SetValueHexdumpStr(Condensed(bytes));
+    return true;
+}
+
+std::string YRawImpl::UserInputStr(uint32_t mode) {
+    return HexPrefix(mode) + m_Text;
+}
+
+} // namespace mostfcat
