@@ -95,6 +95,17 @@ bool DisasmContext::RecordedCount(const YMTNode* definition, uint32_t& value) co
     return false;
 }
 
+YFciParamInfoImpl* DisasmContext::MakeEntry(uint32_t kind, const uint8_t* data, size_t size,
+                                            uint32_t pos, bool hasNoData, uint32_t bitLength) {
+    if (m_Target.spare && !m_Target.spare->empty()) {
+        YFciParamInfoImpl* entry = m_Target.spare->back();
+        m_Target.spare->pop_back();
+        entry->Reset(kind, data, size, pos, hasNoData, bitLength);
+        return entry;
+    }
+    return new YFciParamInfoImpl(kind, data, size, pos, hasNoData, bitLength);
+}
+
 void DisasmContext::AddEntry(YFciParamInfoImpl* entry) {
     if (!entry) return;
     m_Target.entries->push_back(entry);
@@ -124,7 +135,7 @@ std::string DiagnosticText(uint32_t kind, const std::string& name, bool insideSt
 
 void DisasmContext::Diagnose(uint32_t kind, const std::string& name, const uint8_t* data,
                              size_t size, uint32_t pos, uint32_t level) {
-    auto* entry = new YFciParamInfoImpl(kKindDiagnostic, data, size, pos, kind != 4, 0);
+    YFciParamInfoImpl* entry = MakeEntry(kKindDiagnostic, data, size, pos, kind != 4, 0);
     entry->SetErrorKind(kind);
     entry->SetLevel(level);
     if (Opt(kOptNames))
@@ -165,7 +176,7 @@ bool DisasmContext::RawStep() {
         SetStatus(kAsmNotConvertible);
         return true;
     }
-    auto* entry = new YFciParamInfoImpl(kKindRawStream, bytes.data(), bytes.size(), m_Pos, false, 0);
+    YFciParamInfoImpl* entry = MakeEntry(kKindRawStream, bytes.data(), bytes.size(), m_Pos, false, 0);
     entry->SetOpenEnded(open);
     if (Opt(kOptHexText)) AppendHex(entry->HexRef(), bytes.data(), bytes.size());
     AddEntry(entry);
@@ -189,14 +200,18 @@ bool DisasmContext::TakeInput(bool& done) {
 }
 
 uint32_t DisasmContext::LevelOf(const YMTNode& definition) {
+    // The length fields and contents that raw short and classified streams
+    // generate are never checked and keep level 0: their depth in the tree
+    // stands in for it.
     uint32_t level = definition.CheckedLevel();
+    if (level == 0) level = definition.ParamLevel();
     return level >= 5 ? level - 5 : 0;
 }
 
 YFciParamInfoImpl* DisasmContext::NewEntry(uint32_t kind, const YMTParam& definition,
                                            const uint8_t* data, size_t size, uint32_t pos,
                                            bool hasNoData, uint32_t bitLength) {
-    auto* entry = new YFciParamInfoImpl(kind, data, size, pos, hasNoData, bitLength);
+    YFciParamInfoImpl* entry = MakeEntry(kind, data, size, pos, hasNoData, bitLength);
     if (Opt(kOptNames)) entry->NameRef() = definition.NameRef();
     entry->SetLevel(LevelOf(definition));
     entry->SetMeaning(definition.ParamMeaning());

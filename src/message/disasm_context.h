@@ -83,6 +83,8 @@ struct YDisasmTarget {
     std::vector<YFciParamInfo*>* entries = nullptr;
     uint32_t* dataEntryCount = nullptr;
     YValueListCache* valueLists = nullptr;
+    // Entries of earlier runs, made new again instead of allocated.
+    std::vector<YFciParamInfoImpl*>* spare = nullptr;
 };
 
 class DisasmContext {
@@ -162,6 +164,10 @@ public:
     // when the parameter's own step should handle it; otherwise done is the
     // step's result.
     bool TakeInput(bool& done);
+
+    // A fresh entry (a spare one when there is one).
+    YFciParamInfoImpl* MakeEntry(uint32_t kind, const uint8_t* data, size_t size, uint32_t pos,
+                                 bool hasNoData, uint32_t bitLength);
 
     // --- helpers for the steps of the parameter kinds ---
     bool Opt(uint32_t bits) const { return (m_Options & bits) != 0; }

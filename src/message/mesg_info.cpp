@@ -25,6 +25,10 @@ void DeleteEntries(std::vector<YFciParamInfo*>& entries) {
     entries.clear();
 }
 
+// Spare entries kept at most (the largest message of a trace decides how
+// many a description holds; beyond this they are freed).
+constexpr size_t kMaxSpare = 4096;
+
 } // namespace
 
 YFciMesgInfoImpl::YFciMesgInfoImpl(YFciFCatManagerImpl* manager, uint16_t channel,
@@ -36,6 +40,8 @@ YFciMesgInfoImpl::YFciMesgInfoImpl(YFciFCatManagerImpl* manager, uint16_t channe
 
 YFciMesgInfoImpl::~YFciMesgInfoImpl() {
     DeleteEntries(m_ParamInfos);
+    for (YFciParamInfoImpl* e : m_Spare)
+        delete e;
 }
 
 YFciMesgInfo* YFciMesgInfoImpl::Clone() {
@@ -77,7 +83,13 @@ void YFciMesgInfoImpl::Invalidate() {
 
 void YFciMesgInfoImpl::ClearParamInfos() {
     m_Tree.reset();
-    DeleteEntries(m_ParamInfos);
+    for (YFciParamInfo* e : m_ParamInfos) {
+        if (m_Spare.size() < kMaxSpare)
+            m_Spare.push_back(static_cast<YFciParamInfoImpl*>(e));
+        else
+            delete e;
+    }
+    m_ParamInfos.clear();
     m_DataEntryCount = 0;
     m_Built = false;
 }
@@ -166,6 +178,7 @@ DisasmContext YFciMesgInfoImpl::MakeContext(const uint8_t* payload, uint32_t siz
     target.entries = &m_ParamInfos;
     target.dataEntryCount = &m_DataEntryCount;
     target.valueLists = &m_ValueLists;
+    target.spare = &m_Spare;
     uint32_t textLimit = (m_Options & kOptTextLimit) ? m_ValueTextLimit : 65535;
     return DisasmContext(payload, size, target, m_MaxParams, m_Options, textLimit,
                          YImportState::Instance().paramsInLoopLimit, inputs);
@@ -173,6 +186,7 @@ DisasmContext YFciMesgInfoImpl::MakeContext(const uint8_t* payload, uint32_t siz
 
 const std::vector<YFciParamInfo*>& YFciMesgInfoImpl::Disassemble() {
     if (m_Built) return m_ParamInfos;
+    ClearParamInfos();
     m_Built = true;
     Resolve();
     m_DataEntryCount = 0;
@@ -195,6 +209,7 @@ const std::vector<YFciParamInfo*>& YFciMesgInfoImpl::Disassemble() {
 const std::vector<YFciParamInfo*>& YFciMesgInfoImpl::Assemble(
     const std::vector<std::string>& inputs, uint32_t& status, uint32_t& index) {
     if (m_Built) return m_ParamInfos;
+    ClearParamInfos();
     m_Built = true;
     Resolve();
     m_DataEntryCount = 0;

@@ -120,6 +120,9 @@ private:
     std::string m_OperationName;
     // Value lists of the resolved catalog's enumerations.
     YValueListCache m_ValueLists;
+    // Entries of cleared runs, reused by the next one (a host decoding a trace
+    // with one description per message kind allocates nothing per message).
+    std::vector<YFciParamInfoImpl*> m_Spare;
 };
 
 } // namespace mostfcat

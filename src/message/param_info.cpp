@@ -28,6 +28,39 @@ YFciParamInfoImpl::YFciParamInfoImpl(uint32_t kind, const uint8_t* data, size_t 
 
 YFciParamInfoImpl::~YFciParamInfoImpl() = default;
 
+void YFciParamInfoImpl::Reset(uint32_t kind, const uint8_t* data, size_t size, uint32_t position,
+                              bool hasNoData, uint32_t bitLength) {
+    m_ParamType = kind;
+    m_Level = 0;
+    m_Name.clear();
+    if (data && size)
+        m_Data.assign(data, data + size);
+    else
+        m_Data.clear();
+    m_Position = position;
+    m_DecimalText.clear();
+    m_HexText.clear();
+    m_ValueText.clear();
+    m_HasNumeric = false;
+    m_Numeric = 0;
+    m_UnitText.clear();
+    m_NameSuffix.clear();
+    m_HasNoData = hasNoData;
+    m_Length = static_cast<uint32_t>(m_Data.size());
+    m_BitLength = bitLength;
+    m_BigEndian = true;
+    m_ValueFlag = true;
+    m_HasUInt64 = false;
+    m_UInt64 = 0;
+    m_Meaning = 0;
+    m_DispMode = 0;
+    m_ErrorKind = 0;
+    m_IsWildcard = false;
+    m_HasEncodingByte = false;
+    m_IsOpenEnded = false;
+    m_SharedList.reset();
+}
+
 bool YFciParamInfoImpl::NumericValue(double& out) const {
     out = m_HasNumeric ? m_Numeric : 0;
     return m_HasNumeric;

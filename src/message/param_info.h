@@ -42,6 +42,9 @@ public:
                       bool hasNoData, uint32_t bitLength);
     YFciParamInfoImpl(const YFciParamInfoImpl& other) = default;
     ~YFciParamInfoImpl() override;
+    // Makes a used entry new again (texts keep their buffers).
+    void Reset(uint32_t kind, const uint8_t* data, size_t size, uint32_t position, bool hasNoData,
+               uint32_t bitLength);
 
     // --- the exported slots ---
     uint32_t ParamType() const override { return m_ParamType; }

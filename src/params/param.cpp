@@ -227,6 +227,9 @@ YMTParam* CloneParam(const YMTParam* param) {
 }
 
 bool YMTParam::Assemble(DisasmContext& ctx) {
+    // Raw bytes in braces stand for any kind; other input this kind cannot take.
+    bool done = false;
+    if (!ctx.TakeInput(done)) return done;
     ctx.SetStatus(kAsmNotAssemblable, ctx.m_InputIndex);
     return false;
 }

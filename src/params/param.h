@@ -54,7 +54,8 @@ public:
     bool CopyFrom(const YMTNode* source) override;
     uint32_t GetAttrStr(uint32_t attr, const char** value) override;
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
-    // A kind that cannot be assembled reports status 9 at the current input.
+    // A kind that cannot be assembled takes raw input in braces and reports
+    // status 9 for anything else.
     bool Assemble(DisasmContext& ctx) override;
 
     // --- slots added by parameters ---

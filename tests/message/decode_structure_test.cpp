@@ -1,0 +1,446 @@
+// Decoding structures: diagnostics with their texts, short, raw short and
+// classified streams, stream cases with sequences and repetition counts,
+// arrays with selectors, the entry and text limits, the option bits and the
+// tree view.
+#include <gtest/gtest.h>
+
+#include "message/message_fixture.h"
+
+namespace mostfcat::test {
+namespace {
+
+constexpr uint32_t kDiags = 0x1F;
+constexpr uint32_t kNoHeads = 0x4000;
+
+std::string Lab() {
+    const std::string ubyte = Num("UByte");
+    return Function("One", 0x300, Param("X", Num("UWord", 0, "unit_db"), 1)) +
+           Function(
+               "Short", 0x301,
+               Param("S",
+                     "<TShortStream>" +
+                         Case("", "", "X,Y", Member(1, "X", Num("UWord")) + Member(2, "Y", ubyte)) +
+                         "</TShortStream>",
+                     1)) +
+           Function("RawShort", 0x302, Param("R", "<TShortStream MaxLength=\"4\"/>", 1)) +
+           Function("Classified", 0x303, Param("C", "<TCStream/>", 1)) +
+           Function("Selected", 0x304,
+                    Param("Pos", Num("UWord"), 1) + Param("A1", Array("", "E", ubyte), 2) +
+                        Param("A2", Array("2", "F", ubyte), 3)) +
+           Function("Table", 0x305,
+                    Param("Sel", ubyte, 1) +
+                        Param("Table",
+                              "<TStream Length=\"9\">" +
+                                  Case("", "", "Sel = 1..2 = A, B\nSel = 3 = {A, {B, C}}",
+                                       Member(1, "A", ubyte) + Member(2, "B", ubyte) +
+                                           Member(3, "C", Num("UWord"))) +
+                                  "</TStream>",
+                              2)) +
+           Function("Counted", 0x306,
+                    Param("ListSize", ubyte, 1) +
+                        Param("ListElements",
+                              "<TStream>" +
+                                  Case("", "", "{{B, C}}",
+                                       Member(1, "B", ubyte) + Member(2, "C", ubyte)) +
+                                  "</TStream>",
+                              2)) +
+           Function("Empty", 0x307,
+                    Param("Voids", Array("", "V", "<TVoid/>"), 1) +
+                        Param("Zeros",
+                              "<TStream>" + Case("", "", "{{Z}}", Signal(1, "Z", 0)) + "</TStream>",
+                              2)) +
+           Function("Four", 0x308,
+                    Param("N1", ubyte, 1) + Param("N2", ubyte, 2) + Param("N3", ubyte, 3) +
+                        Param("List", Array("5", "E", ubyte), 4)) +
+           Function(
+               "Tree", 0x309,
+               Param("N0", ubyte, 1) +
+                   Param("Rec",
+                         Record(Field(1, "Arr", Array("1", "E", ubyte)) + Field(2, "F", ubyte), 2),
+                         2)) +
+           Function("Raw", 0x30A, Param("Blob", "<TStream/>", 1)) +
+           Function("Zeros", 0x30B,
+                    Param("Zeros",
+                          "<TStream>" + Case("", "", "{{Z}}", Signal(1, "Z", 0)) + "</TStream>",
+                          1)) +
+           Function("Nested", 0x30C,
+                    Param("R",
+                          Record(Field(1, "A", Num("UByte")) + Field(2, "C", "<TCStream/>"), 2),
+                          1)) +
+           Function(
+               "ShortRaw", 0x30D,
+               Param("S",
+                     "<TShortStream>" +
+                         Case("", "", "N,R", Member(1, "N", ubyte) + Member(2, "R", "<TStream/>")) +
+                         "</TShortStream>",
+                     1)) +
+           Function(
+               "Cells", 0x30E,
+               Param("Pos", Num("UWord"), 1) +
+                   Param("Rows",
+                         Array("3", "Row", Record(Field(1, "A", ubyte) + Field(2, "B", ubyte), 2)),
+                         2));
+}
+
+// The rows without their " L<level>" parts.
+Lines WithoutLevels(Lines rows) {
+    for (std::string& r : rows) {
+        size_t at = r.find(" L");
+        r.erase(at, r.find(' ', at + 1) - at);
+    }
+    return rows;
+}
+
+class DecodeStructureTest : public MessageTest {
+protected:
+    void SetUp() override {
+        MessageTest::SetUp();
+        OpenLab(Lab());
+    }
+};
+
+TEST_F(DecodeStructureTest, DiagnosticsOfTheOperationWalk) {
+    EXPECT_EQ(Decode(0x300, {}, 0x101),
+              Lines{"1 L0 @0 # Position of parameter 'X' exceeds message length #"});
+    EXPECT_EQ(Decode(0x300, {}, 0x100), Lines{}) << "without option 0x1";
+    EXPECT_EQ(Decode(0x30A, {}, 0x1FF), Lines{"14 L0 @0 Blob"}) << "no bytes is no error here";
+    // The bytes left hold data; the other diagnostics do not.
+    auto* info = static_cast<YFciMesgInfoImpl*>(Info(0x300, {0x12, 0x34, 0x56}, kTexts | kDiags));
+    const auto& e = info->Disassemble();
+    EXPECT_EQ(Rows(e),
+              (Lines{"8 L0 @0 X d=4660 h=1234 v=4660 u=dB", "1 L0 @2 # Bytes left # h=56"}));
+    ASSERT_EQ(e.size(), 2u);
+    EXPECT_FALSE(e[1]->HasNoData());
+    EXPECT_EQ(Hex(e[1]->Data()), "56");
+    EXPECT_EQ(info->DataEntryCount(), 2u);
+    EXPECT_TRUE(Info(0x300, {}, 0x101)->Disassemble().at(0)->HasNoData());
+}
+
+TEST_F(DecodeStructureTest, ShortStreams) {
+    struct Row {
+        uint32_t fkt;
+        Bytes data;
+        Lines want;
+    };
+    const Row rows[] = {
+        // The length field cuts the case: X no longer fits its structure.
+        {0x301,
+         {0x01, 0xAA, 0xBB},
+         {"19 L0 @0 S", "8 L1 @0 Length d=1 h=01 v=1",
+          "1 L1 @1 # Parameter 'X' exceeds length of superior structure #",
+          "1 L0 @2 # Bytes left # h=BB"}},
+        {0x301,
+         {0x03, 0xAA, 0xBB, 0xCC, 0xDD},
+         {"19 L0 @0 S", "8 L1 @0 Length d=3 h=03 v=3", "8 L1 @1 X d=43707 h=AABB v=43707",
+          "8 L1 @3 Y d=204 h=CC v=204", "1 L0 @4 # Bytes left # h=DD"}},
+        // The length field claims more than the payload holds.
+        {0x301,
+         {0x05, 0xAA, 0xBB},
+         {"19 L0 @0 S", "8 L1 @0 Length d=5 h=05 v=5", "8 L1 @1 X d=43707 h=AABB v=43707",
+          "1 L0 @0 # Stream data length conflict #"}},
+        {0x301,
+         {},
+         {"19 L0 @0 S", "1 L1 @0 # Position of parameter 'Length' exceeds message length #"}},
+        // A raw stream that ends with its short stream is not short itself ...
+        {0x30D,
+         {0x04, 0x01, 0xAA, 0xBB, 0xCC, 0xDD},
+         {"19 L0 @0 S", "8 L1 @0 Length d=4 h=04 v=4", "8 L1 @1 N d=1 h=01 v=1",
+          "14 L1 @2 R h=AABBCC", "1 L0 @5 # Bytes left # h=DD"}},
+        // ... unless the payload ends first.
+        {0x30D,
+         {0x04, 0x01, 0xAA},
+         {"19 L0 @0 S", "8 L1 @0 Length d=4 h=04 v=4", "8 L1 @1 N d=1 h=01 v=1", "14 L1 @2 R h=AA",
+          "1 L1 @2 # Stream data length conflict #", "1 L0 @0 # Stream data length conflict #"}},
+        {0x302,
+         {0x03, 0xAA, 0xBB},
+         {"17 L0 @0 R", "8 L1 @0 Length d=3 h=03 v=3", "14 L1 @1 Content h=AABB",
+          "1 L1 @1 # Stream data length conflict #"}},
+        {0x302,
+         {0x02, 0xAA, 0xBB, 0xCC},
+         {"17 L0 @0 R", "8 L1 @0 Length d=2 h=02 v=2", "14 L1 @1 Content h=AABB",
+          "1 L0 @3 # Bytes left # h=CC"}},
+        // Cut to the maximum length 4.
+        {0x302,
+         {0x09, 1, 2, 3, 4, 5},
+         {"17 L0 @0 R", "8 L1 @0 Length d=9 h=09 v=9", "14 L1 @1 Content h=01020304",
+          "1 L0 @5 # Bytes left # h=05"}},
+        // Classified: a 2-byte length, the media type inside the length.
+        {0x303,
+         {0x00, 0x05, 0x01, 'a', 0x00, 0xCC, 0xDD, 0xEE},
+         {"16 L0 @0 C", "8 L1 @0 Length d=5 h=0005 v=5", "10 L1 @2 MediaType h=016100 v=a",
+          "14 L1 @5 Content h=CCDD", "1 L0 @7 # Bytes left # h=EE"}},
+        {0x303,
+         {0x00, 0x02, 0x01, 'a', 0x00},
+         {"16 L0 @0 C", "8 L1 @0 Length d=2 h=0002 v=2", "10 L1 @2 MediaType h=0161 v=a",
+          "1 L1 @2 # End of message while disassembling string #", "1 L0 @4 # Bytes left # h=00"}},
+    };
+    // Levels are checked on their own below.
+    for (const Row& r : rows)
+        EXPECT_EQ(WithoutLevels(Decode(r.fkt, r.data, kTexts | kDiags)), WithoutLevels(r.want))
+            << Hex(r.data);
+    EXPECT_EQ(Decode(0x301, {0x03, 0xAA, 0xBB, 0xCC}, kTexts | kDiags).at(2),
+              "8 L1 @1 X d=43707 h=AABB v=43707");
+}
+
+TEST_F(DecodeStructureTest, ChildrenOfRawShortAndClassifiedStreamsSitOneLevelBelow) {
+    // A classified stream as a record field: its head at level 1, so its
+    // length, media type and content belong at level 2.
+    Lines levels;
+    for (const auto* e : Info(0x30C, {0x01, 0x00, 0x03, 0x01, 0x41, 0x00})->Disassemble())
+        levels.push_back(e->FullName() + " " + std::to_string(e->Level()));
+    Lines want{"R 0", "A 1", "C 1", "Length 2", "MediaType 2", "Content 2"};
+    EXPECT_EQ(levels, want);
+    EXPECT_EQ(Decode(0x302, {0x01, 0xAA}).at(1), "8 L1 @0 Length d=1 h=01 v=1");
+}
+
+TEST_F(DecodeStructureTest, ArraysWithSelectorsAndFurtherInterpretation) {
+    // Pos 0x0200 selects element 2 of the open array A1; A2 then cannot
+    // tell where its elements begin.
+    EXPECT_EQ(Decode(0x304, {0x02, 0x00, 0x11, 0x22, 0x33}, kTexts | kDiags),
+              (Lines{"8 L0 @0 Pos d=PosX=2 PosY=0 h=PosX=2 PosY=0 v=PosX=2 PosY=0", "4 L0 @2 A1",
+                     "8 L1 @2 E[2] d=17 h=11 v=17", "4 L0 @3 A2",
+                     "1 L0 @3 # Further interpretation of 'A2' not possible #",
+                     "1 L0 @3 # Bytes left # h=2233"}));
+    // Without a selection A1 takes the rest; A2 finds nothing left.
+    EXPECT_EQ(Decode(0x304, {0x00, 0x00, 0x11, 0x22}, kTexts | kDiags),
+              (Lines{"8 L0 @0 Pos d=PosX=0 PosY=0 h=PosX=0 PosY=0 v=PosX=0 PosY=0", "4 L0 @2 A1",
+                     "8 L1 @2 E[1] d=17 h=11 v=17", "8 L1 @3 E[2] d=34 h=22 v=34", "4 L0 @4 A2"}));
+    // PosX picks the row, PosY the field of the row's record.
+    EXPECT_EQ(
+        Decode(0x30E, {0x02, 0x02, 0xBB, 0xEE}, kTexts | kDiags),
+        (Lines{"8 L0 @0 Pos d=PosX=2 PosY=2 h=PosX=2 PosY=2 v=PosX=2 PosY=2", "4 L0 @2 Rows",
+               "5 L1 @2 Row[2]", "8 L2 @2 B d=187 h=BB v=187", "1 L0 @3 # Bytes left # h=EE"}));
+    EXPECT_EQ(
+        Decode(0x30E, {0x03, 0x00, 0xAA, 0xBB}, kTexts | kDiags),
+        (Lines{"8 L0 @0 Pos d=PosX=3 PosY=0 h=PosX=3 PosY=0 v=PosX=3 PosY=0", "4 L0 @2 Rows",
+               "5 L1 @2 Row[3]", "8 L2 @2 A d=170 h=AA v=170", "8 L2 @3 B d=187 h=BB v=187"}));
+    EXPECT_EQ(Decode(0x308, {1, 2, 3, 4, 5, 6, 7, 8, 9}, (kTexts | kDiags) & ~0x2000u),
+              (Lines{"8 L0 @0 N1 d=1 h=01 v=1", "8 L0 @1 N2 d=2 h=02 v=2",
+                     "8 L0 @2 N3 d=3 h=03 v=3", "4 L0 @3 List", "8 L1 @3 E d=4 h=04 v=4",
+                     "8 L1 @4 E d=5 h=05 v=5", "8 L1 @5 E d=6 h=06 v=6", "8 L1 @6 E d=7 h=07 v=7",
+                     "8 L1 @7 E d=8 h=08 v=8", "1 L0 @8 # Bytes left # h=09"}))
+        << "NMax 5, no suffixes";
+}
+
+TEST_F(DecodeStructureTest, StreamCaseSequences) {
+    struct Row {
+        uint32_t fkt;
+        Bytes data;
+        Lines want;
+    };
+    const Row rows[] = {
+        {0x305,
+         {0x01, 0x0A, 0x0B, 0xFF},
+         {"8 L0 @0 Sel d=1 h=01 v=1", "2 L0 @1 Table(1)", "8 L1 @1 A d=10 h=0A v=10",
+          "8 L1 @2 B d=11 h=0B v=11", "1 L0 @3 # Bytes left # h=FF"}},
+        // The group B, C repeats; the stream length allows two rounds.
+        {0x305,
+         {0x03, 0x0A, 0x0B, 0x0C, 0x0C, 0x1B, 0x1C, 0x1C, 0xFF},
+         {"8 L0 @0 Sel d=3 h=03 v=3", "2 L0 @1 Table(3)", "8 L1 @1 A d=10 h=0A v=10",
+          "8 L1 @2 B[1] d=11 h=0B v=11", "8 L1 @3 C[1] d=3084 h=0C0C v=3084",
+          "8 L1 @5 B[2] d=27 h=1B v=27", "8 L1 @6 C[2] d=7196 h=1C1C v=7196",
+          "1 L0 @8 # Bytes left # h=FF"}},
+        // The payload ends between rounds, then inside one.
+        {0x305,
+         {0x03, 0x0A, 0x0B, 0x0C, 0x0C, 0x1B},
+         {"8 L0 @0 Sel d=3 h=03 v=3", "2 L0 @1 Table(3)", "8 L1 @1 A d=10 h=0A v=10",
+          "8 L1 @2 B[1] d=11 h=0B v=11", "8 L1 @3 C[1] d=3084 h=0C0C v=3084",
+          "8 L1 @5 B[2] d=27 h=1B v=27"}},
+        {0x305,
+         {0x03, 0x0A, 0x0B, 0x0C, 0x0C, 0x1B, 0x1C},
+         {"8 L0 @0 Sel d=3 h=03 v=3", "2 L0 @1 Table(3)", "8 L1 @1 A d=10 h=0A v=10",
+          "8 L1 @2 B[1] d=11 h=0B v=11", "8 L1 @3 C[1] d=3084 h=0C0C v=3084",
+          "8 L1 @5 B[2] d=27 h=1B v=27",
+          "1 L1 @6 # Position of parameter 'C' exceeds message length #",
+          "1 L0 @6 # Bytes left # h=1C"}},
+        {0x305,
+         {0x07, 0x0A},
+         {"8 L0 @0 Sel d=7 h=07 v=7", "2 L0 @1 Table", "1 L0 @1 # Unknown streamcase in 'Table' #",
+          "1 L0 @1 # Bytes left # h=0A"}},
+        // ListSize counts the rounds, the first one included.
+        {0x306,
+         {0x02, 0x11, 0x12, 0x21, 0x22, 0x31, 0x32},
+         {"8 L0 @0 ListSize d=2 h=02 v=2", "2 L0 @1 ListElements", "8 L1 @1 B[1] d=17 h=11 v=17",
+          "8 L1 @2 C[1] d=18 h=12 v=18", "8 L1 @3 B[2] d=33 h=21 v=33",
+          "8 L1 @4 C[2] d=34 h=22 v=34", "1 L0 @5 # Bytes left # h=3132"}},
+        {0x306,
+         {0x00, 0x11},
+         {"8 L0 @0 ListSize d=0 h=00 v=0", "2 L0 @1 ListElements", "1 L0 @1 # Bytes left # h=11"}},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(Decode(r.fkt, r.data, kTexts | kDiags), r.want) << Hex(r.data);
+}
+
+TEST_F(DecodeStructureTest, ElementsAndRoundsThatReadNothingStop) {
+    EXPECT_EQ(
+        Decode(0x30B, {0x42}, kTexts | kDiags),
+        (Lines{"2 L0 @0 Zeros", "18 L1 @0 Z[1]", "18 L1 @0 Z[2]", "1 L0 @0 # Bytes left # h=42"}));
+    // After the open array, the open sequence cannot be placed.
+    EXPECT_EQ(Decode(0x307, {0x42}, kTexts | kDiags),
+              (Lines{"4 L0 @0 Voids", "12 L1 @0 V[1]", "2 L0 @0 Zeros", "18 L1 @0 Z[1]",
+                     "1 L0 @0 # Further interpretation of 'StreamCase' not possible #",
+                     "1 L0 @0 # Bytes left # h=42"}));
+}
+
+TEST_F(DecodeStructureTest, EntryLimit) {
+    struct Row {
+        uint32_t maxParams;
+        Lines want;
+    };
+    const Row rows[] = {
+        {0, {"1 L0 @0 # Bytes left # h=010203040506"}},
+        {2,
+         {"8 L0 @0 N1 d=1 h=01 v=1", "8 L0 @1 N2 d=2 h=02 v=2",
+          "1 L0 @2 # Bytes left # h=03040506"}},
+        {5,
+         {"8 L0 @0 N1 d=1 h=01 v=1", "8 L0 @1 N2 d=2 h=02 v=2", "8 L0 @2 N3 d=3 h=03 v=3",
+          "4 L0 @3 List", "8 L1 @3 E[1] d=4 h=04 v=4", "8 L1 @4 E[2] d=5 h=05 v=5",
+          "1 L0 @5 # Bytes left # h=06"}},
+    };
+    for (const Row& r : rows) {
+        YFciMesgInfo* info = Info(0x308, {1, 2, 3, 4, 5, 6}, kTexts | kDiags);
+        info->SetMaxParams(r.maxParams);
+        EXPECT_EQ(Rows(info->Disassemble()), r.want) << "MaxParams " << r.maxParams;
+    }
+}
+
+TEST_F(DecodeStructureTest, LoopLimit) {
+    // At most ParamsInLoopLimit - 1 elements, and rounds up to the limit.
+    State().paramsInLoopLimit = 3;
+    EXPECT_EQ(Decode(0x304, {0, 0, 0x11, 0x22, 0x33}, kTexts | kDiags),
+              (Lines{"8 L0 @0 Pos d=PosX=0 PosY=0 h=PosX=0 PosY=0 v=PosX=0 PosY=0", "4 L0 @2 A1",
+                     "8 L1 @2 E[1] d=17 h=11 v=17", "8 L1 @3 E[2] d=34 h=22 v=34", "4 L0 @4 A2",
+                     "1 L0 @4 # Further interpretation of 'A2' not possible #",
+                     "1 L0 @4 # Bytes left # h=33"}));
+    EXPECT_EQ(Decode(0x306, {0x09, 0x11, 0x12, 0x21, 0x22, 0x31, 0x32}, kTexts | kDiags),
+              (Lines{"8 L0 @0 ListSize d=9 h=09 v=9", "2 L0 @1 ListElements",
+                     "8 L1 @1 B[1] d=17 h=11 v=17", "8 L1 @2 C[1] d=18 h=12 v=18",
+                     "8 L1 @3 B[2] d=33 h=21 v=33", "8 L1 @4 C[2] d=34 h=22 v=34",
+                     "1 L0 @5 # Bytes left # h=3132"}));
+}
+
+TEST_F(DecodeStructureTest, TextLimits) {
+    struct Row {
+        uint32_t fkt;
+        Bytes data;
+        uint32_t limit;
+        uint32_t options;
+        Lines want;
+    };
+    const uint32_t opts = kTexts | kDiags;
+    const Row rows[] = {
+        {0x30A, {1, 2, 3, 4, 5}, 4, opts, {"14 L0 @0 Blob h=0102..."}},
+        {0x30A, {1, 2}, 4, opts, {"14 L0 @0 Blob h=0102"}},
+        {0x30A, {1, 2, 3}, 0, opts, {"14 L0 @0 Blob h=..."}},
+        {0x30A, {1, 2, 3}, 0, opts & ~0x1000000u, {"14 L0 @0 Blob h=010203"}},
+        {0x300,
+         {0x00, 0x0C, 0xA, 0xB, 0xC},
+         4,
+         opts,
+         {"8 L0 @0 X d=12 h=000C v=12 u=dB", "1 L0 @2 # Bytes left # h=0A0B..."}},
+        {0x300,
+         {0x00, 0x0C, 0xA},
+         0,
+         opts,
+         {"8 L0 @0 X d=12 h=000C v=... u=dB", "1 L0 @2 # Bytes left # h=..."}},
+    };
+    for (const Row& r : rows) {
+        YFciMesgInfo* info = Info(r.fkt, r.data, r.options);
+        info->SetValueTextLimit(r.limit);
+        EXPECT_EQ(Rows(info->Disassemble()), r.want) << Hex(r.data) << " limit " << r.limit;
+        const auto& last = *info->Disassemble().back();
+        // Raw streams and diagnostics show at most half the text limit in bytes.
+        EXPECT_EQ(last.Length(), std::min<uint32_t>(r.options & 0x1000000u ? r.limit / 2 : 32767,
+                                                    uint32_t(r.data.size())))
+            << Hex(r.data);
+    }
+}
+
+TEST_F(DecodeStructureTest, OptionBitsSwitchTextsOff) {
+    const Bytes data{0x03, 0x0A, 0x0B, 0x0C, 0x0C, 0x1B, 0x1C, 0x1C};
+    struct Row {
+        uint32_t off;
+        Lines want;
+    };
+    const Row rows[] = {
+        {0x100,
+         {"8 L0 @0  d=3 h=03 v=3", "2 L0 @1 (3)", "8 L1 @1  d=10 h=0A v=10",
+          "8 L1 @2 [1] d=11 h=0B v=11", "8 L1 @3 [1] d=3084 h=0C0C v=3084",
+          "8 L1 @5 [2] d=27 h=1B v=27", "8 L1 @6 [2] d=7196 h=1C1C v=7196"}},
+        {0x200,
+         {"8 L0 @0 Sel d=3 v=3", "2 L0 @1 Table(3)", "8 L1 @1 A d=10 v=10",
+          "8 L1 @2 B[1] d=11 v=11", "8 L1 @3 C[1] d=3084 v=3084", "8 L1 @5 B[2] d=27 v=27",
+          "8 L1 @6 C[2] d=7196 v=7196"}},
+        {0xC00,
+         {"8 L0 @0 Sel h=03", "2 L0 @1 Table(3)", "8 L1 @1 A h=0A", "8 L1 @2 B[1] h=0B",
+          "8 L1 @3 C[1] h=0C0C", "8 L1 @5 B[2] h=1B", "8 L1 @6 C[2] h=1C1C"}},
+        {0x2000,
+         {"8 L0 @0 Sel d=3 h=03 v=3", "2 L0 @1 Table", "8 L1 @1 A d=10 h=0A v=10",
+          "8 L1 @2 B d=11 h=0B v=11", "8 L1 @3 C d=3084 h=0C0C v=3084", "8 L1 @5 B d=27 h=1B v=27",
+          "8 L1 @6 C d=7196 h=1C1C v=7196"}},
+        {0x4000,
+         {"8 L0 @0 Sel d=3 h=03 v=3", "8 L1 @1 A d=10 h=0A v=10", "8 L1 @2 B[1] d=11 h=0B v=11",
+          "8 L1 @3 C[1] d=3084 h=0C0C v=3084", "8 L1 @5 B[2] d=27 h=1B v=27",
+          "8 L1 @6 C[2] d=7196 h=1C1C v=7196"}},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(Decode(0x305, data, kTexts & ~r.off), r.want) << std::hex << r.off;
+    // Units: on by 0x1000 only.
+    EXPECT_EQ(Decode(0x300, {0, 1}, kTexts & ~0x1000u), Lines{"8 L0 @0 X d=1 h=0001 v=1"});
+    // Diagnostics each by their own bit.
+    EXPECT_EQ(Decode(0x300, {0, 1, 2}, kTexts & ~0x8u), Lines{"8 L0 @0 X d=1 h=0001 v=1 u=dB"});
+    EXPECT_EQ(Decode(0x301, {0x05, 0xAA, 0xBB}, kTexts | 0x1E).back(),
+              "8 L1 @1 X d=43707 h=AABB v=43707");
+    EXPECT_EQ(WithoutLevels(Decode(0x302, {0x03, 0xAA}, kTexts | 0x1D)).back(),
+              "14 @1 Content h=AA");
+    EXPECT_EQ(Decode(0x305, {0x07}, kTexts | 0x1B).back(), "2 L0 @1 Table");
+    EXPECT_EQ(Decode(0x304, {0x02, 0x00, 0x11, 0x22}, kTexts | 0xF).back(),
+              "1 L0 @3 # Bytes left # h=22");
+}
+
+// The tree as "name(children)" texts; "-" for a node without description.
+std::string TreeText(const YFciParamInfoNode& node) {
+    std::string s = node.m_Info ? node.m_Info->FullName() : "-";
+    if (node.m_Children.empty()) return s;
+    s += "(";
+    for (size_t i = 0; i < node.m_Children.size(); ++i)
+        s += (i ? "," : "") + TreeText(node.m_Children[i]);
+    return s + ")";
+}
+
+TEST_F(DecodeStructureTest, TreeView) {
+    // Levels 0, 2, 1 without heads: E one step below N0 although its level
+    // is 2, and F beside it.
+    YFciMesgInfo* flat = Info(0x309, {1, 2, 3}, kTexts & ~kNoHeads);
+    Lines levels;
+    for (const auto* e : flat->Disassemble())
+        levels.push_back(e->FullName() + " " + std::to_string(e->Level()));
+    EXPECT_EQ(levels, (Lines{"N0 0", "E[1] 2", "F 1"}));
+    YFciParamInfoNode* tree = flat->ParamInfoTree();
+    EXPECT_EQ(TreeText(*tree), "-(N0(E[1],F))");
+    EXPECT_EQ(flat->ParamInfoTree(), tree) << "built once per build of the entries";
+    YFciMesgInfo* heads = Info(0x309, {1, 2, 3}, kTexts);
+    heads->Disassemble();
+    EXPECT_EQ(TreeText(*heads->ParamInfoTree()), "-(N0,Rec(Arr(E[1]),F))");
+    // An entry below a node that has no child yet is left out.
+    YFciMesgInfo* orphans = Info(0x301, {0x01, 0x11}, kTexts & ~kNoHeads);
+    ASSERT_EQ(orphans->Disassemble().size(), 1u);
+    EXPECT_EQ(TreeText(*orphans->ParamInfoTree()), "-");
+
+    // Copies are deep.
+    YFciParamInfoNode copy(*tree);
+    YFciParamInfoNode assigned;
+    assigned = copy;
+    flat->ClearParamInfos();
+    EXPECT_EQ(assigned.m_Children.at(0).m_Children.size(), 2u);
+}
+
+TEST_F(DecodeStructureTest, TreeFollowsTheEntriesOfTheLastBuild) {
+    YFciMesgInfo* info = Info(0x309, {1, 2, 3}, kTexts);
+    info->ParamInfoTree(); // asked before anything was decoded
+    info->Disassemble();
+    EXPECT_EQ(TreeText(*info->ParamInfoTree()), "-(N0,Rec(Arr(E[1]),F))");
+}
+
+} // namespace
+} // namespace mostfcat::test

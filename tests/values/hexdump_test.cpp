@@ -1,0 +1,247 @@
+// The hex-dump helper: text forms of byte vectors, numbers from bytes, hex
+// input, and bit packing checked against the decoder's bit extraction and
+// against a bit-by-bit reference over random offsets and lengths.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "message/disasm_context.h"
+#include "mostfcat/hexdump.h"
+
+namespace mostfcat {
+namespace {
+
+using H = YFciHexdumpHelper;
+using Bytes = std::vector<unsigned char>;
+
+TEST(HexdumpTest, TextForms) {
+    const Bytes b{0x01, 0xA2, 0xFF};
+    EXPECT_EQ(H::BytesToStringHex(b, 0, 3), "01 A2 FF");
+    EXPECT_EQ(H::BytesToStringHex(b, 1), "A2 FF");
+    EXPECT_EQ(H::CondensedString(b), "01A2FF");
+    EXPECT_EQ(H::CondensedString(b, 2), "01A2");
+    EXPECT_EQ(H::CondensedString(b, 9), "01A2FF");
+    EXPECT_EQ(H::BytesToStringDec(Bytes{1, 200}, 0, 2), "  1 200");
+    EXPECT_EQ(H::BytesToStringDec(Bytes{1, 200, 7}, 1, 2), "200   7");
+    // The two-argument decimal form gives the hex text.
+    EXPECT_EQ(H::BytesToStringDec(Bytes{1, 200}, 0), "01 C8");
+    // Ranges that do not fit the vector give empty texts.
+    for (auto [start, count] : {std::pair{3ul, 1ul}, {0ul, 0ul}, {2ul, 2ul}, {9ul, 1ul}}) {
+        EXPECT_EQ(H::BytesToStringHex(b, start, count), "") << start << "+" << count;
+        EXPECT_EQ(H::BytesToStringDec(b, start, count), "") << start << "+" << count;
+    }
+    EXPECT_EQ(H::BytesToStringHex(b, 3), "");
+    std::string out = "stale";
+    H::CondensedString(out, b.data(), 2);
+    EXPECT_EQ(out, "01A2");
+    H::CondensedString(out, nullptr, 2);
+    EXPECT_EQ(out, "");
+}
+
+TEST(HexdumpTest, NumbersFromBytes) {
+    EXPECT_EQ(H::BytesToULong(Bytes{0x12, 0x34}), 0x1234ul);
+    EXPECT_EQ(H::BytesToULong(Bytes{1, 2, 3, 4, 5}), 0ul);
+    EXPECT_EQ(H::BytesToULong(Bytes{}), 0ul);
+    EXPECT_EQ(H::BytesToULong(Bytes{9, 0x12, 0x34}, 1, 2), 0x1234ul);
+    EXPECT_EQ(H::BytesToULong(Bytes{9, 0x12, 0x34}, 2, 2), 0ul) << "past the end";
+    EXPECT_EQ(H::BytesToULong(Bytes{9, 0x12, 0x34}, 0, 0), 0ul);
+    const unsigned char raw[5] = {0xDE, 0xAD, 0xBE, 0xEF, 0x01};
+    EXPECT_EQ(H::BytesToULong(raw, 4), 0xDEADBEEFul);
+    EXPECT_EQ(H::BytesToULong(raw, 5), 0ul);
+
+    struct Row {
+        Bytes bytes;
+        bool little;
+        int64_t i64;
+        uint64_t u64;
+    };
+    const Row rows[] = {
+        {{0xFF, 0xFE}, false, -2, 0xFFFE},
+        {{0xFF, 0xFE}, true, -257, 0xFEFF},
+        {{0x7F, 0xFF}, true, -129, 0xFF7F},
+        {{0x80}, false, -128, 0x80},
+        {{0x12, 0x34, 0x56}, false, 0x123456, 0x123456},
+        {{0x80, 0, 0, 0, 0, 0, 0, 1}, false, INT64_MIN + 1, 0x8000000000000001ull},
+        {{0x01, 0, 0, 0, 0, 0, 0, 0x80}, true, INT64_MIN + 1, 0x8000000000000001ull},
+        {{}, false, 0, 0},
+        {Bytes(9, 0x11), false, 0, 0},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(H::BytesToInt64(r.bytes, r.little), r.i64) << H::CondensedString(r.bytes);
+        EXPECT_EQ(H::BytesToUInt64(r.bytes, r.little), r.u64) << H::CondensedString(r.bytes);
+    }
+}
+
+TEST(HexdumpTest, HexInput) {
+    struct Row {
+        const char* text;
+        bool ok;
+        Bytes bytes;
+    };
+    const Row rows[] = {
+        {"1 2 3", true, {0x12, 0x30}},
+        {"ABC", true, {0xAB, 0xC0}},
+        {"a b ", true, {0xAB}},
+        {"", true, {}},
+        {"  ", true, {}},
+        {"0x12", false, {}},
+        {"12\t34", false, {}},
+        {"1G", false, {}},
+    };
+    for (const Row& r : rows) {
+        Bytes out{0x77};
+        EXPECT_EQ(H::StringToBytes(out, r.text), r.ok) << r.text;
+        EXPECT_EQ(out, r.ok ? r.bytes : Bytes{0x77}) << r.text;
+    }
+}
+
+TEST(HexdumpTest, Append) {
+    Bytes dst{1};
+    H::Append(dst, Bytes{2, 3});
+    H::Append(dst, Bytes{4, 5, 6}, 2);
+    H::Append(dst, Bytes{7}, 1);
+    const unsigned char more[2] = {8, 9};
+    H::Append(dst, more, 2);
+    H::Append(dst, nullptr, 2);
+    H::Append(dst, more, 0);
+    EXPECT_EQ(dst, (Bytes{1, 2, 3, 6, 8, 9}));
+}
+
+TEST(HexdumpTest, AppendBitsExamples) {
+    struct Step {
+        Bytes src;
+        unsigned long bitPos, count;
+        bool big;
+        long index;
+        Bytes dst;
+    };
+    struct Row {
+        const char* what;
+        Bytes start;
+        std::vector<Step> steps;
+    };
+    const Row rows[] = {
+        {"3 bits of 5, then 3 bits of 7 at bit 3",
+         {},
+         {{{0x05}, 0, 3, true, 0, {0xA0}}, {{0x07}, 3, 3, true, 0, {0xBC}}}},
+        {"12-bit 0xABC msb first from bit 4 of an existing byte",
+         {0xF0},
+         {{{0x0A, 0xBC}, 4, 12, true, 1, {0xFA, 0xBC}}}},
+        {"12-bit 0xABC lsb first from bit 4 of an existing byte",
+         {0x0F},
+         {{{0xBC, 0x0A}, 4, 12, false, 1, {0xCF, 0xAB}}}},
+        {"only the last bits of the source count",
+         {},
+         {{{0xFF}, 0, 3, true, 0, {0xE0}}, {{0xFF}, 3, 2, false, 0, {0xF8}}}},
+        {"bit position 0 starts a new byte",
+         {0x55},
+         {{{0x01}, 0, 1, true, 1, {0x55, 0x80}}, {{0x01}, 0, 1, false, 2, {0x55, 0x80, 0x01}}}},
+        {"no bits", {0x55}, {{{0xFF}, 5, 0, true, 0, {0x55}}}},
+    };
+    for (const Row& r : rows) {
+        Bytes dst = r.start;
+        long last = static_cast<long>(dst.size()) - 1;
+        for (const Step& s : r.steps) {
+            last = H::AppendHexDumpBits(s.src, dst, last, s.bitPos, s.count, s.big);
+            EXPECT_EQ(last, s.index) << r.what;
+            EXPECT_EQ(H::CondensedString(dst), H::CondensedString(s.dst)) << r.what;
+        }
+    }
+}
+
+// --- random checks against a bit-by-bit reference -----------------------------------
+
+// The bits of the payload from bit offset `first` on (msb-first numbering
+// inside each byte when msbFirst) as a number, the first bit being the most
+// significant (msbFirst) or the least significant one.
+uint64_t ReferenceValue(const Bytes& payload, uint64_t first, uint32_t count, bool msbFirst) {
+    uint64_t v = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint64_t k = first + i;
+        unsigned mask = msbFirst ? 0x80u >> (k % 8) : 1u << (k % 8);
+        uint64_t bit = (payload[k / 8] & mask) ? 1 : 0;
+        v |= msbFirst ? bit << (count - 1 - i) : bit << i;
+    }
+    return v;
+}
+
+// The extraction's layout of a value: ceil(count / 8) bytes, most significant
+// byte first for msb-first order, least significant first otherwise.
+Bytes Layout(uint64_t v, uint32_t count, bool msbFirst) {
+    Bytes out((count + 7) / 8);
+    for (size_t i = 0; i < out.size(); ++i)
+        out[msbFirst ? out.size() - 1 - i : i] = static_cast<unsigned char>(v >> (8 * i));
+    return out;
+}
+
+TEST(HexdumpTest, ReadBitsMatchesBitByBitReference) {
+    const uint32_t seed = 20240611;
+    std::mt19937_64 rng(seed);
+    for (int round = 0; round < 20000; ++round) {
+        Bytes payload(1 + rng() % 12);
+        for (auto& b : payload)
+            b = static_cast<unsigned char>(rng());
+        mostfcat::YDisasmTarget target;
+        DisasmContext ctx(payload.data(), static_cast<uint32_t>(payload.size()), target, 100,
+                          0xFFFFFFFF, 100, 100);
+        if (rng() % 4 == 0) ctx.m_Limit = static_cast<uint32_t>(rng() % (payload.size() + 1));
+        uint32_t pos = static_cast<uint32_t>(rng() % (payload.size() + 1));
+        uint16_t offset = static_cast<uint16_t>(rng() % 12);
+        uint32_t count = 1 + static_cast<uint32_t>(rng() % 64);
+        bool lsb = rng() % 2;
+        Bytes got = ctx.ReadBits(pos, offset, count, lsb);
+        Bytes want((count + 7) / 8, 0);
+        if ((offset + count + 7) / 8 + pos <= ctx.AvailableLength())
+            want = Layout(ReferenceValue(payload, uint64_t(pos) * 8 + offset, count, !lsb), count,
+                          !lsb);
+        ASSERT_EQ(H::CondensedString(got), H::CondensedString(want))
+            << "seed " << seed << " round " << round << " payload " << H::CondensedString(payload)
+            << " limit " << ctx.m_Limit << " pos " << pos << " offset " << offset << " count "
+            << count << (lsb ? " lsb" : " msb");
+    }
+}
+
+TEST(HexdumpTest, AppendedBitsReadBackInBothOrders) {
+    const uint32_t seed = 7331;
+    std::mt19937_64 rng(seed);
+    for (int round = 0; round < 3000; ++round) {
+        bool msb = rng() % 2;
+        Bytes dst;
+        long last = -1;
+        uint64_t bit = 0;
+        struct Field {
+            uint64_t at;
+            uint32_t count;
+            Bytes value;
+        };
+        std::vector<Field> fields;
+        for (int f = 0, n = 1 + int(rng() % 8); f < n; ++f) {
+            uint32_t count = 1 + static_cast<uint32_t>(rng() % 64);
+            uint64_t v = rng();
+            // The source carries garbage above its last count bits.
+            Bytes src = Layout(v, count, msb);
+            last = H::AppendHexDumpBits(src, dst, last, bit % 8, count, msb);
+            uint64_t masked = count == 64 ? v : v & ((uint64_t(1) << count) - 1);
+            fields.push_back({bit, count, Layout(masked, count, msb)});
+            bit += count;
+        }
+        ASSERT_EQ(dst.size(), (bit + 7) / 8) << "seed " << seed << " round " << round;
+        ASSERT_EQ(last, static_cast<long>(dst.size()) - 1);
+        mostfcat::YDisasmTarget target;
+        DisasmContext ctx(dst.data(), static_cast<uint32_t>(dst.size()), target, 100, 0xFFFFFFFF,
+                          100, 100);
+        for (const Field& f : fields)
+            ASSERT_EQ(
+                H::CondensedString(ctx.ReadBits(static_cast<uint32_t>(f.at / 8),
+                                                static_cast<uint16_t>(f.at % 8), f.count, !msb)),
+                H::CondensedString(f.value))
+                << "seed " << seed << " round " << round << " field at bit " << f.at << " of "
+                << f.count << (msb ? " msb" : " lsb") << " in " << H::CondensedString(dst);
+    }
+}
+
+} // namespace
+} // namespace mostfcat
