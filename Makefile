@@ -7,9 +7,10 @@ BUILD_ASAN  ?= build-asan
 BUILD_BENCH ?= build-bench
 BUILD_FUZZ  ?= build-fuzz
 FUZZ_SECONDS ?= 60
+PREFIX      ?= /usr/local
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: all deps build run test test-normal test-asan bench fuzz fuzz-run clean
+.PHONY: all deps build run test test-normal test-asan bench fuzz fuzz-run clean install
 
 all: build
 
@@ -46,6 +47,7 @@ $(BUILD_BENCH)/build.ninja: | deps
 bench: deps $(BUILD_BENCH)/build.ninja
 	cmake --build $(BUILD_BENCH) -j $(JOBS)
 	./$(BUILD_BENCH)/bench/mostfcat_bench --benchmark_counters_tabular=true
+	./$(BUILD_BENCH)/bench/mostfcat_message_bench
 
 $(BUILD_FUZZ)/build.ninja: | deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -62,6 +64,11 @@ fuzz-run: fuzz
 	  $$t -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=fuzz-out/$$name/ \
 	      fuzz-out/$$name fuzz/corpus/$$name || exit 1; \
 	done
+
+# Installs the library, headers, tool, sample catalog, CMake package and
+# mostfcat.pc into PREFIX (a relative PREFIX is taken from this folder).
+install: build
+	cmake --install $(BUILD) --prefix $(abspath $(PREFIX))
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_FUZZ)

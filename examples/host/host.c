@@ -2,15 +2,21 @@
  * A small host of the handle-based interface: loads libmostfcat.so at run
  * time, opens one function catalog and prints its tree with the attributes a
  * bus tool needs (names, IDs, item kinds, parameter positions, bit offsets
- * and widths).
+ * and widths), then looks up one message by names (lookup key, default
+ * payload length) and reads a payload byte through one of its parameters.
  *
  * usage: mostfcat_host [-l LIBRARY] [CATALOG]
- *   LIBRARY  the shared library to load (default: libmostfcat.so.3 from the
- *            loader's search path)
+ *   LIBRARY  the shared library to load (default: MOSTFCAT_LIBRARY when the
+ *            build defines it, else libmostfcat.so.3 from the loader's search
+ *            path)
  *   CATALOG  the catalog XML file (default: the bundled sample catalog)
  *
  * Exit status: 0 success, 1 the library or the catalog could not be used,
  * 2 a usage error.
+ *
+ * Built against an installed library (the tests do the same):
+ *   cc host.c $(pkg-config --cflags mostfcat) -ldl -o mostfcat_host \
+ *      -DMOSTFCAT_LIBRARY="\"$(pkg-config --variable=libdir mostfcat)/libmostfcat.so.3\""
  */
 #include <dlfcn.h>
 #include <stdint.h>
@@ -18,6 +24,12 @@
 #include <string.h>
 
 #include "mostfcat/fct.h"
+
+/* A host built for one installation loads that installation's library, also
+ * when the prefix is not on the loader's search path. */
+#ifndef MOSTFCAT_LIBRARY
+#define MOSTFCAT_LIBRARY "libmostfcat.so.3"
+#endif
 
 #ifndef MOSTFCAT_SAMPLE_CATALOG
 #define MOSTFCAT_SAMPLE_CATALOG "sample_catalog.xml"
@@ -36,6 +48,11 @@ static struct {
     uint32_t (*subItemList)(uint64_t, uint32_t, uint64_t**, uint32_t*);
     uint32_t (*attrInt)(uint64_t, uint32_t, uint32_t*);
     uint32_t (*attrStr)(uint64_t, uint32_t, const char**);
+    uint32_t (*lookupKey)(uint64_t, uint16_t, const char*, const char*, const char*, uint32_t*);
+    uint32_t (*defaultLength)(uint64_t, uint16_t, uint32_t, uint32_t*);
+    uint32_t (*paramByName)(uint64_t, uint16_t, uint32_t, const char*, uint64_t*);
+    uint32_t (*bytesToStr)(uint64_t, const uint8_t*, uint32_t, char*, int32_t);
+    uint32_t (*bytesToInt)(uint64_t, const uint8_t*, uint32_t, uint32_t*);
 } fct;
 
 static int Resolve(void* library, const char* name, void* slot, size_t size) {
@@ -131,8 +148,43 @@ static void Walk(uint64_t node, uint32_t position, int depth) {
     }
 }
 
+/* One message of the sample catalog by names: its lookup key, the length of
+ * its default payload, and one parameter with a payload byte read through it
+ * as a number and as a text. A catalog without that message gets a line
+ * with the status instead. */
+static void ShowMessage(uint64_t manager, const char* fblock, const char* function,
+                        const char* operation, const char* param, uint8_t byte) {
+    uint32_t key = 0, length = 0, number = 0, status = 0;
+    uint64_t node = 0;
+    char text[64];
+
+    printf("message %s.%s.%s: ", fblock, function, operation);
+    status = fct.lookupKey(manager, 1, fblock, function, operation, &key);
+    if (status != MOSTFCAT_OK) {
+        printf("status %u\n", (unsigned)status);
+        return;
+    }
+    status = fct.defaultLength(manager, 1, key, &length);
+    if (status != MOSTFCAT_OK) {
+        printf("key 0x%06X, length status %u\n", (unsigned)key, (unsigned)status);
+        return;
+    }
+    printf("key 0x%06X, default length %u\n", (unsigned)key, (unsigned)length);
+    status = fct.paramByName(manager, 1, key, param, &node);
+    if (status != MOSTFCAT_OK) {
+        printf("  parameter %s: status %u\n", param, (unsigned)status);
+        return;
+    }
+    printf("  parameter %s: byte 0x%02X", param, (unsigned)byte);
+    if (fct.bytesToInt(node, &byte, 1, &number) == MOSTFCAT_OK)
+        printf(" reads %u", (unsigned)number);
+    if (fct.bytesToStr(node, &byte, 1, text, (int32_t)sizeof text) == MOSTFCAT_OK)
+        printf(" (%s)", text);
+    printf("\n");
+}
+
 int main(int argc, char** argv) {
-    const char* libraryPath = "libmostfcat.so.3";
+    const char* libraryPath = MOSTFCAT_LIBRARY;
     const char* catalogPath = MOSTFCAT_SAMPLE_CATALOG;
     void* library = NULL;
     uint64_t manager = 0;
@@ -164,6 +216,11 @@ int main(int argc, char** argv) {
     RESOLVE(subItemList, "gFctGetSubItemList");
     RESOLVE(attrInt, "gFctGetAttrInt");
     RESOLVE(attrStr, "gFctGetAttrStr");
+    RESOLVE(lookupKey, "gFctGetMessageLookupKey");
+    RESOLVE(defaultLength, "gFctGetMessageDefaultLength");
+    RESOLVE(paramByName, "gFctGetParamByName");
+    RESOLVE(bytesToStr, "gFctConvertBytesToStr");
+    RESOLVE(bytesToInt, "gFctConvertBytesToInt");
     if (!ok || fct.createManager(&manager, "host example") != MOSTFCAT_OK) {
         dlclose(library);
         return 1;
@@ -183,6 +240,7 @@ int main(int argc, char** argv) {
     if (fct.itemList(manager, &catalogs, &count) == MOSTFCAT_OK)
         for (i = 0; i < count; ++i)
             Walk(catalogs[i], i, 0);
+    ShowMessage(manager, "AudioAmplifier", "Loudness", "Status", "Loudness", 2);
 
     status = fct.close(manager, catalogPath, 1);
     fct.destroyManager(manager);

@@ -13,7 +13,9 @@ foreach(expected
     "\n      function Volume id 0x400 (property, class 18)\n"
     "\n        operation Set code 0x0\n"
     "\n          parameter 1 Volume: kind 1, bit offset 0, width 8\n"
-    "\n            value Medium = 2\n")
+    "\n            value Medium = 2\n"
+    "\nmessage AudioAmplifier.Loudness.Status: key 0x22403C, default length 1\n"
+    "\n  parameter Loudness: byte 0x02 reads 2 (Medium)\n")
   string(FIND "${out}" "${expected}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "missing \"${expected}\" in the output:\n${out}")

@@ -111,6 +111,7 @@ public:
 
     YFciParamNumber();
     YFciParamNumber(const YFciParamNumber& other);
+    YFciParamNumber& operator=(const YFciParamNumber& other);
     ~YFciParamNumber() override;
     YFciParamType ParamType() override;
     virtual bool SetValue(double value);
@@ -129,6 +130,7 @@ public:
 
     YFciParamEnum();
     YFciParamEnum(const YFciParamEnum& other);
+    YFciParamEnum& operator=(const YFciParamEnum& other);
     ~YFciParamEnum() override;
     YFciParamType ParamType() override;
     virtual bool SetValue(long value);
@@ -143,6 +145,7 @@ class MOSTFCAT_CLASS YFciParamString : public YFciParam {
 public:
     YFciParamString();
     YFciParamString(const YFciParamString& other);
+    YFciParamString& operator=(const YFciParamString& other);
     ~YFciParamString() override;
     YFciParamType ParamType() override;
     virtual void SetValue(const std::string& text);
@@ -161,6 +164,7 @@ public:
 
     YFciParamBoolfield();
     YFciParamBoolfield(const YFciParamBoolfield& other);
+    YFciParamBoolfield& operator=(const YFciParamBoolfield& other);
     ~YFciParamBoolfield() override;
     YFciParamType ParamType() override;
     virtual void SetValue(BoolType value);
@@ -173,6 +177,7 @@ class MOSTFCAT_CLASS YFciParamBool : public YFciParam {
 public:
     YFciParamBool();
     YFciParamBool(const YFciParamBool& other);
+    YFciParamBool& operator=(const YFciParamBool& other);
     ~YFciParamBool() override;
     YFciParamType ParamType() override;
     virtual YFciParamNumber::NumberType ValueType();
@@ -191,6 +196,7 @@ class MOSTFCAT_CLASS YFciParamBitfield : public YFciParamBool {
 public:
     YFciParamBitfield();
     YFciParamBitfield(const YFciParamBitfield& other);
+    YFciParamBitfield& operator=(const YFciParamBitfield& other);
     ~YFciParamBitfield() override;
     YFciParamType ParamType() override;
 };
@@ -204,6 +210,7 @@ public:
 
     YFciParamSignal();
     YFciParamSignal(const YFciParamSignal& other);
+    YFciParamSignal& operator=(const YFciParamSignal& other);
     ~YFciParamSignal() override;
     YFciParamType ParamType() override;
     bool IsDescriptionParam() const override;
@@ -221,6 +228,7 @@ class MOSTFCAT_CLASS YFciParamArray : public YFciParam {
 public:
     YFciParamArray();
     YFciParamArray(const YFciParamArray& other);
+    YFciParamArray& operator=(const YFciParamArray& other);
     ~YFciParamArray() override;
     YFciParamType ParamType() override;
     bool IsDescriptionParam() const override;
@@ -233,6 +241,7 @@ class MOSTFCAT_CLASS YFciParamRecord : public YFciParam {
 public:
     YFciParamRecord();
     YFciParamRecord(const YFciParamRecord& other);
+    YFciParamRecord& operator=(const YFciParamRecord& other);
     ~YFciParamRecord() override;
     YFciParamType ParamType() override;
     bool IsDescriptionParam() const override;
@@ -243,6 +252,7 @@ class MOSTFCAT_CLASS YFciParamDetailedStream : public YFciParam {
 public:
     YFciParamDetailedStream();
     YFciParamDetailedStream(const YFciParamDetailedStream& other);
+    YFciParamDetailedStream& operator=(const YFciParamDetailedStream& other);
     ~YFciParamDetailedStream() override;
     YFciParamType ParamType() override;
     bool IsDescriptionParam() const override;
@@ -253,6 +263,7 @@ class MOSTFCAT_CLASS YFciParamDetailedShortStream : public YFciParam {
 public:
     YFciParamDetailedShortStream();
     YFciParamDetailedShortStream(const YFciParamDetailedShortStream& other);
+    YFciParamDetailedShortStream& operator=(const YFciParamDetailedShortStream& other);
     ~YFciParamDetailedShortStream() override;
     YFciParamType ParamType() override;
     bool IsDescriptionParam() const override;
@@ -263,6 +274,7 @@ class MOSTFCAT_CLASS YFciParamStreamCase : public YFciParam {
 public:
     YFciParamStreamCase();
     YFciParamStreamCase(const YFciParamStreamCase& other);
+    YFciParamStreamCase& operator=(const YFciParamStreamCase& other);
     ~YFciParamStreamCase() override;
     YFciParamType ParamType() override;
     bool IsDescriptionParam() const override;
@@ -275,6 +287,7 @@ class MOSTFCAT_CLASS YFciParamCStream : public YFciParam {
 public:
     YFciParamCStream();
     YFciParamCStream(const YFciParamCStream& other);
+    YFciParamCStream& operator=(const YFciParamCStream& other);
     ~YFciParamCStream() override;
     YFciParamType ParamType() override;
     bool IsDescriptionParam() const override;
@@ -285,6 +298,7 @@ class MOSTFCAT_CLASS YFciParamRawShortStream : public YFciParam {
 public:
     YFciParamRawShortStream();
     YFciParamRawShortStream(const YFciParamRawShortStream& other);
+    YFciParamRawShortStream& operator=(const YFciParamRawShortStream& other);
     ~YFciParamRawShortStream() override;
     YFciParamType ParamType() override;
     bool IsDescriptionParam() const override;
@@ -295,6 +309,7 @@ class MOSTFCAT_CLASS YFciParamRawStream : public YFciParam {
 public:
     YFciParamRawStream();
     YFciParamRawStream(const YFciParamRawStream& other);
+    YFciParamRawStream& operator=(const YFciParamRawStream& other);
     ~YFciParamRawStream() override;
     YFciParamType ParamType() override;
     virtual void SetHexdump(const Bytes& bytes);
@@ -305,6 +320,7 @@ class MOSTFCAT_CLASS YFciParamRemain : public YFciParam {
 public:
     YFciParamRemain();
     YFciParamRemain(const YFciParamRemain& other);
+    YFciParamRemain& operator=(const YFciParamRemain& other);
     ~YFciParamRemain() override;
     YFciParamType ParamType() override;
 };

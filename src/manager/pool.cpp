@@ -1,7 +1,9 @@
 #include "manager/pool.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "cache/archive_io.h"
 #include "cache/fcat_file.h"
@@ -158,13 +160,24 @@ YMTCatalog* YFCatPool::LoadFromCache(YFCatFile& file, bool usePrebuilt) {
     return catalog;
 }
 
-uint32_t YFCatPool::WriteCache(YFCatFile& file, YMTCatalog* catalog) {
+uint32_t YFCatPool::WriteCache(YFCatFile& file, YMTCatalog* catalog, std::string& reason) {
     const YImportState& st = YImportState::Instance();
-    if (!file.OpenWrite(st.useDefaultErrorParameters ? 1 : 0, st.options)) return file.Error();
+    auto why = [&](int err, const char* otherwise) {
+        reason = err != 0 ? std::strerror(err) : otherwise;
+    };
+    errno = 0;
+    if (!file.OpenWrite(st.useDefaultErrorParameters ? 1 : 0, st.options)) {
+        why(errno, "the file cannot be created");
+        return file.Error();
+    }
+    errno = 0; // a successful open may leave a stale value
     YMTArchiveWrite writer(file);
     bool saved = SaveCatalog(writer, catalog, file);
+    int err = errno;
     bool closed = file.Close();
+    if (closed && err == 0) err = errno;
     if (saved && closed) return file.Error();
+    why(err, "not all of it could be written");
     // A body that was not written completely must not pass for a cache: the
     // file is removed and the write is reported as failed.
     std::remove(file.CachePath().c_str());
@@ -176,6 +189,8 @@ uint32_t YFCatPool::Load(YFCatFile& file) {
     if (!st.profileLoaded) st.ReadProfile();
 
     m_LastSource = Source::None;
+    m_LastImport = YImportReport();
+    m_LastCacheFailure = YCacheWriteFailure();
     const uint32_t mode = file.Mode();
     const bool usePrebuilt = file.CacheSize() > 0 || mode == YFCatFile::kModeImage;
     const bool imageOrNoCache = mode == YFCatFile::kModeImage || mode == YFCatFile::kModeNoCache;
@@ -239,7 +254,12 @@ uint32_t YFCatPool::Load(YFCatFile& file) {
         return 6;
     }
 
-    // The XML import; the cache file is written right after it.
+    // The XML import; the cache file is written right after it. The cache
+    // only makes the next open faster: a catalog that imported is used even
+    // when its cache cannot be written (a read-only folder, a folder in the
+    // way). The failure goes into the import log and stays readable through
+    // LastCacheFailure; with no cache file the next open imports again.
+    YImportLogCapture capture;
     YImportResult result = ImportXmlFile(
         st, file.XmlPath(), file.XmlTime(), [&](uint32_t status, YMTCatalog* catalog) {
             if (status == 0) {
@@ -251,7 +271,16 @@ uint32_t YFCatPool::Load(YFCatFile& file) {
                 } else {
                     AddEntry(catalog);
                 }
-                if (st.importOptim) status = WriteCache(file, catalog);
+                std::string reason;
+                uint32_t cacheStatus = st.importOptim ? WriteCache(file, catalog, reason) : 0;
+                if (cacheStatus != 0) {
+                    m_LastCacheFailure = {file.CachePath(), cacheStatus, reason};
+                    if (YImportLog* log = capture.Log())
+                        log->LogLine(StrFormat(
+                            "Cache file %s not written (%s, cache error %u); the catalog is "
+                            "used without it",
+                            file.CachePath().c_str(), reason.c_str(), cacheStatus));
+                }
             } else {
                 delete catalog;
             }
@@ -270,6 +299,7 @@ uint32_t YFCatPool::Load(YFCatFile& file) {
             }
             return status;
         });
+    m_LastImport = capture.Report();
     if (hadExisting) tellRemembered();
     return result.status;
 }

@@ -11,12 +11,23 @@
 #include <string>
 #include <vector>
 
+#include "import/import_log.h"
+
 namespace mostfcat {
 
 class YFCatFile;
 class YMTCatalog;
 class YImportState;
 class YFciFCatManagerImpl;
+
+// A cache file that could not be written after a successful import. The
+// cache only speeds up the next open: the catalog is used all the same, and
+// the next open in a new process imports the XML file again.
+struct YCacheWriteFailure {
+    std::string path;   // the cache file; empty when nothing failed
+    uint32_t error = 0; // the cache-file error code
+    std::string reason; // the system's reason, e.g. "Is a directory"
+};
 
 struct FCatPoolEntry {
     YMTCatalog* catalog = nullptr;        // owned by the pool
@@ -55,6 +66,10 @@ public:
     size_t CachedCount() const { return m_Cached.size(); }
     const std::deque<YMTCatalog*>& Cached() const { return m_Cached; }
     Source LastSource() const { return m_LastSource; }
+    // What the last load's XML import reported (Report().ran is false when
+    // the last load imported nothing), and the cache write it could not do.
+    const YImportReport& LastImport() const { return m_LastImport; }
+    const YCacheWriteFailure& LastCacheFailure() const { return m_LastCacheFailure; }
 
 private:
     YFCatPool() = default;
@@ -62,7 +77,9 @@ private:
     // Loads the memory image of a reused catalog for the host's cache store.
     uint32_t LoadImageForStore(YFCatFile& file, bool usePrebuilt);
     YMTCatalog* LoadFromCache(YFCatFile& file, bool usePrebuilt);
-    uint32_t WriteCache(YFCatFile& file, YMTCatalog* catalog);
+    // Writes the cache; returns the cache-file error code (0 when written)
+    // and, on failure, the system's reason.
+    uint32_t WriteCache(YFCatFile& file, YMTCatalog* catalog, std::string& reason);
     FCatPoolEntry* AddEntry(YMTCatalog* catalog);
     // NotifyUsers before the entry's catalog is replaced or dropped; null when
     // a user released the entry meanwhile (its old catalog is then deleted).
@@ -71,6 +88,8 @@ private:
     std::vector<std::unique_ptr<FCatPoolEntry>> m_Entries;
     std::deque<YMTCatalog*> m_Cached; // front: least recently released
     Source m_LastSource = Source::None;
+    YImportReport m_LastImport;
+    YCacheWriteFailure m_LastCacheFailure;
 };
 
 } // namespace mostfcat

@@ -7,17 +7,6 @@
 
 namespace mostfcat {
 
-std::shared_ptr<const YValueList> YValueListCache::Get(const YMTNode* definition,
-                                                       uint32_t mode) const {
-    auto it = m_Lists.find(Key{definition, mode});
-    return it == m_Lists.end() ? nullptr : it->second;
-}
-
-void YValueListCache::Put(const YMTNode* definition, uint32_t mode,
-                          std::shared_ptr<const YValueList> list) {
-    m_Lists[Key{definition, mode}] = std::move(list);
-}
-
 DisasmContext::DisasmContext(const uint8_t* payload, uint32_t size, const YDisasmTarget& target,
                              uint32_t maxParams, uint32_t options, uint32_t textLimit,
                              uint32_t loopLimit, const std::vector<std::string>* inputs)

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -58,24 +57,24 @@ constexpr uint32_t kNoLimit = 0xFFFFFFFF;
 // shared by every entry that shows them.
 class YValueListCache {
 public:
-    std::shared_ptr<const YValueList> Get(const YMTNode* definition, uint32_t mode) const;
-    void Put(const YMTNode* definition, uint32_t mode, std::shared_ptr<const YValueList> list);
+    std::shared_ptr<const YValueList> Get(const YMTNode* definition, uint32_t mode) const {
+        for (const Item& i : m_Lists)
+            if (i.definition == definition && i.mode == mode) return i.list;
+        return nullptr;
+    }
+    void Put(const YMTNode* definition, uint32_t mode, std::shared_ptr<const YValueList> list) {
+        m_Lists.push_back(Item{definition, mode, std::move(list)});
+    }
     void Clear() { m_Lists.clear(); }
 
 private:
-    struct Key {
+    // A description shows few enumerations: a short list beats a hash map.
+    struct Item {
         const YMTNode* definition;
         uint32_t mode;
-        bool operator==(const Key& o) const {
-            return definition == o.definition && mode == o.mode;
-        }
+        std::shared_ptr<const YValueList> list;
     };
-    struct KeyHash {
-        size_t operator()(const Key& k) const {
-            return std::hash<const void*>()(k.definition) ^ (size_t(k.mode) << 1);
-        }
-    };
-    std::unordered_map<Key, std::shared_ptr<const YValueList>, KeyHash> m_Lists;
+    std::vector<Item> m_Lists;
 };
 
 // Where a run writes its entries.

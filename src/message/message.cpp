@@ -72,8 +72,12 @@ YFciMessageImpl::Nodes YFciMessageImpl::Resolve() const {
     if (!YFciFCatManagerImpl::IsLive(m_Manager)) return n;
     if (!m_CatalogName.empty()) {
         YMTCatalog* c = m_Manager->CatalogByName(m_CatalogName);
-        // A named catalog counts only when it holds the FBlock.
-        if (!c || !FBlockById(*c, m_FBlockID)) return n;
+        // A named catalog counts only on the message's channel and when it
+        // holds the FBlock.
+        const auto& onChannel = m_Manager->ChannelCatalogs(m_Channel);
+        if (!c || std::find(onChannel.begin(), onChannel.end(), c) == onChannel.end() ||
+            !FBlockById(*c, m_FBlockID))
+            return n;
         n.catalog = c;
     } else if (m_FBlockID <= 255) {
         auto r = m_Manager->LookupOperation(m_Channel, std::string(), m_FBlockID, m_InstID,

@@ -564,9 +564,9 @@ bool YMTParamBool::Disassemble(DisasmContext& ctx) {
         // Bits 0 to 7 lie in the value's last byte.
         uint32_t at = pos + n - 1 - bit / 8;
         YFciParamInfoImpl* f = ctx.NewEntry(kKindBoolField, *field, &set, 1, at, true, 1);
-        const char* digit = set ? "1" : "0";
-        if (ctx.Opt(kOptHexText)) f->HexRef() = digit;
-        if (ctx.Opt(kOptDecimalText)) f->DecimalRef() = digit;
+        char digit = set ? '1' : '0';
+        if (ctx.Opt(kOptHexText)) f->HexRef().assign(1, digit);
+        if (ctx.Opt(kOptDecimalText)) f->DecimalRef().assign(1, digit);
         if (ctx.Opt(kOptValueText)) ctx.SetValueText(*f, set ? field->TrueDesc() : field->FalseDesc());
         if (ctx.Opt(kOptNumeric)) f->SetNumeric(set);
         if (ctx.Opt(kOptRawValue)) f->SetUInt64(set);

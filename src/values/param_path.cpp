@@ -47,7 +47,8 @@ bool ParseComponent(const std::string& text, YPathElement& e) {
     }
     if (i < text.size() && text[i] == '[') {
         ++i;
-        if (!ReadBracketNumber(text, i, ']', e.index)) return false;
+        // 0xFFFFFFFF marks a value without index: no path can name it.
+        if (!ReadBracketNumber(text, i, ']', e.index) || e.index == 0xFFFFFFFF) return false;
         e.hasIndex = true;
     }
     if (i < text.size() && text[i] == '(') {

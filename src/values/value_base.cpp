@@ -86,6 +86,9 @@ std::string YFciParamImpl::GetParamDescription() const {
 bool YFciParamImpl::MatchesPathElement(const YParamPath& path) const {
     if (m_Depth >= path.size()) return false;
     const YPathElement& e = path[m_Depth];
+    // "(n)" names the case of a detailed stream; other values have none.
+    if (e.hasCase && m_Kind != eFciParamDetailedStream && m_Kind != eFciParamDetailedShortStream)
+        return false;
     if (e.hasPosition) {
         if (e.position != ParamIdx()) return false;
     } else if (!EqualsNoCase(e.name, Name())) {

@@ -132,6 +132,9 @@ uint64_t YFciParam::FctNode() const {
         m_Impl->SetHandle(this);                                                                   \
     }                                                                                              \
     Handle::Handle(const Handle& other) : YFciParam(other) {}                                     \
+    Handle& Handle::operator=(const Handle&) {                                                     \
+        return *this;                                                                              \
+    }                                                                                              \
     Handle::~Handle() = default;                                                                   \
     YFciParamType Handle::ParamType() {                                                            \
         return kind;                                                                               \
@@ -167,12 +170,18 @@ YFciParamBool::YFciParamBool(mostfcat::YFciParamImpl* impl) {
     m_Impl->SetHandle(this);
 }
 YFciParamBool::YFciParamBool(const YFciParamBool& other) : YFciParam(other) {}
+YFciParamBool& YFciParamBool::operator=(const YFciParamBool&) {
+    return *this;
+}
 YFciParamBool::~YFciParamBool() = default;
 YFciParamType YFciParamBool::ParamType() {
     return eFciParamBool;
 }
 YFciParamBitfield::YFciParamBitfield() : YFciParamBool(new YBoolImpl(eFciParamBitfield)) {}
 YFciParamBitfield::YFciParamBitfield(const YFciParamBitfield& other) : YFciParamBool(other) {}
+YFciParamBitfield& YFciParamBitfield::operator=(const YFciParamBitfield&) {
+    return *this;
+}
 YFciParamBitfield::~YFciParamBitfield() = default;
 YFciParamType YFciParamBitfield::ParamType() {
     return eFciParamBitfield;

@@ -200,6 +200,8 @@ public:
 
 private:
     bool RelayoutOnChange() const;
+    // Array positions, tags and row positions (they take no wildcard).
+    bool IsPosition() const;
     uint32_t m_Wildcard = 0;
 };
 
@@ -429,6 +431,14 @@ public:
     const std::string& MultiplexorName() const;
     // The multiplexer value that chose the case (false when none).
     bool CaseValue(uint32_t& value) const;
+    std::vector<uint8_t> ValueHexdump() override;
+    std::string ValueHexdumpStr() override;
+
+private:
+    // Bytes a short stream's length counts beyond what its case read: kept
+    // so that the stream renders back as it was given.
+    std::vector<uint8_t> m_TailBytes;
+    std::string m_TailText;
 };
 
 class YStreamCaseImpl : public YStructImpl {

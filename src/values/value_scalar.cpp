@@ -141,9 +141,7 @@ void YNumberImpl::Disassemble(YValueContext& ctx) {
     bool defined = TakeBytes(ctx);
     m_Defined = m_Wildcard == 0 && defined;
     if (!m_Defined) m_Bytes.assign(n, 0);
-    uint32_t meaning = ParamMeaning();
-    if (!m_Defined && (meaning == kMeaningArrayPos || meaning == kMeaningArrayTag ||
-                       meaning == kMeaningArrayPosY)) {
+    if (!m_Defined && IsPosition()) {
         m_Defined = true;
         m_Wildcard = 0;
     }
@@ -163,9 +161,24 @@ std::string YNumberImpl::ValueHexdumpStr() {
     return Underscores();
 }
 
+bool YNumberImpl::IsPosition() const {
+    uint32_t meaning = ParamMeaning();
+    return meaning == kMeaningArrayPos || meaning == kMeaningArrayTag ||
+           meaning == kMeaningArrayPosY;
+}
+
 void YNumberImpl::SetHexInput(const std::string& text) {
     size_t n = m_Bytes.size();
     size_t letter = text.find_first_of("ngpNGP");
+    if (IsPosition() && letter != std::string::npos) {
+        // A position selects an element: without a value it selects the
+        // first, as decoding an undefined position does.
+        m_Bytes.assign(n, 0);
+        m_Defined = true;
+        m_Wildcard = 0;
+        UpdateLayout();
+        return;
+    }
     if (n >= 2 && letter != std::string::npos) {
         char c = LowerAscii(text[letter]);
         m_Wildcard = c == 'n' ? 1 : c == 'g' ? 2 : 3;
@@ -212,6 +225,7 @@ bool YNumberImpl::SetUserInputStr(const std::string& input, bool& changed) {
     uint32_t wildcard = m_Wildcard;
     bool defined = m_Defined;
     if (!m_Bytes.empty() && input.find_first_of("ngpNGP") != std::string::npos) {
+        if (IsPosition()) return false; // a position takes no wildcard
         SetHexInput(input);
     } else {
         double raw = 0;
@@ -661,16 +675,21 @@ void YStringImpl::SetValueHexdumpStr(const std::string& text) {
 
 void YStringImpl::SetValue(const std::string& text) {
     if (!Def()) return;
+    // The same text again changes nothing (an encoding-7 string keeps the
+    // byte after its terminator).
+    if (m_Defined && text == Value() && (!HasEncodingByte() || m_HasEncoding)) return;
     std::vector<uint8_t> bytes;
     StringDef(Def())->EncodeString(text, static_cast<uint8_t>(m_Encoding), bytes);
+    if (m_Encoding == 7 && m_Terminator.size() == 2 && !bytes.empty())
+        bytes.back() = m_Terminator.back();
     SetValueHexdumpStr(Condensed(bytes));
 }
 
 bool YStringImpl::SetUserInputStr(const std::string& input, bool& changed) {
-    std::vector<uint8_t> before = m_Bytes;
-    uint32_t encoding = m_Encoding;
+    std::string before = ValueHexdumpStr();
+    bool wasDefined = m_Defined;
     SetValue(input);
-    changed = before != m_Bytes || encoding != m_Encoding;
+    changed = before != ValueHexdumpStr() || wasDefined != m_Defined;
     return true;
 }
 
@@ -679,10 +698,13 @@ void YStringImpl::SetHexdump(const std::vector<uint8_t>& bytes) {
 }
 
 void YStringImpl::SetEncoding(uint32_t encoding) {
-    if (encoding > 255 || encoding == m_Encoding) return;
+    if (encoding > 255 || encoding == m_Encoding || !HasEncodingByte()) return;
+    // The text stays; its bytes follow the new encoding.
+    std::string text = Value();
     m_Encoding = encoding;
-    if (HasEncodingByte()) m_HasEncoding = true;
-    NotifyChanged(false);
+    m_HasEncoding = true;
+    m_Defined = false;
+    SetValue(text);
 }
 
 // --- signals ----------------------------------------------------------------------------
@@ -847,15 +869,22 @@ void YRawImpl::SetHexdump(const std::vector<uint8_t>& bytes) {
 }
 
 bool YRawImpl::SetUserInputStr(const std::string& input, bool& changed) {
+    changed = false;
     std::vector<uint8_t> bytes;
     std::string hex = input;
     if (hex.size() >= 2 && hex[0] == '0' && (hex[1] == 'x' || hex[1] == 'X')) hex.erase(0, 2);
-    if (!YFciHexdumpHelper::StringToBytes(bytes, hex)) {
-        changed = false;
-        return false;
-    }
+    if (!YFciHexdumpHelper::StringToBytes(bytes, hex)) return false;
+    // Only bytes at the end of the message may change their count: anywhere
+    // else the text would decode into other values than the tree holds.
+    bool atEnd = m_Kind == eFciParamRemain ||
+                 (MaxLength() == 0 && dynamic_cast<YValueOwner*>(m_ParentEntity) != nullptr &&
+                  m_SiblingList && !m_SiblingList->empty() && m_SiblingList->back() == m_Handle);
+    if (bytes.size() != m_Bytes.size() && !atEnd) return false;
     changed = bytes != m_Bytes || !m_Defined;
-    SetValueHexdumpStr(Condensed(bytes));
+    YValueContext ctx(Condensed(bytes), 0);
+    Store(ctx, 0, ctx.PayloadSize());
+    // Remaining bytes that become none leave the tree: decode it again.
+    NotifyChanged(m_Kind == eFciParamRemain && m_Bytes.empty());
     return true;
 }
 

@@ -320,6 +320,8 @@ const YMTParamDetailedStreamBase* StreamDef(const YMTParam* d) {
 
 void YDetailedStreamImpl::Disassemble(YValueContext& ctx) {
     ClearChildren();
+    m_TailBytes.clear();
+    m_TailText.clear();
     if (!Def()) return;
     const YMTParamDetailedStreamBase* def = StreamDef(Def());
     m_SelectorParam = ctx.RecordedSelector(def->SelectorParam());
@@ -343,10 +345,29 @@ void YDetailedStreamImpl::Disassemble(YValueContext& ctx) {
         if (const YMTParamStreamCase* c = def->FindStreamCase(s))
             if (YFciParamImpl* impl = AddChild(c, true)) impl->Disassemble(ctx);
     if (isShort) {
+        if (ctx.m_BitPos != 0) {
+            ctx.m_BitPos = 0;
+            ++ctx.m_Pos;
+        }
+        uint32_t stop = std::min(end, ctx.Size());
+        if (ctx.m_Pos < stop) {
+            ctx.Copy(ctx.m_Pos, stop - ctx.m_Pos, m_TailBytes);
+            m_TailText = ctx.TextOf(ctx.m_Pos, stop - ctx.m_Pos);
+        }
         ctx.SwapEnd(savedEnd);
         ctx.m_Pos = end;
         ctx.m_BitPos = 0;
     }
+}
+
+std::vector<uint8_t> YDetailedStreamImpl::ValueHexdump() {
+    std::vector<uint8_t> out = YStructImpl::ValueHexdump();
+    out.insert(out.end(), m_TailBytes.begin(), m_TailBytes.end());
+    return out;
+}
+
+std::string YDetailedStreamImpl::ValueHexdumpStr() {
+    return YStructImpl::ValueHexdumpStr() + m_TailText;
 }
 
 YFciParam* YDetailedStreamImpl::FindByPath(const YParamPath& path) {

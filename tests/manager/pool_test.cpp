@@ -164,15 +164,6 @@ TEST_F(PoolTest, CacheFileAndItsDamage) {
     EXPECT_EQ(reopen(), Source::XmlImport) << "cache off";
 }
 
-TEST_F(PoolTest, UnwritableCacheReportsTheErrorButKeepsTheCatalog) {
-    std::string amp = Small("amp");
-    fs::create_directory(CacheOf(amp)); // refuses the cache even to root
-    YFciFCatManagerImpl& m = NewManager();
-    EXPECT_EQ(Open(m, amp, 1), YFCatFile::kErrOpening);
-    EXPECT_EQ(Open(m, amp, 1), 0u);
-    EXPECT_EQ(Pool().LastSource(), Source::InMemory) << "not imported again";
-}
-
 // No files are needed at all, and none is written.
 TEST_F(PoolTest, CallerImagesNeedNoFiles) {
     std::string amp = Small("amp");

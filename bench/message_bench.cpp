@@ -1,0 +1,261 @@
+// Message-layer timings: decoding payloads into descriptions (all texts, and
+// numeric values only), building message instances from the same payloads,
+// editing one value of a 100-value message and rendering hex dumps. The
+// payloads are random bytes of realistic lengths for every operation of a
+// generated catalog (every parameter type). A table of figures and ratios
+// measured in this very run (CPU time) is printed at the end.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "generator/catalog_generator.h"
+#include "import/import_state.h"
+#include "manager/manager.h"
+#include "mostfcat/fci.h"
+#include "tree/catalog.h"
+#include "tree/fblock.h"
+#include "tree/function.h"
+#include "tree/operation.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace mostfcat;
+
+struct Message {
+    uint32_t fblock, inst, fkt, op;
+    std::vector<uint8_t> payload;
+};
+
+std::unique_ptr<YFciFCatManagerImpl> g_Manager;
+std::vector<Message> g_Messages;
+std::string g_Folder;
+// Entries (descriptions) and values (instances) of one pass over the messages.
+double g_EntriesAll = 0, g_EntriesNumeric = 0, g_Values = 0, g_Bytes = 0;
+
+// A trace repeats its messages: each kind comes with this many payloads,
+// decoded one after the other by the same description.
+constexpr int kPayloadsPerMessage = 8;
+
+constexpr uint32_t kAllTexts = 0xFFFFFFFF;
+// Without names, hex, decimal, value and unit texts, suffixes and heads.
+constexpr uint32_t kNumericOnly = 0xFFFFFFFF & ~0x3F00u;
+
+// An amplifier whose one operation holds an open array of 100 one-byte numbers.
+const char* const kArrayCatalog = R"xml(<?xml version="1.0"?>
+<FunctionCatalog><CatalogVersion><Release>1</Release></CatalogVersion>
+<Definition>
+ <TypeDef TypeID="type_unsigned_byte"><TDefName>UByte</TDefName><TDefSize>1</TDefSize></TypeDef>
+ <UnitDef UnitID="unit_none"><UnitDefName>none</UnitDefName><UnitDefCode>0</UnitDefCode></UnitDef>
+</Definition>
+<FBlock><FBlockName>Eq</FBlockName><FBlockID>0x30</FBlockID>
+ <Function><FunctionName>Bands</FunctionName><FunctionID>0x200</FunctionID>
+  <FunctionClass ClassRef="class_array"><Property><PArray><PAParam><ParamName>Levels</ParamName>
+   <PAParamType><TArray NMax="N (>=0)"><TArrayName>Level</TArrayName><TArrayElementType>
+    <TNumber><BasisDataType><TUByte TypeRef="type_unsigned_byte"/></BasisDataType>
+    <Exponent>0</Exponent><RangeMin>0</RangeMin><RangeMax>100</RangeMax><Step>1</Step>
+    <Unit UnitRef="unit_none"/></TNumber></TArrayElementType></TArray></PAParamType>
+   <PAParamOPType><PReportStatus><ParamPos>1</ParamPos></PReportStatus></PAParamOPType>
+  </PAParam></PArray></Property></FunctionClass></Function></FBlock>
+</FunctionCatalog>
+)xml";
+
+bool Prepare() {
+    char pattern[] = "/tmp/mostfcat_msgbench_XXXXXX";
+    if (!mkdtemp(pattern)) return false;
+    g_Folder = pattern;
+    YImportState& st = YImportState::Instance();
+    st.SetSettingsFolder(g_Folder);
+    g_Manager = std::make_unique<YFciFCatManagerImpl>();
+    g_Manager->SetChannelCount(16);
+    std::string catalog = g_Folder + "/generated.xml";
+    std::string eq = g_Folder + "/eq.xml";
+    if (!GenerateCatalogFile(catalog, 20240917, 1000000)) return false;
+    std::ofstream(eq) << kArrayCatalog;
+    std::string name;
+    if (g_Manager->OpenFCatNamed(catalog, 1, name, 4, "") != 0) return false;
+    name.clear();
+    if (g_Manager->OpenFCatNamed(eq, 2, name, 4, "") != 0) return false;
+
+    // Every operation of the generated catalog, each with a few payloads of
+    // lengths that real messages of its kind have (mostly short).
+    std::mt19937 rng(7);
+    std::vector<size_t> lengths = {0, 1, 2, 3, 4, 6, 8, 12, 16, 24, 32, 48};
+    for (YMTCatalog* c : g_Manager->ChannelCatalogs(1))
+        ForEachChild(*c, [&](uint32_t fb, YMTNode* f) {
+            ForEachChild(*static_cast<YMTFBlock*>(f), [&](uint32_t in, YMTNode* i) {
+                ForEachChild(*static_cast<YMTInstance*>(i), [&](uint32_t fk, YMTNode* fn) {
+                    ForEachChild(*static_cast<YMTFunction*>(fn), [&](uint32_t op, YMTNode*) {
+                        for (int k = 0; k < kPayloadsPerMessage; ++k) {
+                            Message m{fb, in, fk, op, {}};
+                            m.payload.resize(lengths[rng() % lengths.size()]);
+                            for (auto& b : m.payload)
+                                b = static_cast<uint8_t>(rng());
+                            g_Messages.push_back(std::move(m));
+                        }
+                    });
+                });
+            });
+        });
+    for (const Message& m : g_Messages)
+        g_Bytes += static_cast<double>(m.payload.size());
+    return !g_Messages.empty();
+}
+
+// Descriptions made once per message (coordinates resolve once), decoded
+// again and again as a host decoding a trace does.
+void DecodeWith(benchmark::State& state, uint32_t options, double& entries) {
+    std::vector<std::unique_ptr<YFciMesgInfo>> infos;
+    for (size_t i = 0; i < g_Messages.size(); i += kPayloadsPerMessage) {
+        const Message& m = g_Messages[i];
+        infos.emplace_back(g_Manager->CreateMesgInfo(1, m.fblock, m.inst, m.fkt, m.op));
+        infos.back()->SetOptions(options);
+    }
+    double count = 0;
+    for (auto _ : state) {
+        count = 0;
+        for (size_t i = 0; i < g_Messages.size(); ++i) {
+            YFciMesgInfo& info = *infos[i / kPayloadsPerMessage];
+            info.ClearParamInfos();
+            info.SetData(g_Messages[i].payload);
+            count += static_cast<double>(info.Disassemble().size());
+        }
+    }
+    entries = count;
+    state.counters["entries"] = count;
+}
+
+void BM_DecodeAllTexts(benchmark::State& state) {
+    DecodeWith(state, kAllTexts, g_EntriesAll);
+}
+
+void BM_DecodeNumericOnly(benchmark::State& state) {
+    DecodeWith(state, kNumericOnly, g_EntriesNumeric);
+}
+
+void BM_MessageInstanceBuild(benchmark::State& state) {
+    std::vector<std::unique_ptr<YFciMessage>> messages;
+    for (size_t i = 0; i < g_Messages.size(); i += kPayloadsPerMessage) {
+        const Message& m = g_Messages[i];
+        messages.emplace_back(g_Manager->CreateMessage(1, "", m.fblock, m.inst, 0, m.fkt, m.op, 0));
+    }
+    double values = 0;
+    for (auto _ : state) {
+        values = 0;
+        for (size_t i = 0; i < g_Messages.size(); ++i) {
+            YFciMessage& message = *messages[i / kPayloadsPerMessage];
+            message.SetData(g_Messages[i].payload.data(),
+                            static_cast<uint32_t>(g_Messages[i].payload.size()));
+            values += static_cast<double>(message.AllParams(false).size());
+        }
+    }
+    g_Values = values;
+    state.counters["values"] = values;
+}
+
+std::unique_ptr<YFciMessage> HundredValues() {
+    std::vector<uint8_t> payload(100);
+    for (size_t i = 0; i < payload.size(); ++i)
+        payload[i] = static_cast<uint8_t>(i);
+    return std::unique_ptr<YFciMessage>(g_Manager->CreateMessage(
+        2, "", 0x30, 0, 0, 0x200, 0xC, payload.data(), static_cast<uint32_t>(payload.size()), 0));
+}
+
+void BM_EditOneValue(benchmark::State& state) {
+    std::unique_ptr<YFciMessage> m = HundredValues();
+    YFciParam* p = m->GetParamBySymID("Levels.Level[50]");
+    if (!p) {
+        state.SkipWithError("no value Levels.Level[50]");
+        return;
+    }
+    bool changed = false;
+    int v = 0;
+    for (auto _ : state) {
+        p->SetUserInputStr(v ? "17" : "42", changed);
+        benchmark::DoNotOptimize(m->HexdumpStr());
+        v ^= 1;
+    }
+}
+
+void BM_HexdumpStr(benchmark::State& state) {
+    std::unique_ptr<YFciMessage> m = HundredValues();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(m->HexdumpStr());
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 100);
+}
+
+class Reporter : public benchmark::ConsoleReporter {
+public:
+    using ConsoleReporter::ConsoleReporter;
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs)
+            if (r.run_type == Run::RT_Iteration && !r.error_occurred && r.iterations > 0)
+                m_Seconds[r.run_name.function_name] = r.cpu_accumulated_time / double(r.iterations);
+        ConsoleReporter::ReportRuns(runs);
+    }
+    double Seconds(const std::string& name) const {
+        auto it = m_Seconds.find(name);
+        return it == m_Seconds.end() ? -1.0 : it->second;
+    }
+
+private:
+    std::map<std::string, double> m_Seconds;
+};
+
+void PrintTable(const Reporter& r) {
+    double all = r.Seconds("BM_DecodeAllTexts"), num = r.Seconds("BM_DecodeNumericOnly");
+    double build = r.Seconds("BM_MessageInstanceBuild");
+    double edit = r.Seconds("BM_EditOneValue"), dump = r.Seconds("BM_HexdumpStr");
+    double n = static_cast<double>(g_Messages.size());
+    std::printf("\nFigures and ratios measured in this run (CPU time), %zu messages, %.0f payload "
+                "bytes:\n\n",
+                g_Messages.size(), g_Bytes);
+    auto row = [](const char* title, double v, const char* unit) {
+        if (v < 0 || v != v)
+            std::printf("| %-52s | %12s |\n", title, "n/a");
+        else
+            std::printf("| %-52s | %12.2f | %s\n", title, v, unit);
+    };
+    row("decode, all texts: ns per entry", all * 1e9 / g_EntriesAll, "goal <= 100");
+    row("decode, numeric values only: ns per entry", num * 1e9 / g_EntriesNumeric, "goal <= 25");
+    row("decode, all texts: ns per message", all * 1e9 / n, "");
+    row("entries per message (all texts)", g_EntriesAll / n, "");
+    row("message instance build: ns per value", build * 1e9 / g_Values, "");
+    row("message instance build / decode with all texts", build / all, "goal <= 3");
+    row("SetUserInputStr + HexdumpStr, 100 values: ns", edit * 1e9, "");
+    row("HexdumpStr: ns per byte", dump * 1e9 / 100, "");
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int options = isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Color : 0;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    if (!Prepare()) {
+        std::fprintf(stderr, "set-up failed\n");
+        return 1;
+    }
+    benchmark::RegisterBenchmark("BM_DecodeAllTexts", BM_DecodeAllTexts)->MinTime(1.0);
+    benchmark::RegisterBenchmark("BM_DecodeNumericOnly", BM_DecodeNumericOnly)->MinTime(1.0);
+    benchmark::RegisterBenchmark("BM_MessageInstanceBuild", BM_MessageInstanceBuild)->MinTime(1.0);
+    benchmark::RegisterBenchmark("BM_EditOneValue", BM_EditOneValue);
+    benchmark::RegisterBenchmark("BM_HexdumpStr", BM_HexdumpStr);
+    Reporter reporter(static_cast<benchmark::ConsoleReporter::OutputOptions>(options));
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    PrintTable(reporter);
+    benchmark::Shutdown();
+    g_Manager.reset();
+    std::error_code ec;
+    fs::remove_all(g_Folder, ec);
+    return 0;
+}

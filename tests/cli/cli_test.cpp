@@ -1,0 +1,457 @@
+// The command-line tool as a user meets it: golden outputs of list and
+// list --json, the JSON outline against the tree of a generated catalog,
+// error messages with their exit status, a catalog whose cache cannot be
+// written, the counts of cache loads and --strict, and the demo of a moved
+// tool that writes nothing.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "generator/catalog_generator.h"
+#include "params/param_bool.h"
+#include "params/param_number.h"
+#include "params/param_stream.h"
+#include "support/test_support.h"
+#include "tree/catalog.h"
+#include "tree/fblock.h"
+#include "tree/function.h"
+#include "tree/operation.h"
+
+namespace mostfcat::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& text) {
+    std::string q = "'";
+    for (char c : text)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    // Runs the tool in the temporary folder with the given arguments (an
+    // empty settings folder, so no stray profile is read).
+    Result Run(const std::vector<std::string>& args, const std::string& tool = MOSTFCAT_CLI_PATH,
+               const std::string& env = "") {
+        std::string cmd = "cd " + Quote(m_Dir.Path()) + " && " + env + " " + Quote(tool);
+        if (!args.empty()) cmd += " --settings " + Quote(m_Settings.Path());
+        for (const std::string& a : args)
+            cmd += " " + Quote(a);
+        cmd += " > " + Quote(m_Out.File("out")) + " 2> " + Quote(m_Out.File("err"));
+        int raw = std::system(cmd.c_str());
+        Result r;
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = ReadFile(m_Out.File("out"));
+        r.err = ReadFile(m_Out.File("err"));
+        return r;
+    }
+    // A fixture copied into the temporary folder; returns its file name.
+    std::string Fixture(const std::string& name) {
+        fs::copy_file(std::string(MOSTFCAT_FIXTURES_DIR) + "/" + name, m_Dir.File(name));
+        return name;
+    }
+    // The folder's path replaced by "<dir>".
+    std::string Neutral(std::string text) const {
+        for (size_t at; (at = text.find(m_Dir.Path())) != std::string::npos;)
+            text.replace(at, m_Dir.Path().size(), "<dir>");
+        return text;
+    }
+    // Compares text with a golden file; MOSTFCAT_UPDATE_GOLDEN=1 rewrites it.
+    static void ExpectGolden(const std::string& text, const std::string& name) {
+        std::string path = std::string(MOSTFCAT_CLI_GOLDEN_DIR) + "/" + name;
+        if (const char* update = std::getenv("MOSTFCAT_UPDATE_GOLDEN"); update && *update == '1') {
+            fs::create_directories(MOSTFCAT_CLI_GOLDEN_DIR);
+            WriteFile(path, text);
+        }
+        EXPECT_EQ(text, ReadFile(path)) << "golden file " << path;
+    }
+    static size_t Count(const std::string& text, const std::string& part) {
+        size_t n = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+            ++n;
+        return n;
+    }
+
+    TempDir m_Dir, m_Settings, m_Out;
+};
+
+// --- list ---------------------------------------------------------------------------
+
+TEST_F(CliTest, ListGolden) {
+    std::string cat = Fixture("cli_amplifier.xml");
+    Result plain = Run({"list", cat});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.err, "");
+    ExpectGolden(Neutral(plain.out), "list_amplifier.txt");
+
+    // A filter by ID and one by name (any letter case) give the same
+    // function; --verbose adds the descriptions (é as UTF-8).
+    Result byId = Run({"list", cat, "--function", "402", "--verbose"});
+    Result byName = Run({"list", cat, "--fblock", "amp", "--function", "BALANCE", "--verbose"});
+    ASSERT_EQ(byId.status, 0) << byId.err;
+    EXPECT_EQ(byId.out, byName.out);
+    ExpectGolden(Neutral(byId.out), "list_amplifier_balance_verbose.txt");
+}
+
+TEST_F(CliTest, StandardErrorOperationOnceUnlessAll) {
+    std::string cat = Fixture("cli_amplifier.xml");
+    Result once = Run({"list", cat});
+    Result all = Run({"list", cat, "--all"});
+    EXPECT_EQ(Count(once.out, "[1] ErrorCode: enum"), 1u);
+    EXPECT_EQ(Count(once.out, "0xF Error: standard error parameters\n"), 2u);
+    EXPECT_EQ(Count(all.out, "[1] ErrorCode: enum"), 3u);
+    EXPECT_EQ(Count(all.out, "standard error parameters"), 0u);
+}
+
+TEST_F(CliTest, ListJsonGolden) {
+    std::string cat = Fixture("cli_amplifier.xml");
+    Result whole = Run({"list", cat, "--json"});
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    Json j = Json::parse(whole.out); // valid UTF-8 and JSON
+    EXPECT_EQ(j["fblocks"][0]["instances"][0]["functions"][1]["description"],
+              "Left/right balance (r\xC3\xA9glage).");
+    // Both instances carry their functions in full.
+    EXPECT_EQ(j["fblocks"][0]["instances"][1]["functions"],
+              j["fblocks"][0]["instances"][0]["functions"]);
+    Result one = Run({"list", cat, "--json", "--function", "Balance"});
+    ASSERT_EQ(one.status, 0) << one.err;
+    ExpectGolden(Neutral(one.out), "list_amplifier_balance.json");
+}
+
+// The JSON outline of a generated catalog (every parameter type) against the
+// tree the library builds from the same file.
+void ExpectParams(const YMTChildList& list, const Json& params, const std::string& where);
+
+void ExpectParam(const YMTParam& p, const Json& j, const std::string& where) {
+    std::string at = where + "/" + p.NameRef();
+    EXPECT_EQ(j["name"], p.NameRef()) << at;
+    EXPECT_EQ(j["position"], p.ParamPos()) << at;
+    EXPECT_EQ(j["bytes"], p.BytesInMsg()) << at;
+    EXPECT_EQ(j.contains("bit_offset"), p.MsgBitPos() != kNoBitPos) << at;
+    if (p.MsgBitPos() != kNoBitPos) {
+        EXPECT_EQ(j["bit_offset"], p.MsgBitPos()) << at;
+    }
+    EXPECT_EQ(j.value("symbol", ""), p.SymID()) << at;
+    if (p.NodeType() == kNodeNumber) {
+        const auto& n = static_cast<const YMTParamNumber&>(p);
+        EXPECT_EQ(j["exponent"], n.Exponent()) << at;
+        EXPECT_EQ(j["signed"], n.IsSigned()) << at;
+        if (n.RangeMin() != 0 || n.RangeMax() != 0) {
+            EXPECT_EQ(j["raw_min"], n.RangeMin()) << at;
+            EXPECT_EQ(j["raw_max"], n.RangeMax()) << at;
+        }
+    }
+    if (p.NodeType() == kNodeEnum) {
+        EXPECT_EQ(j["values"].size(), static_cast<const YMTParamEnum&>(p).GetCount()) << at;
+    }
+    if (p.NodeType() == kNodeBool || p.NodeType() == kNodeBitField) {
+        EXPECT_EQ(j["bool_fields"].size(), static_cast<const YMTParamBool&>(p).GetCount()) << at;
+    }
+    if (p.NodeType() == kNodeDetailedStream || p.NodeType() == kNodeDetailedShortStream) {
+        const auto& s = static_cast<const YMTParamDetailedStreamBase&>(p);
+        size_t cases = 0, k = 0;
+        ForEachChild(s, [&](uint32_t, YMTNode* n) {
+            if (n->NodeType() != kNodeStreamCase) return;
+            ++cases;
+            if (k < j["cases"].size())
+                ExpectParams(*static_cast<YMTParamStreamCase*>(n), j["cases"][k++]["parameters"],
+                             at);
+        });
+        EXPECT_EQ(j["cases"].size(), cases) << at;
+    } else if (auto* list = dynamic_cast<const YMTChildList*>(&p);
+               list && j.contains("parameters")) {
+        ExpectParams(*list, j["parameters"], at);
+    }
+}
+
+void ExpectParams(const YMTChildList& list, const Json& params, const std::string& where) {
+    size_t k = 0;
+    ForEachChild(list, [&](uint32_t, YMTNode* n) {
+        if (!IsParamNodeType(n->NodeType()) || n->NodeType() == kNodeStreamCase) return;
+        if (k < params.size()) ExpectParam(*static_cast<YMTParam*>(n), params[k], where);
+        ++k;
+    });
+    EXPECT_EQ(params.size(), k) << where;
+}
+
+class CliTreeTest : public CatalogTest {
+protected:
+    TempDir m_Out;
+};
+
+TEST_F(CliTreeTest, JsonOutlineMatchesTheTreeOfAGeneratedCatalog) {
+    const uint64_t seed = 7;
+    std::string path = m_Dir.File("generated.xml");
+    ASSERT_TRUE(GenerateCatalogFile(path, seed, 200000)) << "seed " << seed;
+    Imported tree = ImportFile(path);
+    ASSERT_EQ(tree.status, 0u);
+    std::string cmd = std::string(MOSTFCAT_CLI_PATH) + " --settings " + m_Dir.Path() + " list " +
+                      path + " --json > " + m_Out.File("out.json");
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    Json j = Json::parse(ReadFile(m_Out.File("out.json")));
+
+    size_t f = 0, functions = 0;
+    ForEachChild(*tree.catalog, [&](uint32_t, YMTNode* n) {
+        if (n->NodeType() != kNodeFBlock) return;
+        auto* fb = static_cast<YMTFBlock*>(n);
+        ASSERT_LT(f, j["fblocks"].size());
+        const Json& jb = j["fblocks"][f++];
+        EXPECT_EQ(jb["id"], fb->FBlockID);
+        EXPECT_EQ(jb["name"], fb->NameRef());
+        size_t i = 0;
+        ForEachChild(*fb, [&](uint32_t, YMTNode* in) {
+            auto* inst = static_cast<YMTInstance*>(in);
+            ASSERT_LT(i, jb["instances"].size());
+            const Json& ji = jb["instances"][i++];
+            EXPECT_EQ(ji["id"], inst->InstanceID);
+            size_t k = 0;
+            ForEachChild(*inst, [&](uint32_t, YMTNode* fn) {
+                auto* func = static_cast<YMTFunction*>(fn);
+                ASSERT_LT(k, ji["functions"].size());
+                const Json& jf = ji["functions"][k++];
+                ++functions;
+                EXPECT_EQ(jf["id"], func->FunctionID);
+                EXPECT_EQ(jf["name"], func->NameRef());
+                size_t o = 0;
+                ForEachChild(*func, [&](uint32_t, YMTNode* on) {
+                    auto* op = static_cast<YMTOperation*>(on);
+                    ASSERT_LT(o, jf["operations"].size());
+                    const Json& jo = jf["operations"][o++];
+                    EXPECT_EQ(jo["op_type"], op->OpType);
+                    ExpectParams(*op, jo["parameters"], func->NameRef() + "/" + op->NameRef());
+                });
+                EXPECT_EQ(jf["operations"].size(), o);
+            });
+            EXPECT_EQ(ji["functions"].size(), k);
+        });
+        EXPECT_EQ(jb["instances"].size(), i);
+    });
+    EXPECT_EQ(j["fblocks"].size(), f);
+    EXPECT_GT(functions, 10u) << "the generated catalog should not be trivial";
+}
+
+// --- errors -------------------------------------------------------------------------
+
+TEST_F(CliTest, ErrorsSayWhyInOneLine) {
+    WriteFile(m_Dir.File("bad.xml"), "<?xml version=\"1.0\"?>\n<FunctionCatalog>\n  <FBlock>\n"
+                                     "</FunctionCatalog>\n");
+    WriteFile(m_Dir.File("other.xml"), "<?xml version=\"1.0\"?>\n<Other/>\n");
+    WriteFile(m_Dir.File("empty.xml"), "<?xml version=\"1.0\"?>\n<FunctionCatalog/>\n");
+    WriteFile(m_Dir.File("notes.txt"), "text");
+    fs::create_directory(m_Dir.File("folder.xml"));
+    const std::string longName(300, 'n');
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {{"list", "missing.xml"}, 2, "mostfcat: cannot read missing.xml: no such file\n"},
+        {{"import", "folder.xml"},
+         2,
+         "mostfcat: cannot read folder.xml: it is a folder, not a file\n"},
+        {{"dump", "notes.txt"},
+         2,
+         "mostfcat: cannot read notes.txt: a catalog file name must end in .xml\n"},
+        {{"list", "notes.txt/x.xml"},
+         2,
+         "mostfcat: cannot read notes.txt/x.xml: a part of the path is not a folder\n"},
+        {{"list", longName + ".xml"},
+         2,
+         "mostfcat: cannot read " + longName + ".xml: the path or one of its names is too long\n"},
+        {{"import", "bad.xml", "--no-log"},
+         1,
+         "mostfcat: import of bad.xml failed: XML fatal error at line 4, column 3: expected end "
+         "of tag 'FBlock'\n"},
+        {{"list", "other.xml"},
+         1,
+         "mostfcat: import of other.xml failed: no FunctionCatalog root element\n"},
+        {{"list", "empty.xml"},
+         1,
+         "mostfcat: import of empty.xml failed: Can not find element <Definition>\n"},
+        {{"list", "bad.xml", "--colour"},
+         2,
+         "mostfcat: list: unknown option '--colour' (see mostfcat help)\n"},
+        {{"lsit", "bad.xml"}, 2, "mostfcat: unknown command 'lsit' (see mostfcat help)\n"},
+        {{"import"}, 2, "mostfcat: import needs a catalog file (see mostfcat help)\n"},
+        {{"list", "a.xml", "b.xml"},
+         2,
+         "mostfcat: list: unexpected argument 'b.xml' (see mostfcat help)\n"},
+        {{"import", "a.xml", "--log", "x.log", "--no-log"},
+         2,
+         "mostfcat: import: --log and --no-log exclude each other (see mostfcat help)\n"},
+        {{"list", "a.xml", "--channel", "17"},
+         2,
+         "mostfcat: list: --channel takes 1 to 16 (a bus channel) or 0 (every channel), not '17' "
+         "(see mostfcat help)\n"},
+        {{"generate", "g.xml", "--size", "-1"},
+         2,
+         "mostfcat: generate: --size takes 1 to 1073741824 bytes, not '-1' (see mostfcat help)\n"},
+        {{"generate", "g.xml", "--size", "99999999999999"},
+         2,
+         "mostfcat: generate: --size takes 1 to 1073741824 bytes, not '99999999999999' (see "
+         "mostfcat help)\n"},
+    };
+    for (const Case& c : cases) {
+        Result r = Run(c.args);
+        std::string what = c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : "");
+        EXPECT_EQ(r.status, c.status) << what;
+        EXPECT_EQ(r.err, c.err) << what;
+        EXPECT_EQ(r.out, "") << what;
+    }
+    EXPECT_FALSE(fs::exists(m_Dir.File("g.xml")));
+    EXPECT_FALSE(fs::exists(m_Dir.File("bad.log"))) << "--no-log";
+}
+
+TEST_F(CliTest, FiltersThatMatchNothing) {
+    std::string cat = Fixture("cli_amplifier.xml");
+    Result r = Run({"list", cat, "--fblock", "0x23"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "mostfcat: no FBlock 0x23 in cli_amplifier.xml\n");
+    r = Run({"list", cat, "--fblock", "Amp", "--function", "Volume", "--json"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "mostfcat: no FBlock Amp with function Volume in cli_amplifier.xml\n");
+}
+
+TEST_F(CliTest, VersionAndHelp) {
+    Result v = Run({"--version"});
+    EXPECT_EQ(v.status, 0);
+    // "mostfcat 3.0.9 (importer 3.0.9.0, ...)": the version of the library built.
+    EXPECT_EQ(v.out.rfind("mostfcat 3.", 0), 0u) << v.out;
+    EXPECT_NE(v.out.find(" (importer "), std::string::npos) << v.out;
+    Result h = Run({"help"});
+    EXPECT_EQ(h.status, 0);
+    // The help names the channel range and what 0 means, and every opening
+    // command offers --channel.
+    EXPECT_NE(h.out.find("1 to 16, or 0 for\n                   every channel"), std::string::npos);
+    for (const char* command : {"  import CATALOG", "  list CATALOG", "  dump CATALOG"}) {
+        size_t at = h.out.find(command);
+        ASSERT_NE(at, std::string::npos) << command;
+        // The usage runs until the description, indented by eight blanks.
+        size_t next = h.out.find("\n        ", at);
+        while (next != std::string::npos && h.out[next + 9] == ' ')
+            next = h.out.find("\n        ", next + 1);
+        EXPECT_NE(h.out.substr(at, next - at).find("[--channel N]"), std::string::npos) << command;
+    }
+}
+
+// --- the cache ----------------------------------------------------------------------
+
+TEST_F(CliTest, UnwritableCacheStillOpens) {
+    std::string cat = Fixture("cli_amplifier.xml");
+    fs::create_directory(m_Dir.File("cli_amplifier.vfc"));
+    const std::string warning = "mostfcat: warning: cache file " + m_Dir.File("cli_amplifier.vfc") +
+                                " not written (Is a directory); the catalog is used without it and "
+                                "imported again next time\n";
+    Result imported = Run({"import", cat});
+    EXPECT_EQ(imported.status, 0);
+    EXPECT_EQ(imported.out,
+              "fatal errors: 0  errors: 0  warnings: 0  (logged errors: 0  warnings: 0)\n"
+              "cli_amplifier.xml: imported from XML; cache not written\n"
+              "log: cli_amplifier.log\n");
+    EXPECT_EQ(imported.err, warning);
+    EXPECT_NE(
+        ReadFile(m_Dir.File("cli_amplifier.log"))
+            .find("Cache file " + m_Dir.File("cli_amplifier.vfc") + " not written (Is a directory"),
+        std::string::npos);
+
+    Result listed = Run({"list", cat});
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(listed.err, warning);
+    ExpectGolden(Neutral(listed.out), "list_amplifier.txt");
+    Result dumped = Run({"dump", cat});
+    EXPECT_EQ(dumped.status, 0);
+    EXPECT_NE(dumped.out.find("Balance"), std::string::npos);
+}
+
+TEST_F(CliTest, UnwritableLogIsNotClaimed) {
+    std::string cat = Fixture("cli_amplifier.xml");
+    Result r = Run({"import", cat, "--log", "no/such/folder/x.log"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.find("log:"), std::string::npos) << r.out;
+    EXPECT_EQ(r.err,
+              "mostfcat: warning: cannot write the log no/such/folder/x.log (No such file or "
+              "directory)\n");
+}
+
+TEST_F(CliTest, CacheLoadRepeatsTheCountsOfItsImport) {
+    std::string cat = Fixture("broken_catalog.xml");
+    const std::string counters =
+        "fatal errors: 0  errors: 17  warnings: 5  (logged errors: 17  warnings: 5)";
+    Result first = Run({"import", cat});
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out, counters +
+                             "\nimport errors: dropped 1 FBlock, 2 instances, 3 functions, 3 "
+                             "parameters; parameters removed from every operation of 1 function; 2 "
+                             "functions kept with repairs (see the log)\n"
+                             "broken_catalog.xml: imported from XML, cache written to " +
+                             m_Dir.File("broken_catalog.vfc") + "\nlog: broken_catalog.log\n");
+
+    Result second = Run({"import", cat});
+    EXPECT_EQ(second.out, "broken_catalog.xml: loaded from the cache " +
+                              m_Dir.File("broken_catalog.vfc") +
+                              " (the XML file was not imported)\ncounts of the import that wrote "
+                              "the cache (broken_catalog.log): " +
+                              counters + "\n");
+    Result strict = Run({"import", cat, "--strict"});
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_EQ(strict.err, "mostfcat: --strict: the import logged 17 errors\n");
+
+    // A cache written without a log holds no counts; --strict imports again.
+    fs::remove(m_Dir.File("broken_catalog.vfc"));
+    ASSERT_EQ(Run({"import", cat, "--no-log"}).status, 0);
+    Result unknown = Run({"import", cat});
+    EXPECT_EQ(unknown.status, 0);
+    EXPECT_NE(unknown.out.find("the cache holds no counts"), std::string::npos) << unknown.out;
+    Result strictAgain = Run({"import", cat, "--strict"});
+    EXPECT_EQ(strictAgain.status, 1);
+    EXPECT_NE(strictAgain.out.find(counters), std::string::npos) << strictAgain.out;
+}
+
+// --- the demo -----------------------------------------------------------------------
+
+TEST_F(CliTest, MovedToolRunsItsDemoWithoutWritingFiles) {
+    // An installed layout: PREFIX/bin/mostfcat and PREFIX/share/mostfcat/.
+    fs::create_directories(m_Dir.File("prefix/bin"));
+    fs::create_directories(m_Dir.File("prefix/share/mostfcat"));
+    fs::copy_file(MOSTFCAT_CLI_PATH, m_Dir.File("prefix/bin/mostfcat"));
+    fs::copy_file(MOSTFCAT_SAMPLE_CATALOG, m_Dir.File("prefix/share/mostfcat/sample_catalog.xml"));
+    Result demo = Run({}, m_Dir.File("prefix/bin/mostfcat"));
+    EXPECT_EQ(demo.status, 0) << demo.err;
+    EXPECT_NE(demo.out.find("FBlock 0x22 AudioAmplifier"), std::string::npos);
+    size_t files = 0;
+    for (const auto& e : fs::recursive_directory_iterator(m_Dir.File("prefix/share")))
+        files += e.is_regular_file();
+    EXPECT_EQ(files, 1u) << "no log and no cache beside the sample";
+
+    // Without the sample the demo says where it looked.
+    fs::remove(m_Dir.File("prefix/share/mostfcat/sample_catalog.xml"));
+    Result lost = Run({}, m_Dir.File("prefix/bin/mostfcat"));
+    EXPECT_EQ(lost.status, 2);
+    EXPECT_NE(lost.err.find("the bundled sample catalog was not found"), std::string::npos);
+    // MOSTFCAT_SAMPLE names it.
+    fs::copy_file(MOSTFCAT_SAMPLE_CATALOG, m_Dir.File("elsewhere.xml"));
+    Result named = Run({}, m_Dir.File("prefix/bin/mostfcat"),
+                       "MOSTFCAT_SAMPLE=" + Quote(m_Dir.File("elsewhere.xml")));
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_FALSE(fs::exists(m_Dir.File("elsewhere.vfc")));
+    EXPECT_FALSE(fs::exists(m_Dir.File("elsewhere.log")));
+}
+
+} // namespace
+} // namespace mostfcat::test

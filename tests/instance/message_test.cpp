@@ -1,0 +1,364 @@
+// Message instances: coordinates and their status codes, validity, the
+// payload as bytes or text, decode options, clones, handle copies of values,
+// catalogs that go away under a message, and the manager's value readers.
+#include "instance/instance_fixture.h"
+#include "manager/pool.h"
+
+namespace mostfcat::test::inst {
+namespace {
+
+constexpr uint32_t kNumbers = 0x100, kTable = 0x101, kMux = 0x102, kSeq = 0x103, kPosArr = 0x106,
+                   kTexts = 0x107;
+
+class MessageTest : public InstanceTest {
+protected:
+    void SetUp() override {
+        InstanceTest::SetUp();
+        OpenLab();
+        // FBlock 0x51 only on channel 2.
+        std::string other = Catalog(
+            "other.xml",
+            FBlockXml("Other", "0x51", DeviceXml("Box", "0x02") + PropertyXml("Level", "0x200")));
+        ASSERT_EQ(Open(*m, other, 2, "Other"), 0u);
+    }
+    MessagePtr Blank(uint16_t channel = 1) { return MessagePtr(m->CreateMessage(channel, 0)); }
+    static std::string Validity(YFciMessage& msg) {
+        std::string out;
+        for (bool v : {msg.IsFBlockValid(), msg.IsInstanceValid(), msg.IsFunctionValid(),
+                       msg.IsOperationValid()})
+            out += v ? '1' : '0';
+        return out;
+    }
+    static std::string Coordinates(YFciMessage& msg) {
+        auto id = [](uint32_t v) { return v == kUnset ? std::string("-") : StrFormat("%X", v); };
+        return id(msg.FBlockID()) + "." + id(msg.InstID()) + "." + id(msg.FktID()) + "." +
+               id(msg.OpType());
+    }
+};
+
+// Each setter: its status code, the coordinates after it and the validity
+// of FBlock, instance, function and operation.
+TEST_F(MessageTest, CoordinateSettersReportTheirStatus) {
+    MessagePtr msg = Blank();
+    EXPECT_EQ(Coordinates(*msg), "-.-.-.-");
+    EXPECT_EQ(Validity(*msg), "1111");
+    EXPECT_EQ(msg->OperationNode(), 0u);
+    EXPECT_TRUE(msg->ParamList().empty());
+    EXPECT_EQ(msg->FunctionClass(), 255u);
+    EXPECT_EQ(msg->FunctionType(), 0u);
+
+    // setter: F FBlock, I instance, L fallback rule, U function, O operation.
+    struct Step {
+        char setter;
+        uint32_t id;
+        const char* name;
+        uint32_t status;
+        const char* coordinates;
+        const char* validity;
+    };
+    const Step steps[] = {
+        {'I', 1, "", 0, "-.1.-.-", "1011"},
+        {'U', 0x100, "", 0, "-.1.100.-", "1001"},
+        {'F', 0x50, "", 0, "50.1.100.-", "1111"},
+        {'F', 0x50, "lab", 0, "50.1.100.-", "1111"},
+        {'F', 0x50, "Other", 1, "50.1.100.-", "1111"}, // id kept, name differs
+        {'F', 0x51, "", 0, "51.1.100.-", "0001"},      // on channel 2 only
+        {'F', 300, "LAB", 0, "50.1.100.-", "1111"},
+        {'F', 256, "Nope", 2, "50.1.100.-", "1111"},
+        {'I', 256, "", 2, "50.1.100.-", "1111"},
+        // Fallback 0 takes the first instance whatever the id; 3 looks it up.
+        {'I', 7, "", 0, "50.7.100.-", "1111"},
+        {'L', 3, "", 0, "50.7.100.-", "1001"},
+        {'L', 2, "", 0, "50.7.100.-", "1111"},
+        {'U', 0x100, "Table", 1, "50.7.100.-", "1111"},
+        {'U', 4096, "table", 0, "50.7.101.-", "1111"},
+        {'U', 5000, "Nope", 2, "50.7.101.-", "1111"},
+        {'U', 0x123, "", 0, "50.7.123.-", "1101"},
+        {'U', 0x100, "", 0, "50.7.100.-", "1111"},
+        {'O', 0, "", 0, "50.7.100.0", "1110"},
+        {'O', 16, "status", 0, "50.7.100.C", "1111"},
+        {'O', 16, "Set", 2, "50.7.100.C", "1111"},
+        {'O', 0xC, "Get", 1, "50.7.100.C", "1111"},
+        {'O', 16, "", 0, "50.7.100.-", "1111"},
+        {'F', 256, "", 0, "-.7.100.-", "1001"},
+    };
+    for (const Step& s : steps) {
+        uint32_t status = 0;
+        switch (s.setter) {
+        case 'F':
+            status = msg->SetFBlock(s.id, s.name);
+            break;
+        case 'I':
+            status = msg->SetInstID(s.id);
+            break;
+        case 'L':
+            msg->SetInstFallback(s.id);
+            break;
+        case 'U':
+            status = msg->SetFunction(s.id, s.name);
+            break;
+        default:
+            status = msg->SetOperation(s.id, s.name);
+            break;
+        }
+        std::string what = StrFormat("%c 0x%X '%s'", s.setter, s.id, s.name);
+        EXPECT_EQ(status, s.status) << what;
+        EXPECT_EQ(Coordinates(*msg), s.coordinates) << what;
+        EXPECT_EQ(Validity(*msg), s.validity) << what;
+    }
+}
+
+TEST_F(MessageTest, NamesAndDescriptionsFollowTheCoordinates) {
+    MessagePtr msg = Msg(kNumbers, "00200180FFFFFF0702");
+    EXPECT_EQ(msg->CatalogName() + " " + msg->FBlockName() + " " + msg->InstFBlockName() + " " +
+                  msg->FunctionName() + " " + msg->OperationName() + " " + msg->DeviceName(),
+              "Lab Lab Lab Numbers Status Dev");
+    EXPECT_EQ(msg->DeviceDescription(), "Dev device");
+    EXPECT_EQ(msg->FunctionType(), 1u);
+    EXPECT_EQ(msg->FunctionClass(), 16u);
+
+    // The catalog name limits the search; a name not on the channel is refused.
+    EXPECT_EQ(msg->SetCatalogName("Other"), 2u);
+    EXPECT_EQ(msg->SetCatalogName("lab"), 0u);
+    EXPECT_EQ(msg->CatalogName(), "Lab");
+    EXPECT_EQ(msg->SetCatalogName(""), 0u);
+    EXPECT_EQ(msg->SetChannel(2), 0u);
+    EXPECT_EQ(msg->Channel(), 2u);
+    EXPECT_FALSE(msg->IsFBlockValid());
+    EXPECT_EQ(Rows(msg->ParamList()), (Lines{"0 Remain 15 00200180FFFFFF0702"}));
+    EXPECT_EQ(msg->SetChannel(0), 0u);
+    EXPECT_TRUE(msg->IsOperationValid());
+
+    // A new function decodes the same text with its own parameters.
+    EXPECT_EQ(msg->SetChannel(1), 0u);
+    EXPECT_EQ(msg->SetFunction(kTexts, ""), 0u);
+    EXPECT_EQ(msg->GetParamBySymID("Text")->ValueHexdumpStr(), "00200180FFFFFF0702");
+    EXPECT_EQ(msg->HexdumpStr(), "00200180FFFFFF0702________");
+}
+
+TEST_F(MessageTest, PayloadsComeAsBytesOrText) {
+    MessagePtr msg = Msg(kNumbers, "00200180FFFFFF0702");
+    const Bytes bytes = FromHex("0030027FFFFFFF0810");
+    msg->SetData(bytes);
+    EXPECT_EQ(msg->HexdumpStr(), "0030027FFFFFFF0810");
+    msg->SetData(bytes.data(), 3);
+    EXPECT_EQ(msg->HexdumpStr(), "003002____________");
+    EXPECT_EQ(Hex(msg->Data()), "003002000000000000");
+    msg->SetData(nullptr, 5);
+    EXPECT_EQ(msg->HexdumpStr(), "__________________");
+    EXPECT_TRUE(msg->AllParams(true).size() == 5u);
+
+    MessagePtr created(m->CreateMessage(1, "", kFBlock, kInst, 0, kNumbers, kStatus, bytes.data(),
+                                        uint32_t(bytes.size()), 0));
+    EXPECT_EQ(created->HexdumpStr(), "0030027FFFFFFF0810");
+    created.reset(m->CreateMessage(1, "", kFBlock, kInst, 0, kNumbers, kStatus, nullptr, 4, 0));
+    EXPECT_EQ(created->HexdumpStr(), "__________________");
+
+    // Decode options: 0x1 stops structures at the payload's end, 0x2 reads a
+    // missing encoding byte as encoding 0; both take effect at the next decode.
+    msg = Msg(kTable, "");
+    EXPECT_EQ(msg->AllParams(false).size(), 2u);
+    EXPECT_EQ(msg->HexdumpStr(), "____");
+    msg->SetDecodeOptions(1);
+    EXPECT_EQ(msg->DecodeOptions(), 1u);
+    EXPECT_EQ(msg->AllParams(false).size(), 2u);
+    msg->SetHexdumpStr("");
+    EXPECT_EQ(msg->AllParams(false).size(), 0u);
+    msg = Msg(kTexts, "", 2);
+    EXPECT_EQ(static_cast<YFciParamString*>(msg->GetParamBySymID("Text"))->Encoding(), 0u);
+}
+
+TEST_F(MessageTest, ClonesAreIndependent) {
+    MessagePtr msg = Msg(kMux, "030104AB09", 1);
+    MessagePtr clone(msg->Clone());
+    ASSERT_NE(clone, nullptr);
+    EXPECT_EQ(Coordinates(*clone), Coordinates(*msg));
+    EXPECT_EQ(clone->DecodeOptions(), 1u);
+    EXPECT_EQ(clone->HexdumpStr(), msg->HexdumpStr());
+    EXPECT_EQ(Rows(Tree(*clone)), Rows(Tree(*msg)));
+    EXPECT_NE(clone->GetParamBySymID("Tail"), msg->GetParamBySymID("Tail"));
+    ASSERT_TRUE(Set(*clone, "Data(3).Level", "7"));
+    EXPECT_EQ(clone->HexdumpStr(), "0301000709");
+    EXPECT_EQ(msg->HexdumpStr(), "030104AB09");
+    // A clone made while a relayout is pending shows the laid-out tree.
+    ASSERT_TRUE(Set(*msg, "Mode", "1"));
+    clone.reset(msg->Clone());
+    EXPECT_EQ(Ids(clone->AllParams(true)), Ids(msg->AllParams(true)));
+    EXPECT_EQ(clone->GetParamBySymID("Data(1).A")->ValueHexdumpStr(), "01");
+}
+
+// Handle copies share the value; once the message drops the value, the copy
+// lives on cut off from its definition.
+TEST_F(MessageTest, HandleCopiesShareTheValueAndOutliveTheTree) {
+    MessagePtr msg = Msg(kNumbers, "00200180FFFFFF0702");
+    auto* word = static_cast<YFciParamNumber*>(msg->GetParamBySymID("Word"));
+    {
+        YFciParamNumber copy(*word);
+        EXPECT_EQ(copy.Name(), "Word");
+        EXPECT_EQ(copy.ShortID(), "1");
+        EXPECT_TRUE(copy.SetValue(7));
+        EXPECT_EQ(msg->HexdumpStr(), "00070180FFFFFF0702");
+        YFciParamNumber assigned;
+        static_cast<YFciParam&>(assigned) = copy; // assignment copies nothing
+        EXPECT_EQ(assigned.Name(), "");
+    }
+    EXPECT_EQ(word->Name(), "Word");
+    EXPECT_EQ(word->Value(), 7);
+
+    auto* keep = new YFciParamNumber(*word);
+    auto* fieldCopy = new YFciParamBoolfield(*static_cast<YFciParamBoolfield*>(
+        Msg(kTexts, "0141420009")->GetParamBySymID("Flags.Bit0")));
+    msg->Rebuild(); // the message's own handle of Word goes
+    EXPECT_EQ(keep->Name(), "");
+    EXPECT_EQ(keep->Value(), 7);
+    EXPECT_FALSE(keep->SetValue(9));
+    bool changed = true;
+    keep->SetUserInputStr("n", changed);
+    EXPECT_EQ(keep->ShortID(), "0");
+    EXPECT_EQ(keep->FctNode(), 0u);
+    EXPECT_EQ(msg->HexdumpStr(), "00070180FFFFFF0702");
+    fieldCopy->SetValue(YFciParamBoolfield::eBitClear);
+    EXPECT_EQ(fieldCopy->Name(), "");
+    delete keep;
+    delete fieldCopy;
+}
+
+// A catalog deleted under a message: the old values stop reading their
+// definitions at once, and the message decodes its text with the catalogs
+// that remain before it is used again.
+TEST_F(MessageTest, DeletedCatalogsAreNotReadAgain) {
+    MessagePtr msg = Msg(kNumbers, "00200180FFFFFF0702");
+    YFciParam* word = msg->GetParamBySymID("Word");
+    YFciParam* color = msg->GetParamBySymID("Color");
+    State().fcatCacheSize = 0; // a released catalog is deleted at once
+    ASSERT_TRUE(m->CloseFCat(1, "Lab"));
+    Pool().Purge();
+    EXPECT_EQ(word->Name(), "");
+    EXPECT_EQ(color->UserInputStr(3), "");
+    EXPECT_EQ(word->ParamMeaning(), 0u);
+    EXPECT_EQ(msg->HexdumpStr(), "00200180FFFFFF0702");
+    EXPECT_EQ(Rows(msg->ParamList()), (Lines{"0 Remain 15 00200180FFFFFF0702"}));
+    EXPECT_EQ(msg->OperationNode(), 0u);
+
+    ASSERT_EQ(Open(*m, m_Path, 1, "Lab"), 0u);
+    msg->Rebuild();
+    EXPECT_EQ(msg->GetParamBySymID("Color")->UserInputStr(3), "2: Green");
+    // Values of a message whose manager lives on are kept when a catalog of
+    // another channel goes.
+    word = msg->GetParamBySymID("Word");
+    ASSERT_TRUE(m->CloseFCat(2, "Other"));
+    Pool().Purge();
+    msg->ParamList();
+    EXPECT_EQ(msg->HexdumpStr(), "00200180FFFFFF0702");
+    EXPECT_EQ(msg->GetParamBySymID("Word")->Name(), "Word");
+}
+
+// A catalog named for a message is used only on the message's channel.
+TEST_F(MessageTest, ANamedCatalogCountsOnlyOnTheMessagesChannel) {
+    MessagePtr msg = Msg(kNumbers, "00200180FFFFFF0702");
+    ASSERT_EQ(msg->SetCatalogName("Lab"), 0u);
+    ASSERT_EQ(msg->SetChannel(2), 0u);
+    EXPECT_EQ(msg->CatalogName(), "");
+    EXPECT_EQ(Rows(msg->ParamList()), (Lines{"0 Remain 15 00200180FFFFFF0702"}));
+}
+
+// The manager's value readers: one value of a payload by its numeric path,
+// of the reader's kind, defined and active; false for everything else.
+TEST_F(MessageTest, ValueReadersAnswerOnlyForDefinedActiveValuesOfTheirKind) {
+    // reader: N number, E enumeration, F bool field, B bool or bit field,
+    // S string (text/encoding), H hex bytes. length -1: the payload's.
+    struct Read {
+        char reader;
+        uint32_t fkt;
+        const char* payload;
+        const char* path;
+        const char* result; // "false" when refused
+        int32_t length = -1;
+    };
+    const char* numbers = "00200180FFFFFF0702";
+    const char* texts = "014142000901020233441001";
+    const Read reads[] = {
+        {'N', kNumbers, numbers, "1", "32"},
+        {'N', kNumbers, numbers, "3", "2164260863"},
+        {'N', kNumbers, numbers, "5", "false"}, // an enumeration
+        {'N', kNumbers, numbers, "6", "false"},
+        {'N', kNumbers, numbers, "Word", "false"}, // symbolic
+        {'N', kNumbers, numbers, "1.", "false"},
+        {'N', kNumbers, numbers, "", "false"},
+        {'N', kNumbers, numbers, "1", "false", 0},
+        {'N', kNumbers, numbers, "1", "false", -5},
+        {'N', kNumbers, "", "1", "false"},
+        {'N', kNumbers, numbers, "3", "false", 5}, // undefined
+        {'N', kMux, "030104AB09", "2(3).2", "1195"},
+        {'N', kMux, "030104AB09", "2(1).1", "false"},
+        {'N', kPosArr, "030077", "2.1[3]", "119"},
+        {'N', kPosArr, "030077", "2.1[1]", "false"}, // inactive
+        {'N', kSeq, "0102030405", "1.2[2]", "5"},
+        {'N', kSeq, "0102030405", "1.3[2]", "false"}, // beyond the payload
+        {'E', kNumbers, numbers, "5", "2"},
+        {'E', kNumbers, numbers, "1", "false"},
+        {'B', kTexts, texts, "2", "9"},
+        {'B', kTexts, texts, "5", "4097"},
+        {'F', kTexts, texts, "2.3", "0"}, // set
+        {'F', kTexts, texts, "2.1", "1"}, // clear
+        {'F', kTexts, texts, "2", "false"},
+        {'S', kTexts, texts, "1", "AB/1"},
+        {'S', kTexts, texts, "1", "false", 3}, // no terminator
+        {'H', kTexts, texts, "1", "01414200"},
+        {'H', kTexts, texts, "3", "0102"},
+        {'H', kTexts, texts, "4.2", "3344"},
+        {'H', kTexts, texts, "2", "false"},
+    };
+    for (const Read& r : reads) {
+        const Bytes data = FromHex(r.payload);
+        const uint8_t* p = data.empty() ? nullptr : data.data();
+        int32_t n = r.length == -1 ? int32_t(data.size()) : r.length;
+        std::string result = "false";
+        double d = 0;
+        uint32_t u = 0;
+        uint8_t b = 0;
+        std::string text;
+        Bytes bytes;
+        bool ok = false;
+        switch (r.reader) {
+        case 'N':
+            ok = m->GetParamNumberValue(1, "", kFBlock, kInst, r.fkt, kStatus, p, n, r.path, d);
+            if (ok) result = StrFormat("%.0f", d);
+            break;
+        case 'E':
+            ok = m->GetParamEnumValue(1, "", kFBlock, kInst, r.fkt, kStatus, p, n, r.path, u);
+            if (ok) result = std::to_string(u);
+            break;
+        case 'B':
+            ok = m->GetParamBoolValue(1, "", kFBlock, kInst, r.fkt, kStatus, p, n, r.path, u);
+            if (ok) result = std::to_string(u);
+            break;
+        case 'F':
+            ok = m->GetParamBoolFieldValue(1, "", kFBlock, kInst, r.fkt, kStatus, p, n, r.path, b);
+            if (ok) result = std::to_string(b);
+            break;
+        case 'S':
+            ok = m->GetParamStringValue(1, "", kFBlock, kInst, r.fkt, kStatus, p, n, r.path, text,
+                                        u);
+            if (ok) result = text + "/" + std::to_string(u);
+            break;
+        default:
+            ok = m->GetParamHexValue(1, "", kFBlock, kInst, r.fkt, kStatus, p, n, r.path, bytes);
+            if (ok) result = Hex(bytes);
+            break;
+        }
+        EXPECT_EQ(result, r.result) << r.reader << " " << r.payload << " " << r.path << " " << n;
+    }
+    // The catalog name and the FBlock choose where to look.
+    const Bytes data = FromHex(numbers);
+    double v = 0;
+    EXPECT_FALSE(m->GetParamNumberValue(1, "", 0x77, kInst, kNumbers, kStatus, data.data(),
+                                        int32_t(data.size()), "1", v));
+    EXPECT_FALSE(m->GetParamNumberValue(1, "Other", kFBlock, kInst, kNumbers, kStatus, data.data(),
+                                        int32_t(data.size()), "1", v));
+    EXPECT_TRUE(m->GetParamNumberValue(1, "Lab", kFBlock, kInst, kNumbers, kStatus, data.data(),
+                                       int32_t(data.size()), "1", v));
+}
+
+} // namespace
+} // namespace mostfcat::test::inst
