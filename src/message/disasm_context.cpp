@@ -101,25 +101,45 @@ void DisasmContext::AddEntry(YFciParamInfoImpl* entry) {
     if (!entry->HasNoData()) ++*m_Target.dataEntryCount;
 }
 
-std::string DiagnosticText(uint32_t kind, const std::string& name, bool insideStructure) {
+void AppendDiagnosticText(std::string& out, uint32_t kind, const std::string& name,
+                          bool insideStructure) {
+    auto quoted = [&](const char* before, const char* after) {
+        out += before;
+        out += name;
+        out += after;
+    };
     switch (kind) {
     case 1:
-        return insideStructure
-                   ? StrFormat("Parameter '%s' exceeds length of superior structure", name.c_str())
-                   : StrFormat("Position of parameter '%s' exceeds message length", name.c_str());
+        if (insideStructure)
+            quoted("Parameter '", "' exceeds length of superior structure");
+        else
+            quoted("Position of parameter '", "' exceeds message length");
+        break;
     case 2:
-        return "End of message while disassembling string";
+        out += "End of message while disassembling string";
+        break;
     case 3:
-        return StrFormat("Unknown streamcase in '%s'", name.c_str());
+        quoted("Unknown streamcase in '", "'");
+        break;
     case 4:
-        return "Bytes left";
+        out += "Bytes left";
+        break;
     case 5:
-        return StrFormat("Further interpretation of '%s' not possible", name.c_str());
+        quoted("Further interpretation of '", "' not possible");
+        break;
     case 6:
-        return "Stream data length conflict";
+        out += "Stream data length conflict";
+        break;
     default:
-        return StrFormat("Unknown error while disassembling '%s'", name.c_str());
+        quoted("Unknown error while disassembling '", "'");
+        break;
     }
+}
+
+std::string DiagnosticText(uint32_t kind, const std::string& name, bool insideStructure) {
+    std::string out;
+    AppendDiagnosticText(out, kind, name, insideStructure);
+    return out;
 }
 
 void DisasmContext::Diagnose(uint32_t kind, const std::string& name, const uint8_t* data,
@@ -127,8 +147,12 @@ void DisasmContext::Diagnose(uint32_t kind, const std::string& name, const uint8
     YFciParamInfoImpl* entry = MakeEntry(kKindDiagnostic, data, size, pos, kind != 4, 0);
     entry->SetErrorKind(kind);
     entry->SetLevel(level);
-    if (Opt(kOptNames))
-        entry->NameRef() = "# " + DiagnosticText(kind, name, m_Limit != kNoLimit) + " #";
+    if (Opt(kOptNames)) {
+        std::string& text = entry->NameRef();
+        text = "# ";
+        AppendDiagnosticText(text, kind, name, m_Limit != kNoLimit);
+        text += " #";
+    }
     uint32_t half = m_TextLimit / 2;
     entry->SetLength(half < m_Size ? half : m_Size);
     if (Opt(kOptHexText)) {
@@ -214,6 +238,16 @@ void DisasmContext::SetValueText(YFciParamInfoImpl& entry, std::string text) con
         text += "...";
     }
     entry.ValueRef() = std::move(text);
+}
+
+void DisasmContext::SetValueTextOf(YFciParamInfoImpl& entry, const std::string& text) const {
+    std::string& value = entry.ValueRef();
+    if (text.size() > m_TextLimit) {
+        value.assign(text, 0, m_TextLimit);
+        value += "...";
+    } else {
+        value = text;
+    }
 }
 
 const uint8_t* DisasmContext::ValueBytes(const YMTParam& definition, uint32_t n) {

@@ -179,6 +179,7 @@ public:
                                 size_t size, uint32_t pos, bool hasNoData, uint32_t bitLength);
     // Stores a value text, cut to the text limit and followed by "...".
     void SetValueText(YFciParamInfoImpl& entry, std::string text) const;
+    void SetValueTextOf(YFciParamInfoImpl& entry, const std::string& text) const;
     // The n bytes of a fixed-size value at the cursor; when they are not all
     // available, a kind 1 diagnostic (by option) and null.
     const uint8_t* ValueBytes(const YMTParam& definition, uint32_t n);
@@ -218,6 +219,8 @@ private:
 
 // Texts of the diagnostic kinds (without the "# " ... " #" frame).
 std::string DiagnosticText(uint32_t kind, const std::string& name, bool insideStructure);
+void AppendDiagnosticText(std::string& out, uint32_t kind, const std::string& name,
+                          bool insideStructure);
 
 // Input shape check of assembling by entry kind.
 bool InputHasShape(uint32_t kind, const std::string& input);

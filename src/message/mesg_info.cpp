@@ -186,7 +186,7 @@ DisasmContext YFciMesgInfoImpl::MakeContext(const uint8_t* payload, uint32_t siz
 
 const std::vector<YFciParamInfo*>& YFciMesgInfoImpl::Disassemble() {
     if (m_Built) return m_ParamInfos;
-    ClearParamInfos();
+    if (!m_ParamInfos.empty() || m_Tree) ClearParamInfos();
     m_Built = true;
     Resolve();
     m_DataEntryCount = 0;
@@ -209,7 +209,7 @@ const std::vector<YFciParamInfo*>& YFciMesgInfoImpl::Disassemble() {
 const std::vector<YFciParamInfo*>& YFciMesgInfoImpl::Assemble(
     const std::vector<std::string>& inputs, uint32_t& status, uint32_t& index) {
     if (m_Built) return m_ParamInfos;
-    ClearParamInfos();
+    if (!m_ParamInfos.empty() || m_Tree) ClearParamInfos();
     m_Built = true;
     Resolve();
     m_DataEntryCount = 0;

@@ -22,9 +22,9 @@ namespace mostfcat {
 
 YFciParamInfoImpl::YFciParamInfoImpl(uint32_t kind, const uint8_t* data, size_t size,
                                      uint32_t position, bool hasNoData, uint32_t bitLength)
-    : m_ParamType(kind), m_Data(data && size ? data : nullptr, data && size ? data + size : nullptr),
-      m_Position(position), m_HasNoData(hasNoData),
-      m_Length(static_cast<uint32_t>(m_Data.size())), m_BitLength(bitLength) {}
+    : m_ParamType(kind), m_Position(position), m_Length(static_cast<uint32_t>(data ? size : 0)),
+      m_BitLength(bitLength), m_HasNoData(hasNoData),
+      m_Data(data && size ? data : nullptr, data && size ? data + size : nullptr) {}
 
 YFciParamInfoImpl::~YFciParamInfoImpl() = default;
 
@@ -32,33 +32,36 @@ void YFciParamInfoImpl::Reset(uint32_t kind, const uint8_t* data, size_t size, u
                               bool hasNoData, uint32_t bitLength) {
     m_ParamType = kind;
     m_Level = 0;
-    m_Name.clear();
+    m_Position = position;
     if (data && size)
         m_Data.assign(data, data + size);
     else
         m_Data.clear();
-    m_Position = position;
-    m_DecimalText.clear();
-    m_HexText.clear();
-    m_ValueText.clear();
-    m_HasNumeric = false;
-    m_Numeric = 0;
-    m_UnitText.clear();
-    m_NameSuffix.clear();
-    m_HasNoData = hasNoData;
     m_Length = static_cast<uint32_t>(m_Data.size());
     m_BitLength = bitLength;
-    m_BigEndian = true;
-    m_ValueFlag = true;
-    m_HasUInt64 = false;
-    m_UInt64 = 0;
     m_Meaning = 0;
     m_DispMode = 0;
     m_ErrorKind = 0;
+    m_HasNoData = hasNoData;
+    m_HasNumeric = false;
+    m_BigEndian = true;
+    m_ValueFlag = true;
+    m_HasUInt64 = false;
     m_IsWildcard = false;
     m_HasEncodingByte = false;
     m_IsOpenEnded = false;
-    m_SharedList.reset();
+    m_Numeric = 0;
+    m_UInt64 = 0;
+    if (m_SharedList) m_SharedList.reset();
+    if (m_Texts) {
+        if (m_Texts & kNameText) m_Name.clear();
+        if (m_Texts & kDecimalText) m_DecimalText.clear();
+        if (m_Texts & kHexText) m_HexText.clear();
+        if (m_Texts & kValueText) m_ValueText.clear();
+        if (m_Texts & kUnitText) m_UnitText.clear();
+        if (m_Texts & kSuffixText) m_NameSuffix.clear();
+        m_Texts = 0;
+    }
 }
 
 bool YFciParamInfoImpl::NumericValue(double& out) const {

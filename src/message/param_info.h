@@ -82,16 +82,19 @@ public:
     virtual void SetLevel(uint32_t level) { m_Level = level; }
     virtual void SetMeaning(uint32_t meaning) { m_Meaning = meaning; }
     virtual void SetDispMode(uint32_t mode) { m_DispMode = mode; }
-    virtual void SetName(const std::string& name) { Assign(m_Name, name); }
-    virtual void SetHexText(const std::string& text) { Assign(m_HexText, text); }
-    virtual void SetDecimalText(const std::string& text) { Assign(m_DecimalText, text); }
-    virtual void SetValueText(const std::string& text) { Assign(m_ValueText, text); }
+    virtual void SetName(const std::string& name) { Assign(NameRef(), name); }
+    virtual void SetHexText(const std::string& text) { Assign(HexRef(), text); }
+    virtual void SetDecimalText(const std::string& text) { Assign(DecimalRef(), text); }
+    virtual void SetValueText(const std::string& text) { Assign(ValueRef(), text); }
     virtual void SetNumeric(double value) {
         m_Numeric = value;
         m_HasNumeric = true;
     }
-    virtual void SetUnitText(const std::string& text) { Assign(m_UnitText, text); }
-    virtual void SetNameSuffix(const std::string& text) { Assign(m_NameSuffix, text); }
+    virtual void SetUnitText(const std::string& text) { Assign(UnitRef(), text); }
+    virtual void SetNameSuffix(const std::string& text) {
+        m_Texts |= kSuffixText;
+        Assign(m_NameSuffix, text);
+    }
     virtual void SetValueList(const std::vector<std::string>& list);
     virtual void SetHasEncodingByte(bool has) { m_HasEncodingByte = has; }
     virtual void SetLength(uint32_t length) { m_Length = length; }
@@ -114,11 +117,26 @@ public:
     // Shares a value list that many entries of one definition show.
     void ShareValueList(std::shared_ptr<const YValueList> list) { m_SharedList = std::move(list); }
     // Direct access for the decoding steps (texts are built in place).
-    std::string& NameRef() { return m_Name; }
-    std::string& HexRef() { return m_HexText; }
-    std::string& DecimalRef() { return m_DecimalText; }
-    std::string& ValueRef() { return m_ValueText; }
-    std::string& UnitRef() { return m_UnitText; }
+    std::string& NameRef() {
+        m_Texts |= kNameText;
+        return m_Name;
+    }
+    std::string& HexRef() {
+        m_Texts |= kHexText;
+        return m_HexText;
+    }
+    std::string& DecimalRef() {
+        m_Texts |= kDecimalText;
+        return m_DecimalText;
+    }
+    std::string& ValueRef() {
+        m_Texts |= kValueText;
+        return m_ValueText;
+    }
+    std::string& UnitRef() {
+        m_Texts |= kUnitText;
+        return m_UnitText;
+    }
     std::vector<uint8_t>& DataRef() { return m_Data; }
     void SetPosition(uint32_t position) { m_Position = position; }
     void SetHasNoData(bool hasNoData) { m_HasNoData = hasNoData; }
@@ -128,33 +146,46 @@ private:
         if (&field != &text) field = text;
     }
 
+    // Which texts were written since the entry was made (a reused entry
+    // clears only those).
+    enum : uint8_t {
+        kNameText = 1,
+        kDecimalText = 2,
+        kHexText = 4,
+        kValueText = 8,
+        kUnitText = 16,
+        kSuffixText = 32,
+    };
+
+    // Scalars first: a decode that shows no texts touches little else.
     uint32_t m_ParamType;
     uint32_t m_Level = 0;
-    std::string m_Name;
-    std::vector<uint8_t> m_Data;
     uint32_t m_Position;
-    std::string m_DecimalText;
-    std::string m_HexText;
-    std::string m_ValueText;
-    bool m_HasNumeric = false;
-    double m_Numeric = 0;
-    std::string m_UnitText;
-    std::string m_NameSuffix;
-    bool m_HasNoData;
     uint32_t m_Length;
     uint32_t m_BitLength;
-    bool m_BigEndian = true;
-    bool m_ValueFlag = true;
-    bool m_HasUInt64 = false;
-    uint64_t m_UInt64 = 0;
     uint32_t m_Meaning = 0;
     uint32_t m_DispMode = 0;
     uint32_t m_ErrorKind = 0;
+    uint8_t m_Texts = 0;
+    bool m_HasNoData;
+    bool m_HasNumeric = false;
+    bool m_BigEndian = true;
+    bool m_ValueFlag = true;
+    bool m_HasUInt64 = false;
     bool m_IsWildcard = false;
     bool m_HasEncodingByte = false;
     bool m_IsOpenEnded = false;
+    double m_Numeric = 0;
+    uint64_t m_UInt64 = 0;
+    std::vector<uint8_t> m_Data;
     // The value list: shared between the entries of one definition.
     std::shared_ptr<const YValueList> m_SharedList;
+    std::string m_Name;
+    std::string m_DecimalText;
+    std::string m_HexText;
+    std::string m_ValueText;
+    std::string m_UnitText;
+    std::string m_NameSuffix;
 };
 
 } // namespace mostfcat

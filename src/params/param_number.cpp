@@ -686,7 +686,12 @@ YMTEnumValue* YMTParamEnum::FindValueByName(const std::string& name) const {
 std::string YMTParamEnum::CodeText(uint32_t code, bool markUnknown) const {
     if (const YMTEnumValue* v = FindValueByCode(code)) return v->NameRef();
     if (!markUnknown) return std::string();
-    return StrFormat("# %s: %d #", "Unknown code", static_cast<int>(code));
+    // "# Unknown code: %d #" (decoding meets it for every code a payload
+    // invents, so it is built without a format string).
+    std::string text = "# Unknown code: ";
+    AppendInt(text, static_cast<int>(code));
+    text += " #";
+    return text;
 }
 
 std::string YMTParamEnum::FormatEntry(uint32_t code, const std::string& text,
@@ -959,7 +964,12 @@ void FillEnumEntry(DisasmContext& ctx, const YMTParamEnum& en, YFciParamInfoImpl
     uint32_t code = static_cast<uint32_t>(ReadBigEndian(p, n));
     if (ctx.Opt(kOptDecimalText)) AppendUInt(e.DecimalRef(), code);
     if (ctx.Opt(kOptHexText)) AppendHex(e.HexRef(), p, n);
-    if (ctx.Opt(kOptValueText)) ctx.SetValueText(e, en.CodeText(code, true));
+    if (ctx.Opt(kOptValueText)) {
+        if (const YMTEnumValue* v = en.FindValueByCode(code))
+            ctx.SetValueTextOf(e, v->NameRef());
+        else
+            ctx.SetValueText(e, en.CodeText(code, true));
+    }
     if (ctx.Opt(kOptNumeric)) e.SetNumeric(code);
     if ((ctx.m_Options >> 16) & 0x3F)
         e.ShareValueList(ctx.ValueListOf(

@@ -9,6 +9,7 @@
 #include "import/import_log.h"
 #include "import/text_read.h"
 #include "message/disasm_context.h"
+#include "params/value_text.h"
 #include "platform/hex.h"
 #include "import/xml.h"
 #include "params/param_number.h"
@@ -663,7 +664,10 @@ std::string YMTParamFktIDBitStream::FktIDListText(const uint8_t* bytes, size_t s
         return true;
     };
     auto number = [hex](uint32_t v) {
-        return hex ? StrFormat("%03X", v) : StrFormat("%d", static_cast<int>(v));
+        if (!hex) return IntText(static_cast<int>(v));
+        // "%03X" of a 12-bit entry.
+        static const char kDigits[] = "0123456789ABCDEF";
+        return std::string{kDigits[(v >> 8) & 15], kDigits[(v >> 4) & 15], kDigits[v & 15]};
     };
     uint32_t first = 0;
     if (!entry(0, first)) return "-";

@@ -338,8 +338,9 @@ TEST_F(CliTest, VersionAndHelp) {
     EXPECT_EQ(h.status, 0);
     // The help names the channel range and what 0 means, and every opening
     // command offers --channel.
-    EXPECT_NE(h.out.find("1 to 16, or 0 for\n                   every channel"), std::string::npos);
-    for (const char* command : {"  import CATALOG", "  list CATALOG", "  dump CATALOG"}) {
+    EXPECT_NE(h.out.find("1 to 16, or 0 for every channel"), std::string::npos);
+    for (const char* command : {"  import CATALOG", "  list CATALOG", "  dump CATALOG",
+                                "  decode CATALOG", "  encode CATALOG"}) {
         size_t at = h.out.find(command);
         ASSERT_NE(at, std::string::npos) << command;
         // The usage runs until the description, indented by eight blanks.
