@@ -44,7 +44,7 @@ YFciMesgInfoImpl::~YFciMesgInfoImpl() {
         delete e;
 }
 
-YFciMesgInfo* YFciMesgInfoImpl::Clone() {
+YFciMesgInfo* YFciMesgInfoImpl::CloneImpl() {
     auto* c = new YFciMesgInfoImpl(m_Manager, m_Channel, m_FBlockID, m_InstID, m_FktID, m_OpType);
     c->m_MaxParams = m_MaxParams;
     c->m_AuxLimit = m_AuxLimit;
@@ -184,8 +184,8 @@ DisasmContext YFciMesgInfoImpl::MakeContext(const uint8_t* payload, uint32_t siz
                          YImportState::Instance().paramsInLoopLimit, inputs);
 }
 
-const std::vector<YFciParamInfo*>& YFciMesgInfoImpl::Disassemble() {
-    if (m_Built) return m_ParamInfos;
+void YFciMesgInfoImpl::DisassembleImpl() {
+    if (m_Built) return;
     if (!m_ParamInfos.empty() || m_Tree) ClearParamInfos();
     m_Built = true;
     Resolve();
@@ -203,12 +203,12 @@ const std::vector<YFciParamInfo*>& YFciMesgInfoImpl::Disassemble() {
         DisasmContext ctx = MakeContext(m_Data.data(), size, nullptr);
         ctx.Diagnose(4, std::string(), m_Data.data(), size, 0, 0);
     }
-    return m_ParamInfos;
+    return;
 }
 
-const std::vector<YFciParamInfo*>& YFciMesgInfoImpl::Assemble(
-    const std::vector<std::string>& inputs, uint32_t& status, uint32_t& index) {
-    if (m_Built) return m_ParamInfos;
+void YFciMesgInfoImpl::AssembleImpl(const std::vector<std::string>& inputs, uint32_t& status,
+                                    uint32_t& index) {
+    if (m_Built) return;
     if (!m_ParamInfos.empty() || m_Tree) ClearParamInfos();
     m_Built = true;
     Resolve();
@@ -243,7 +243,7 @@ const std::vector<YFciParamInfo*>& YFciMesgInfoImpl::Assemble(
     status = ctx.m_Status;
     index = ctx.m_StatusIndex;
     RebuildPayload();
-    return m_ParamInfos;
+    return;
 }
 
 void YFciMesgInfoImpl::RebuildPayload() {
@@ -286,8 +286,48 @@ void YFciMesgInfoImpl::BuildTree() {
 }
 
 YFciParamInfoNode* YFciMesgInfoImpl::ParamInfoTree() {
-    if (!m_Tree) BuildTree();
+    try {
+        if (!m_Tree) BuildTree();
+    } catch (...) {
+        m_Tree.reset();
+    }
     return m_Tree.get();
+}
+
+// The exported operations keep every failure inside the library (only
+// memory exhaustion can throw here): what was built so far stays.
+YFciMesgInfo* YFciMesgInfoImpl::Clone() {
+    try {
+        return CloneImpl();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+const std::vector<YFciParamInfo*>& YFciMesgInfoImpl::Disassemble() {
+    try {
+        DisassembleImpl();
+    } catch (...) {
+    }
+    return m_ParamInfos;
+}
+
+const std::vector<YFciParamInfo*>& YFciMesgInfoImpl::Assemble(
+    const std::vector<std::string>& inputs, uint32_t& status, uint32_t& index) {
+    try {
+        AssembleImpl(inputs, status, index);
+    } catch (...) {
+        status = kAsmNotConvertible;
+    }
+    return m_ParamInfos;
+}
+
+bool YFciMesgInfoImpl::Matches(YFciMesgInfo* pattern) {
+    try {
+        return MatchesImpl(pattern);
+    } catch (...) {
+        return false;
+    }
 }
 
 void YFciMesgInfoImpl::SetMaxParams(uint32_t count) {
@@ -320,7 +360,7 @@ void YFciMesgInfoImpl::SetInstFallback(uint32_t rule) {
     m_InstFallback = rule;
 }
 
-bool YFciMesgInfoImpl::Matches(YFciMesgInfo* pattern) {
+bool YFciMesgInfoImpl::MatchesImpl(YFciMesgInfo* pattern) {
     if (!pattern || pattern == this) return pattern == this;
     uint16_t pc = pattern->Channel();
     if (pc != m_Channel && pc != 0 && pc != 0xFFFF) return false;

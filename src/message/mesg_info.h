@@ -79,6 +79,10 @@ public:
     }
 
 private:
+    YFciMesgInfo* CloneImpl();
+    void DisassembleImpl();
+    void AssembleImpl(const std::vector<std::string>& inputs, uint32_t& status, uint32_t& index);
+    bool MatchesImpl(YFciMesgInfo* pattern);
     void Resolve();
     void ForgetNodes();
     DisasmContext MakeContext(const uint8_t* payload, uint32_t size,
