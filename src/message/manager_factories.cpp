@@ -15,7 +15,8 @@ namespace mostfcat {
 YFciMesgInfo* YFciFCatManagerImpl::CreateMesgInfo(uint16_t channel, uint32_t fblockId,
                                                   uint32_t instId, uint32_t fktId, uint32_t opType,
                                                   const uint8_t* data, uint32_t length) {
-    auto* info = new (std::nothrow) YFciMesgInfoImpl(this, channel, fblockId, instId, fktId, opType);
+    auto* info =
+        new (std::nothrow) YFciMesgInfoImpl(this, channel, fblockId, instId, fktId, opType);
     if (info) {
         try {
             info->SetData(data, length);
@@ -75,9 +76,20 @@ YFciParam* ReadValue(YFciFCatManagerImpl* manager, std::unique_ptr<YFciMessageIm
     return p;
 }
 
-template <class F> bool Guarded(F&& f) noexcept {
+// Reads a value with ReadValue and hands it to take; false when there is
+// none (or anything failed).
+template <class Take>
+bool ReadInto(YFciFCatManagerImpl* manager, uint16_t channel, const std::string& fcatName,
+              uint32_t fblockId, uint32_t instId, uint32_t fktId, uint32_t opType,
+              const uint8_t* data, int32_t length, const std::string& numericPath,
+              std::initializer_list<uint32_t> kinds, Take&& take) noexcept {
     try {
-        return f();
+        std::unique_ptr<YFciMessageImpl> m;
+        YFciParam* p = ReadValue(manager, m, channel, fcatName, fblockId, instId, fktId, opType,
+                                 data, length, numericPath, kinds);
+        if (!p) return false;
+        take(p);
+        return true;
     } catch (...) {
         return false;
     }
@@ -90,8 +102,8 @@ YFciMessage* YFciFCatManagerImpl::CreateMessage(uint16_t channel, const std::str
                                                 uint32_t instFallback, uint32_t fktId,
                                                 uint32_t opType, const uint8_t* data,
                                                 uint32_t length, uint32_t options) {
-    YFciMessageImpl* m = NewMessage(this, channel, fcatName, fblockId, instId, instFallback, fktId,
-                                    opType, options);
+    YFciMessageImpl* m =
+        NewMessage(this, channel, fcatName, fblockId, instId, instFallback, fktId, opType, options);
     if (m) m->SetData(data, data ? length : 0);
     return m;
 }
@@ -100,8 +112,8 @@ YFciMessage* YFciFCatManagerImpl::CreateMessage(uint16_t channel, const std::str
                                                 uint32_t fblockId, uint32_t instId,
                                                 uint32_t instFallback, uint32_t fktId,
                                                 uint32_t opType, uint32_t options) {
-    YFciMessageImpl* m = NewMessage(this, channel, fcatName, fblockId, instId, instFallback, fktId,
-                                    opType, options);
+    YFciMessageImpl* m =
+        NewMessage(this, channel, fcatName, fblockId, instId, instFallback, fktId, opType, options);
     if (m) m->Rebuild();
     return m;
 }
@@ -122,8 +134,8 @@ void ConvertId(YFciFCatManagerImpl* manager, std::string& out, uint16_t channel,
     try {
         YParamPath elements;
         if (!ParseParamPath(path, from, elements)) return;
-        std::unique_ptr<YFciMessageImpl> m(
-            NewMessage(manager, channel, fcatName, fblockId, instId, instFallback, fktId, opType, 0));
+        std::unique_ptr<YFciMessageImpl> m(NewMessage(manager, channel, fcatName, fblockId, instId,
+                                                      instFallback, fktId, opType, 0));
         if (!m) return;
         m->Rebuild();
         m->ExpandPath(elements);
@@ -158,57 +170,40 @@ bool YFciFCatManagerImpl::GetParamNumberValue(uint16_t channel, const std::strin
                                               uint32_t fblockId, uint32_t instId, uint32_t fktId,
                                               uint32_t opType, const uint8_t* data, int32_t length,
                                               const std::string& numericPath, double& value) {
-    return Guarded([&] {
-        std::unique_ptr<YFciMessageImpl> m;
-        YFciParam* p = ReadValue(this, m, channel, fcatName, fblockId, instId, fktId, opType, data,
-                                 length, numericPath, {eFciParamNumber});
-        if (!p) return false;
-        value = ImplOf<YNumberImpl>(p)->Value();
-        return true;
-    });
+    return ReadInto(this, channel, fcatName, fblockId, instId, fktId, opType, data, length,
+                    numericPath, {eFciParamNumber},
+                    [&](YFciParam* p) { value = ImplOf<YNumberImpl>(p)->Value(); });
 }
 
 bool YFciFCatManagerImpl::GetParamEnumValue(uint16_t channel, const std::string& fcatName,
                                             uint32_t fblockId, uint32_t instId, uint32_t fktId,
                                             uint32_t opType, const uint8_t* data, int32_t length,
                                             const std::string& numericPath, uint32_t& value) {
-    return Guarded([&] {
-        std::unique_ptr<YFciMessageImpl> m;
-        YFciParam* p = ReadValue(this, m, channel, fcatName, fblockId, instId, fktId, opType, data,
-                                 length, numericPath, {eFciParamEnum});
-        if (!p) return false;
-        value = static_cast<uint32_t>(ImplOf<YEnumImpl>(p)->Value());
-        return true;
-    });
+    return ReadInto(this, channel, fcatName, fblockId, instId, fktId, opType, data, length,
+                    numericPath, {eFciParamEnum}, [&](YFciParam* p) {
+                        value = static_cast<uint32_t>(ImplOf<YEnumImpl>(p)->Value());
+                    });
 }
 
 bool YFciFCatManagerImpl::GetParamBoolFieldValue(uint16_t channel, const std::string& fcatName,
-                                                 uint32_t fblockId, uint32_t instId,
-                                                 uint32_t fktId, uint32_t opType,
-                                                 const uint8_t* data, int32_t length,
-                                                 const std::string& numericPath, uint8_t& value) {
-    return Guarded([&] {
-        std::unique_ptr<YFciMessageImpl> m;
-        YFciParam* p = ReadValue(this, m, channel, fcatName, fblockId, instId, fktId, opType, data,
-                                 length, numericPath, {eFciParamBoolfield});
-        if (!p) return false;
-        value = static_cast<uint8_t>(ImplOf<YBoolFieldImpl>(p)->Value());
-        return true;
-    });
+                                                 uint32_t fblockId, uint32_t instId, uint32_t fktId,
+                                                 uint32_t opType, const uint8_t* data,
+                                                 int32_t length, const std::string& numericPath,
+                                                 uint8_t& value) {
+    return ReadInto(this, channel, fcatName, fblockId, instId, fktId, opType, data, length,
+                    numericPath, {eFciParamBoolfield}, [&](YFciParam* p) {
+                        value = static_cast<uint8_t>(ImplOf<YBoolFieldImpl>(p)->Value());
+                    });
 }
 
 bool YFciFCatManagerImpl::GetParamBoolValue(uint16_t channel, const std::string& fcatName,
                                             uint32_t fblockId, uint32_t instId, uint32_t fktId,
                                             uint32_t opType, const uint8_t* data, int32_t length,
                                             const std::string& numericPath, uint32_t& value) {
-    return Guarded([&] {
-        std::unique_ptr<YFciMessageImpl> m;
-        YFciParam* p = ReadValue(this, m, channel, fcatName, fblockId, instId, fktId, opType, data,
-                                 length, numericPath, {eFciParamBool, eFciParamBitfield});
-        if (!p) return false;
-        value = static_cast<uint32_t>(ImplOf<YBoolImpl>(p)->Value());
-        return true;
-    });
+    return ReadInto(this, channel, fcatName, fblockId, instId, fktId, opType, data, length,
+                    numericPath, {eFciParamBool, eFciParamBitfield}, [&](YFciParam* p) {
+                        value = static_cast<uint32_t>(ImplOf<YBoolImpl>(p)->Value());
+                    });
 }
 
 bool YFciFCatManagerImpl::GetParamStringValue(uint16_t channel, const std::string& fcatName,
@@ -216,15 +211,11 @@ bool YFciFCatManagerImpl::GetParamStringValue(uint16_t channel, const std::strin
                                               uint32_t opType, const uint8_t* data, int32_t length,
                                               const std::string& numericPath, std::string& text,
                                               uint32_t& encoding) {
-    return Guarded([&] {
-        std::unique_ptr<YFciMessageImpl> m;
-        YFciParam* p = ReadValue(this, m, channel, fcatName, fblockId, instId, fktId, opType, data,
-                                 length, numericPath, {eFciParamString});
-        if (!p) return false;
-        text = ImplOf<YStringImpl>(p)->Value();
-        encoding = ImplOf<YStringImpl>(p)->Encoding();
-        return true;
-    });
+    return ReadInto(this, channel, fcatName, fblockId, instId, fktId, opType, data, length,
+                    numericPath, {eFciParamString}, [&](YFciParam* p) {
+                        text = ImplOf<YStringImpl>(p)->Value();
+                        encoding = ImplOf<YStringImpl>(p)->Encoding();
+                    });
 }
 
 bool YFciFCatManagerImpl::GetParamHexValue(uint16_t channel, const std::string& fcatName,
@@ -232,14 +223,9 @@ bool YFciFCatManagerImpl::GetParamHexValue(uint16_t channel, const std::string& 
                                            uint32_t opType, const uint8_t* data, int32_t length,
                                            const std::string& numericPath,
                                            std::vector<uint8_t>& bytes) {
-    return Guarded([&] {
-        std::unique_ptr<YFciMessageImpl> m;
-        YFciParam* p = ReadValue(this, m, channel, fcatName, fblockId, instId, fktId, opType, data,
-                                 length, numericPath, {eFciParamRawStream, eFciParamString});
-        if (!p) return false;
-        bytes = p->Impl()->ValueHexdump();
-        return true;
-    });
+    return ReadInto(this, channel, fcatName, fblockId, instId, fktId, opType, data, length,
+                    numericPath, {eFciParamRawStream, eFciParamString},
+                    [&](YFciParam* p) { bytes = p->Impl()->ValueHexdump(); });
 }
 
 } // namespace mostfcat

@@ -4,6 +4,7 @@
 
 #include "manager/manager.h"
 #include "mostfcat/hexdump.h"
+#include "platform/guard.h"
 #include "platform/strings.h"
 #include "tree/catalog.h"
 #include "tree/fblock.h"
@@ -16,21 +17,6 @@ YFciMessage::~YFciMessage() = default;
 namespace mostfcat {
 
 namespace {
-
-template <class F, class R> R Safe(F&& f, R fallback) noexcept {
-    try {
-        return f();
-    } catch (...) {
-        return fallback;
-    }
-}
-
-template <class F> void SafeDo(F&& f) noexcept {
-    try {
-        f();
-    } catch (...) {
-    }
-}
 
 uint64_t HandleOf(const void* p) {
     return reinterpret_cast<uint64_t>(p);

@@ -3,28 +3,12 @@
 #include <new>
 
 #include "params/param.h"
+#include "platform/guard.h"
 #include "values/value_impl.h"
 
 using namespace mostfcat;
 
 namespace {
-
-// Runs f; a failure inside (only memory exhaustion can throw here) gives
-// the fallback instead of an exception in the host.
-template <class F, class R> R Safe(F&& f, R fallback) noexcept {
-    try {
-        return f();
-    } catch (...) {
-        return fallback;
-    }
-}
-
-template <class F> void SafeDo(F&& f) noexcept {
-    try {
-        f();
-    } catch (...) {
-    }
-}
 
 } // namespace
 
