@@ -281,6 +281,8 @@ class YStringImpl : public YFciParamImpl {
 public:
     YStringImpl() : YFciParamImpl(eFciParamString) {}
     bool IsValueDefined() const override { return m_Defined; }
+    // Defined, and no longer than the catalog's maximum size.
+    bool IsValueValid() const override;
     void Disassemble(YValueContext& ctx) override;
     std::vector<uint8_t> ValueHexdump() override;
     std::string ValueHexdumpStr() override;
@@ -297,9 +299,15 @@ public:
     uint32_t Encoding() const { return m_Encoding; }
 
 private:
+    // What the payload held of the encoding byte and of the terminator.
+    enum State : uint8_t { kAbsent, kUndefined, kPresent };
+    bool IsAbsent() const;
+    bool FitsMaxSize(size_t characters) const;
+
     std::vector<uint8_t> m_Bytes;      // the characters, without encoding byte and terminator
-    std::vector<uint8_t> m_Terminator; // as read (empty: the payload ended before it)
-    bool m_HasEncoding = false;        // the encoding byte was in the payload
+    std::vector<uint8_t> m_Terminator; // as read
+    State m_EncodingState = kAbsent;
+    State m_TerminatorState = kAbsent;
     bool m_Defined = false;
     uint32_t m_Encoding = 1;
 };
@@ -346,6 +354,8 @@ public:
     unsigned long MaxLength() const;
 
 private:
+    // The bytes end the message (a change of their count shifts nothing).
+    bool IsLastBytes() const;
     void Store(const YValueContext& ctx, uint32_t pos, uint32_t n);
     std::vector<uint8_t> m_Bytes;
     std::string m_Text;

@@ -571,6 +571,15 @@ const YMTParamString* StringDef(const YMTParam* d) {
 
 } // namespace
 
+bool YStringImpl::FitsMaxSize(size_t characters) const {
+    uint64_t bytes = uint64_t(characters) * (m_Encoding == 0 ? 2 : 1);
+    return MaxSize() == ULONG_MAX || bytes <= MaxSize();
+}
+
+bool YStringImpl::IsValueValid() const {
+    return m_Defined && FitsMaxSize(m_Bytes.size() / (m_Encoding == 0 ? 2 : 1));
+}
+
 bool YStringImpl::HasEncodingByte() const {
     return Def() && StringDef(Def())->HasEncodingByte();
 }
@@ -582,79 +591,103 @@ unsigned long YStringImpl::MaxSize() const {
 
 void YStringImpl::Disassemble(YValueContext& ctx) {
     uint32_t pos = ctx.m_Pos;
+    uint32_t end = ctx.Size();
+    m_Bytes.clear();
+    m_Terminator.clear();
+    m_EncodingState = kAbsent;
+    m_TerminatorState = kAbsent;
     bool valid = true;
-    m_HasEncoding = false;
     if (HasEncodingByte()) {
-        if (pos < ctx.Size() && ctx.Defined(pos, 1)) {
-            m_Encoding = ctx.Byte(pos);
-            m_HasEncoding = true;
+        m_Encoding = (ctx.DecodeOptions() & 0x2) ? 0 : 1;
+        if (pos < end) {
+            if (ctx.Defined(pos, 1)) {
+                m_Encoding = ctx.Byte(pos);
+                m_EncodingState = kPresent;
+            } else {
+                m_EncodingState = kUndefined;
+            }
             ++pos;
-        } else {
-            m_Encoding = (ctx.DecodeOptions() & 0x2) ? 0 : 1;
-            if (pos < ctx.Size()) ++pos;
-            valid = false;
         }
     } else {
         m_Encoding = 1;
     }
-    m_Bytes.clear();
-    m_Terminator.clear();
-    uint32_t end = ctx.Size();
-    uint32_t width = YMTParamString::BytesPerChar(static_cast<uint8_t>(m_Encoding)) == 2 &&
-                             m_Encoding == 0
-                         ? 2
-                         : 1;
-    bool terminated = false;
+    uint32_t width = m_Encoding == 0 ? 2 : 1;
     while (pos < end) {
-        if (width == 2) {
-            if (pos + 1 >= end) {
-                m_Bytes.push_back(ctx.Byte(pos));
-                valid = valid && ctx.Defined(pos, 1);
-                ++pos;
-                break;
-            }
-            valid = valid && ctx.Defined(pos, 2);
-            if (ctx.Byte(pos) == 0 && ctx.Byte(pos + 1) == 0 && ctx.Defined(pos, 2)) {
-                m_Terminator = {0, 0};
-                pos += 2;
-                terminated = true;
-                break;
-            }
-            m_Bytes.push_back(ctx.Byte(pos));
-            m_Bytes.push_back(ctx.Byte(pos + 1));
-            pos += 2;
+        uint32_t n = end - pos < width ? end - pos : width;
+        if (!ctx.Defined(pos, n)) {
+            // Bytes written without hex digits end an undefined string: its
+            // place in the text stays as it was given.
+            m_Terminator.assign(width, 0);
+            m_TerminatorState = kUndefined;
+            pos += n;
+            break;
+        }
+        if (n < width) { // half a character at the end of the payload
+            m_Bytes.push_back(ctx.Byte(pos++));
+            break;
+        }
+        bool zero = ctx.Byte(pos) == 0 && (width == 1 || ctx.Byte(pos + 1) == 0);
+        if (!zero) {
+            for (uint32_t k = 0; k < width; ++k)
+                m_Bytes.push_back(ctx.Byte(pos++));
             continue;
         }
-        valid = valid && ctx.Defined(pos, 1);
-        uint8_t b = ctx.Byte(pos++);
-        if (b != 0 || !ctx.Defined(pos - 1, 1)) {
-            m_Bytes.push_back(b);
-            continue;
-        }
-        m_Terminator = {0};
+        m_Terminator.assign(width, 0);
+        pos += width;
         if (m_Encoding == 7) {
             // The zero byte is followed by one more byte of the string.
-            if (pos >= end) break;
+            if (pos >= end) {
+                m_Terminator.clear();
+                break;
+            }
+            valid = valid && ctx.Defined(pos, 1);
             m_Terminator.push_back(ctx.Byte(pos++));
         }
-        terminated = true;
+        m_TerminatorState = kPresent;
         break;
     }
-    if (!terminated) m_Terminator.clear();
-    m_Defined = valid && terminated;
+    m_Defined = valid && m_TerminatorState == kPresent &&
+                (!HasEncodingByte() || m_EncodingState == kPresent);
     ctx.m_Pos = pos;
 }
 
+bool YStringImpl::IsAbsent() const {
+    return m_EncodingState == kAbsent && m_Bytes.empty() && m_TerminatorState == kAbsent;
+}
+
 std::vector<uint8_t> YStringImpl::ValueHexdump() {
+    // A string the payload lacks stands for the empty text, so that the bytes
+    // of the values after it stay in their places.
+    bool absent = IsAbsent();
     std::vector<uint8_t> out;
-    if (HasEncodingByte() && m_HasEncoding) out.push_back(static_cast<uint8_t>(m_Encoding));
+    if (HasEncodingByte() && (absent || m_EncodingState != kAbsent))
+        out.push_back(static_cast<uint8_t>(m_Encoding));
     out.insert(out.end(), m_Bytes.begin(), m_Bytes.end());
-    out.insert(out.end(), m_Terminator.begin(), m_Terminator.end());
+    if (absent)
+        out.insert(out.end(), m_Encoding == 0 ? 2 : 1, 0);
+    else
+        out.insert(out.end(), m_Terminator.begin(), m_Terminator.end());
     return out;
 }
 
 std::string YStringImpl::ValueHexdumpStr() {
-    return Condensed(ValueHexdump());
+    // Undefined parts show as "__", as undefined numbers do: a string the
+    // payload lacks keeps a place of an encoding byte and a terminator.
+    bool absent = IsAbsent();
+    std::string out;
+    if (HasEncodingByte()) {
+        uint8_t code = static_cast<uint8_t>(m_Encoding);
+        if (m_EncodingState == kPresent)
+            AppendHex(out, &code, 1);
+        else if (absent || m_EncodingState == kUndefined)
+            out += "__";
+    }
+    AppendHex(out, m_Bytes.data(), m_Bytes.size());
+    if (m_TerminatorState == kPresent)
+        AppendHex(out, m_Terminator.data(), m_Terminator.size());
+    else if (m_TerminatorState == kUndefined || absent)
+        out.append(2 * (m_Encoding == 0 ? 2 : 1), '_');
+    return out;
 }
 
 std::string YStringImpl::Value() const {
@@ -677,15 +710,19 @@ void YStringImpl::SetValue(const std::string& text) {
     if (!Def()) return;
     // The same text again changes nothing (an encoding-7 string keeps the
     // byte after its terminator).
-    if (m_Defined && text == Value() && (!HasEncodingByte() || m_HasEncoding)) return;
+    if (m_Defined && text == Value()) return;
     std::vector<uint8_t> bytes;
     StringDef(Def())->EncodeString(text, static_cast<uint8_t>(m_Encoding), bytes);
-    if (m_Encoding == 7 && m_Terminator.size() == 2 && !bytes.empty())
+    if (m_Encoding == 7 && m_TerminatorState == kPresent && m_Terminator.size() == 2 &&
+        !bytes.empty())
         bytes.back() = m_Terminator.back();
     SetValueHexdumpStr(Condensed(bytes));
 }
 
 bool YStringImpl::SetUserInputStr(const std::string& input, bool& changed) {
+    changed = false;
+    // A new text longer than the catalog allows is refused.
+    if (!FitsMaxSize(input.size()) && !(m_Defined && input == Value())) return false;
     std::string before = ValueHexdumpStr();
     bool wasDefined = m_Defined;
     SetValue(input);
@@ -702,7 +739,7 @@ void YStringImpl::SetEncoding(uint32_t encoding) {
     // The text stays; its bytes follow the new encoding.
     std::string text = Value();
     m_Encoding = encoding;
-    m_HasEncoding = true;
+    m_EncodingState = kPresent;
     m_Defined = false;
     SetValue(text);
 }
@@ -856,6 +893,19 @@ void YRawImpl::Disassemble(YValueContext& ctx) {
     }
     Store(ctx, ctx.m_Pos, n);
     ctx.m_Pos += n;
+    // A raw stream of fixed length that the payload does not fill keeps the
+    // place of its missing bytes ("__"), as an undefined number does (the
+    // contents of short and classified streams follow their length fields).
+    const auto* parent = dynamic_cast<const YFciParamImpl*>(m_ParentEntity);
+    bool counted = parent && (parent->ParamType() == eFciParamCStream ||
+                              parent->ParamType() == eFciParamRawShortStream);
+    if (m_Kind == eFciParamRawStream && ctx.StreamLimit() == YValueContext::kNone && !counted &&
+        MaxLength() > n) {
+        size_t missing = MaxLength() - n;
+        m_Bytes.resize(m_Bytes.size() + missing, 0);
+        m_Text.append(2 * missing, '_');
+        m_Defined = false;
+    }
 }
 
 void YRawImpl::SetValueHexdumpStr(const std::string& text) {
@@ -868,6 +918,27 @@ void YRawImpl::SetHexdump(const std::vector<uint8_t>& bytes) {
     SetValueHexdumpStr(Condensed(bytes));
 }
 
+bool YRawImpl::IsLastBytes() const {
+    if (m_Kind == eFciParamRemain) return true;
+    if (MaxLength() != 0) return false;
+    // This value and each structure around it stand last in their lists, and
+    // none of them has a length field that counts these bytes.
+    const YFciParamImpl* v = this;
+    while (v) {
+        const std::vector<YFciParam*>* list = v->SiblingList();
+        if (!list || list->empty() || list->back() != v->Handle()) return false;
+        YFciParamIDEntity* parent = v->ParentEntity();
+        if (dynamic_cast<YValueOwner*>(parent)) return true;
+        v = dynamic_cast<const YFciParamImpl*>(parent);
+        if (!v) return false;
+        uint32_t kind = v->ParamType();
+        if (kind == eFciParamDetailedShortStream || kind == eFciParamCStream ||
+            kind == eFciParamRawShortStream)
+            return false;
+    }
+    return false;
+}
+
 bool YRawImpl::SetUserInputStr(const std::string& input, bool& changed) {
     changed = false;
     std::vector<uint8_t> bytes;
@@ -876,10 +947,7 @@ bool YRawImpl::SetUserInputStr(const std::string& input, bool& changed) {
     if (!YFciHexdumpHelper::StringToBytes(bytes, hex)) return false;
     // Only bytes at the end of the message may change their count: anywhere
     // else the text would decode into other values than the tree holds.
-    bool atEnd = m_Kind == eFciParamRemain ||
-                 (MaxLength() == 0 && dynamic_cast<YValueOwner*>(m_ParentEntity) != nullptr &&
-                  m_SiblingList && !m_SiblingList->empty() && m_SiblingList->back() == m_Handle);
-    if (bytes.size() != m_Bytes.size() && !atEnd) return false;
+    if (bytes.size() != m_Bytes.size() && !IsLastBytes()) return false;
     changed = bytes != m_Bytes || !m_Defined;
     YValueContext ctx(Condensed(bytes), 0);
     Store(ctx, 0, ctx.PayloadSize());

@@ -562,8 +562,10 @@ void YLengthStreamImpl::Disassemble(YValueContext& ctx) {
     bool known = length->SelectorValue(l);
     uint32_t max = static_cast<uint32_t>(MaxLength());
     uint32_t limit = std::min(max, l);
+    // Without a defined length the data cannot be told from what follows: it
+    // takes nothing, so that the values after the stream keep their bytes.
     if (m_Kind == eFciParamRawShortStream) {
-        uint32_t saved = ctx.SwapStreamLimit(known ? limit : YValueContext::kNone);
+        uint32_t saved = ctx.SwapStreamLimit(known ? limit : 0);
         if (YFciParamImpl* data = AddChild(ChildDefinition(Def(), 2), true))
             data->Disassemble(ctx);
         ctx.SwapStreamLimit(saved);
@@ -573,8 +575,7 @@ void YLengthStreamImpl::Disassemble(YValueContext& ctx) {
     if (YFciParamImpl* media = AddChild(ChildDefinition(Def(), 2), true))
         media->Disassemble(ctx);
     uint32_t used = ctx.m_Pos - start;
-    uint32_t saved = ctx.SwapStreamLimit(known ? (limit > used ? limit - used : 0)
-                                               : YValueContext::kNone);
+    uint32_t saved = ctx.SwapStreamLimit(known ? (limit > used ? limit - used : 0) : 0);
     if (YFciParamImpl* content = AddChild(ChildDefinition(Def(), 3), true))
         content->Disassemble(ctx);
     ctx.SwapStreamLimit(saved);

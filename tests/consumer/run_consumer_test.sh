@@ -2,8 +2,9 @@
 # Installs the build into a fresh prefix and uses it the way a host project
 # outside this repository does: the C host example through pkg-config, the C
 # and C++ snippets of the README, the C++ host example through
-# find_package(mostfcat), and the installed tool. Only the prefix is on the
-# include and library paths; every program runs on a copy of the sample
+# find_package(mostfcat), the installed tool, and the Python module (when the
+# build made it) with only the prefix on the module path. Only the prefix is on
+# the include and library paths; every program runs on a copy of the sample
 # catalog, so logs and caches stay out of the source tree.
 #
 # Environment (set by tests/consumer/CMakeLists.txt):
@@ -63,11 +64,22 @@ status=0
 [ ! -f "$work/saved_manifest.txt" ] || mv "$work/saved_manifest.txt" "$manifest"
 [ $status -eq 0 ] || fail "cmake --install failed: $(cat "$work/install.out")"
 
+# The Python package's folder below the prefix, if the build made the module.
+pyinit=$(grep -m1 '/mostfcat/__init__\.py$' "$work/install_manifest.txt" || true)
+pyrel=
+if [ -n "$pyinit" ]; then
+    pyrel=${pyinit#"$prefix"/}
+    pyrel=${pyrel%/mostfcat/__init__.py}
+fi
+
 # Every installed file belongs to the interface, the tool, the sample or a package file.
 # (The manifest's last line has no line feed.)
 while IFS= read -r file || [ -n "$file" ]; do
     rel=${file#"$prefix"/}
     case $rel in
+    "$pyrel"/mostfcat/*.py | "$pyrel"/mostfcat/*.pyi | "$pyrel"/mostfcat/py.typed | \
+    "$pyrel"/mostfcat/_mostfcat.*.so)
+        [ -n "$pyrel" ] || fail "installed a file that is not part of the package: $rel" ;;
     bin/mostfcat | share/mostfcat/sample_catalog.xml) ;;
     include/mostfcat/*.h) [ -f "$src/$rel" ] || fail "installed a header that is not public: $rel" ;;
     "$libdir_rel"/libmostfcat.so | "$libdir_rel"/libmostfcat.so.*) ;;
@@ -194,4 +206,46 @@ dynamic=$(readelf -d "$prefix/bin/mostfcat")
 out=$("$prefix/bin/mostfcat" list "$catalog") || fail "the installed tool failed: $out"
 grep -q "AudioAmplifier" <<<"$out" || fail "the installed tool listed no AudioAmplifier"
 
-echo "consumer test: mostfcat $version from $prefix used by C, C++ and the tool"
+# --- the Python module, with only the prefix on the module path -------------------------
+used="C, C++ and the tool"
+if [ -z "$pyrel" ]; then
+    echo "consumer test: the build made no Python module (pybind11 or Python headers missing)"
+else
+    python=$(sed -n 's/^MOSTFCAT_PYTHON:[A-Z]*=//p' "$build/CMakeCache.txt")
+    [ -x "$python" ] || fail "no Python interpreter named in $build/CMakeCache.txt"
+    # The platlib folder of the interpreter's posix_prefix scheme.
+    platlib=$("$python" -c 'import sys, sysconfig; print(sysconfig.get_path("platlib",
+        "posix_prefix", vars={"base": sys.argv[1], "platbase": sys.argv[1]}))' "$prefix")
+    [ "$platlib" = "$prefix/$pyrel" ] ||
+        fail "the Python package went to $prefix/$pyrel, not to $platlib"
+    dynamic=$(readelf -d "$prefix/$pyrel"/mostfcat/_mostfcat.*.so)
+    grep 'R.*PATH' <<<"$dynamic" | grep -qF '$ORIGIN' ||
+        fail "the Python extension has no run-time path to the prefix's library"
+    pyrun=(env -u PYTHONHOME -u PYTHONSTARTUP PYTHONPATH="$prefix/$pyrel" PYTHONNOUSERSITE=1
+           PYTHONDONTWRITEBYTECODE=1)
+    if [ -n "$san" ]; then
+        # An instrumented extension needs the sanitizer runtime loaded first, and
+        # the C++ runtime with it (the interpreter does not load it itself); the
+        # interpreter keeps memory until exit on purpose.
+        pyrun+=(LD_PRELOAD="$($CXX -print-file-name=libasan.so) $($CXX -print-file-name=libstdc++.so)"
+                ASAN_OPTIONS=detect_leaks=0)
+    fi
+    out=$(cd "$work/run" && "${pyrun[@]}" "$python" -c '
+import sys
+import mostfcat
+assert mostfcat.__file__.startswith(sys.argv[1] + "/"), mostfcat.__file__
+with mostfcat.Manager() as mgr:
+    mgr.open("sample_catalog.xml", log_path=None)
+    msg = mgr.decode(0x22, 1, 0x400, 0xC, b"\x3c")
+print(msg.function_name, [(p.name, p.value, p.unit) for p in msg.params])
+' "$prefix") || fail "importing the installed Python module failed: $out"
+    expect_lines "Python" "$out" "Volume [('Volume', '60', '%')]"
+    snippet python >"$work/readme.py"
+    [ -s "$work/readme.py" ] || fail "README: no Python snippet found"
+    out=$("${pyrun[@]}" "$python" "$work/readme.py" "$catalog" 2>&1) ||
+        fail "the README's Python snippet failed: $out"
+    expect_lines "README Python" "$out" "0x22 AudioAmplifier" "Volume 60 % 60.0" "3c"
+    used="C, C++, Python and the tool"
+fi
+
+echo "consumer test: mostfcat $version from $prefix used by $used"

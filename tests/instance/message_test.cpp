@@ -133,7 +133,7 @@ TEST_F(MessageTest, NamesAndDescriptionsFollowTheCoordinates) {
     EXPECT_EQ(msg->SetChannel(1), 0u);
     EXPECT_EQ(msg->SetFunction(kTexts, ""), 0u);
     EXPECT_EQ(msg->GetParamBySymID("Text")->ValueHexdumpStr(), "00200180FFFFFF0702");
-    EXPECT_EQ(msg->HexdumpStr(), "00200180FFFFFF0702________");
+    EXPECT_EQ(msg->HexdumpStr(), "00200180FFFFFF0702____________");
 }
 
 TEST_F(MessageTest, PayloadsComeAsBytesOrText) {

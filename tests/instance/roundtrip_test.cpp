@@ -191,7 +191,10 @@ std::string RandomInput(YFciParam* p, std::mt19937_64& rng) {
     case eFciParamString: {
         auto* s = static_cast<YFciParamString*>(p);
         if (s->Encoding() == 7 || s->Value().find('?') != std::string::npos) return {};
+        // As long as the text there, but no longer than the catalog allows.
         std::string text = s->Value();
+        size_t most = s->MaxSize() / (s->Encoding() == 0 ? 2 : 1);
+        if (text.size() > most) text.resize(most);
         for (char& c : text)
             c = char('A' + rng() % 26);
         return text;

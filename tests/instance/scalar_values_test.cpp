@@ -478,6 +478,8 @@ TEST_F(ScalarTest, EditsOfByteBlocksKeepTheLayout) {
         {kTexts, "0141420009010202334410010506", "Raw", "AB"},
         {kTexts, "0141420009010202334410010506", "Raw", "ABCDEF"},
         {kNumbers, "00200180FFFFFF07020A0B", "Remain", ""},
+        // Bytes that end the message may change their count.
+        {kTexts, "0141420009010202334410010506", "Rest", "AABBCCDD"},
     };
     std::string faults;
     for (const Row& r : rows) {
@@ -491,6 +493,24 @@ TEST_F(ScalarTest, EditsOfByteBlocksKeepTheLayout) {
     }
     EXPECT_TRUE(faults.empty()) << "the text decodes to other values than the tree holds"
                                 << faults;
+}
+
+// A string the payload lacks keeps the place of its encoding byte and its
+// terminator in the text ("____"), as an undefined number does, and stands
+// for the empty text in the payload bytes; a rebuild reads it back alike.
+TEST_F(ScalarTest, StringsMissingFromThePayloadKeepTheirPlace) {
+    MessagePtr msg = Msg(kTexts, "");
+    YFciParam* text = msg->GetParamBySymID("Text");
+    EXPECT_FALSE(text->IsValueDefined());
+    EXPECT_EQ(text->ValueHexdumpStr(), "____");
+    EXPECT_EQ(Hex(text->ValueHexdump()), "0100");
+    std::string before = msg->HexdumpStr();
+    EXPECT_EQ(before.substr(0, 6), "______") << before;
+    msg->Rebuild();
+    EXPECT_EQ(msg->HexdumpStr(), before);
+    // Bytes that are no hex digits end an undefined string in place.
+    msg->SetHexdumpStr("01414200" "09" "0102" "02" "3344" "1001" "05");
+    EXPECT_EQ(msg->GetParamBySymID("Text")->ValueHexdumpStr(), "01414200");
 }
 
 } // namespace

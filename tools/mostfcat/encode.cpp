@@ -46,9 +46,17 @@ std::string Rule(YFciParam& p) {
                                   std::to_string(static_cast<int64_t>(s.MaxValue()))
                             : "a number from 0 to " + std::to_string(s.MaxValue());
     }
+    case eFciParamString: {
+        unsigned long most = static_cast<YFciParamString&>(p).MaxSize();
+        return most == static_cast<unsigned long>(-1)
+                   ? "a text"
+                   : "a text of at most " + std::to_string(most) + " bytes";
+    }
     case eFciParamRawStream:
     case eFciParamRemain:
-        return "hexadecimal bytes";
+        return "hexadecimal bytes, as many as it holds now (" +
+               std::to_string(p.ValueHexdump().size()) +
+               ") unless it ends the message";
     default:
         return "no value of its own (it is a structure)";
     }

@@ -1,0 +1,499 @@
+#define PY_SSIZE_T_CLEAN
+#include "results.h"
+
+#include <structmember.h>
+
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+namespace mostfcat::python {
+
+namespace {
+
+// Holds C++ texts, so its fields are reached through getters (no member
+// offsets into a class that is not standard-layout).
+struct ParamObject {
+    PyObject ob_base; // the header of every object (PyObject_HEAD)
+    PyObject* name;
+    PyObject* unit;
+    // The hex, decimal and value texts: where they lie in text, and once
+    // read, their str.
+    PyObject* text;
+    uint32_t offsets[3], lengths[3];
+    PyObject* made[3];
+    double numeric;
+    bool hasNumeric;
+    uint32_t kind, level, position;
+};
+enum : int { kHex = 0, kDecimal = 1, kValue = 2 };
+
+struct MessageObject {
+    PyObject ob_base; // the header of every object (PyObject_HEAD)
+    uint32_t channel, fblockId, instanceId, functionId, opType, options;
+    PyObject* data;
+    PyObject* fblock;
+    PyObject* instance;
+    PyObject* function;
+    PyObject* operation;
+    PyObject* error;
+    PyObject* params;
+};
+
+PyTypeObject* g_ParamType = nullptr;
+PyTypeObject* g_MessageType = nullptr;
+PyObject* g_Empty = nullptr;
+
+// --- helpers ------------------------------------------------------------------------------
+
+// Appends piece (a new reference, may be null) to text; false on failure
+// (text is then null).
+bool Append(PyObject*& text, PyObject* piece) {
+    if (!text || !piece) {
+        Py_XDECREF(piece);
+        Py_CLEAR(text);
+        return false;
+    }
+    PyObject* joined = PyUnicode_Concat(text, piece);
+    Py_DECREF(piece);
+    Py_DECREF(text);
+    text = joined;
+    return text != nullptr;
+}
+
+bool NonEmpty(PyObject* text) {
+    return text && PyUnicode_Check(text) && PyUnicode_GET_LENGTH(text) > 0;
+}
+
+// Sets key to value (a new reference) in dict; false on failure.
+bool Put(PyObject* dict, const char* key, PyObject* value) {
+    if (!value) return false;
+    int r = PyDict_SetItemString(dict, key, value);
+    Py_DECREF(value);
+    return r == 0;
+}
+
+bool PutText(PyObject* dict, const char* key, PyObject* text) {
+    if (!NonEmpty(text)) return true;
+    Py_INCREF(text);
+    return Put(dict, key, text);
+}
+
+PyObject* NoNew(PyTypeObject* type, PyObject*, PyObject*) {
+    PyErr_Format(PyExc_TypeError, "cannot create '%s' objects: they come from decoding",
+                 type->tp_name);
+    return nullptr;
+}
+
+// Objects equal when both are the same object or compare equal.
+int SameValue(PyObject* a, PyObject* b) {
+    if (a == b) return 1;
+    if (!a || !b) return 0;
+    return PyObject_RichCompareBool(a, b, Py_EQ);
+}
+
+// --- Param ----------------------------------------------------------------------------------
+
+// Params freed lately, kept for the next ones: a trace makes and drops a
+// few per message.
+constexpr int kSpareParams = 256;
+ParamObject* g_Spare[kSpareParams];
+int g_SpareCount = 0;
+
+void ParamDealloc(PyObject* self) {
+    auto* p = reinterpret_cast<ParamObject*>(self);
+    Py_XDECREF(p->name);
+    Py_XDECREF(p->unit);
+    Py_XDECREF(p->text);
+    for (int i = 0; i < 3; ++i)
+        Py_XDECREF(p->made[i]);
+    PyTypeObject* type = Py_TYPE(self);
+    if (g_SpareCount < kSpareParams)
+        g_Spare[g_SpareCount++] = p;
+    else
+        type->tp_free(self);
+    Py_DECREF(type);
+}
+
+const char* Chars(const ParamObject* p, int which) {
+    return PyBytes_AS_STRING(p->text) + p->offsets[which];
+}
+
+bool SameText(const ParamObject* x, const ParamObject* y, int which) {
+    return x->lengths[which] == y->lengths[which] &&
+           std::memcmp(Chars(x, which), Chars(y, which), x->lengths[which]) == 0;
+}
+
+// The str of a text (a new reference), made at the first read.
+PyObject* Made(ParamObject* p, int which) {
+    if (!p->made[which]) {
+        p->made[which] = PyUnicode_DecodeLatin1(Chars(p, which), p->lengths[which], nullptr);
+        if (!p->made[which]) return nullptr;
+    }
+    Py_INCREF(p->made[which]);
+    return p->made[which];
+}
+
+PyObject* GetName(PyObject* self, void*) {
+    PyObject* o = reinterpret_cast<ParamObject*>(self)->name;
+    Py_INCREF(o);
+    return o;
+}
+PyObject* GetUnit(PyObject* self, void*) {
+    PyObject* o = reinterpret_cast<ParamObject*>(self)->unit;
+    Py_INCREF(o);
+    return o;
+}
+PyObject* GetNumeric(PyObject* self, void*) {
+    auto* p = reinterpret_cast<ParamObject*>(self);
+    if (!p->hasNumeric) Py_RETURN_NONE;
+    return PyFloat_FromDouble(p->numeric);
+}
+PyObject* GetHex(PyObject* self, void*) {
+    return Made(reinterpret_cast<ParamObject*>(self), kHex);
+}
+PyObject* GetDecimal(PyObject* self, void*) {
+    return Made(reinterpret_cast<ParamObject*>(self), kDecimal);
+}
+PyObject* GetValue(PyObject* self, void*) {
+    return Made(reinterpret_cast<ParamObject*>(self), kValue);
+}
+PyObject* GetKind(PyObject* self, void*) {
+    return PyLong_FromUnsignedLong(reinterpret_cast<ParamObject*>(self)->kind);
+}
+PyObject* GetLevel(PyObject* self, void*) {
+    return PyLong_FromUnsignedLong(reinterpret_cast<ParamObject*>(self)->level);
+}
+PyObject* GetPosition(PyObject* self, void*) {
+    return PyLong_FromUnsignedLong(reinterpret_cast<ParamObject*>(self)->position);
+}
+
+PyObject* ParamRepr(PyObject* self) {
+    auto* p = reinterpret_cast<ParamObject*>(self);
+    PyObject* text = PyUnicode_FromFormat("Param(name=%R, kind=%u, level=%u, position=%u", p->name,
+                                          p->kind, p->level, p->position);
+    const std::pair<const char*, int> texts[] = {
+        {", hex=%R", kHex}, {", decimal=%R", kDecimal}, {", value=%R", kValue}};
+    for (const auto& [format, which] : texts) {
+        if (p->lengths[which] == 0) continue;
+        PyObject* t = Made(p, which);
+        if (!t || !Append(text, PyUnicode_FromFormat(format, t))) {
+            Py_XDECREF(t);
+            Py_XDECREF(text);
+            return nullptr;
+        }
+        Py_DECREF(t);
+    }
+    if (NonEmpty(p->unit) && !Append(text, PyUnicode_FromFormat(", unit=%R", p->unit)))
+        return nullptr;
+    if (p->hasNumeric) {
+        PyObject* n = PyFloat_FromDouble(p->numeric);
+        if (!n || !Append(text, PyUnicode_FromFormat(", numeric=%R", n))) {
+            Py_XDECREF(n);
+            Py_XDECREF(text);
+            return nullptr;
+        }
+        Py_DECREF(n);
+    }
+    if (!Append(text, PyUnicode_FromString(")"))) return nullptr;
+    return text;
+}
+
+PyObject* ParamCompare(PyObject* a, PyObject* b, int op) {
+    if ((op != Py_EQ && op != Py_NE) || Py_TYPE(b) != Py_TYPE(a)) Py_RETURN_NOTIMPLEMENTED;
+    auto* x = reinterpret_cast<ParamObject*>(a);
+    auto* y = reinterpret_cast<ParamObject*>(b);
+    // NaN numerics compare equal here: the same entry decoded twice is equal.
+    bool sameNumeric =
+        x->hasNumeric == y->hasNumeric && (!x->hasNumeric || x->numeric == y->numeric ||
+                                           (std::isnan(x->numeric) && std::isnan(y->numeric)));
+    int equal = x->kind == y->kind && x->level == y->level && x->position == y->position &&
+                sameNumeric && SameText(x, y, kHex) && SameText(x, y, kDecimal) &&
+                SameText(x, y, kValue);
+    PyObject* const pairs[][2] = {{x->name, y->name}, {x->unit, y->unit}};
+    for (size_t i = 0; equal == 1 && i < sizeof pairs / sizeof pairs[0]; ++i)
+        equal = SameValue(pairs[i][0], pairs[i][1]);
+    if (equal < 0) return nullptr;
+    return PyBool_FromLong(op == Py_EQ ? equal : !equal);
+}
+
+// The entry as the command-line tool's decode --json writes it: empty texts
+// left out, a numeric value that JSON cannot hold (NaN, infinity) as null.
+PyObject* ParamJson(PyObject* self, PyObject*) {
+    auto* p = reinterpret_cast<ParamObject*>(self);
+    PyObject* d = PyDict_New();
+    if (!d) return nullptr;
+    bool ok = PutText(d, "name", p->name) && Put(d, "kind", PyLong_FromUnsignedLong(p->kind)) &&
+              Put(d, "level", PyLong_FromUnsignedLong(p->level)) &&
+              Put(d, "position", PyLong_FromUnsignedLong(p->position));
+    const std::pair<const char*, int> texts[] = {
+        {"hex", kHex}, {"decimal", kDecimal}, {"value", kValue}};
+    for (const auto& [key, which] : texts)
+        if (ok && p->lengths[which] != 0) ok = Put(d, key, Made(p, which));
+    ok = ok && PutText(d, "unit", p->unit);
+    if (ok && p->hasNumeric) {
+        if (std::isfinite(p->numeric)) {
+            ok = Put(d, "numeric", PyFloat_FromDouble(p->numeric));
+        } else {
+            Py_INCREF(Py_None);
+            ok = Put(d, "numeric", Py_None);
+        }
+    }
+    if (!ok) Py_CLEAR(d);
+    return d;
+}
+
+PyGetSetDef kParamGetSet[] = {
+    {"name", GetName, nullptr,
+     "The entry's full name, with its index or case ('Station[2]', 'ErrorInfo(6)').", nullptr},
+    {"kind", GetKind, nullptr,
+     "The kind code (mostfcat.Kind: 1 diagnostic, 4 array, 5 record, 8 number, ...).", nullptr},
+    {"level", GetLevel, nullptr, "The nesting depth (0: top).", nullptr},
+    {"position", GetPosition, nullptr, "The byte offset of the entry in the payload.", nullptr},
+    {"hex", GetHex, nullptr, "The entry's bytes as hex text.", nullptr},
+    {"decimal", GetDecimal, nullptr, "The raw value as decimal text.", nullptr},
+    {"value", GetValue, nullptr,
+     "The value as the catalog presents it (scaled number, enumeration name, text).", nullptr},
+    {"unit", GetUnit, nullptr, "The unit text.", nullptr},
+    {"numeric", GetNumeric, nullptr, "The numeric value as a float, or None.", nullptr},
+    {},
+};
+
+PyMethodDef kParamMethods[] = {
+    {"to_json", ParamJson, METH_NOARGS,
+     "The entry as `mostfcat decode --json` writes it (a dict without the empty texts)."},
+    {},
+};
+
+PyType_Slot kParamSlots[] = {
+    {Py_tp_dealloc, reinterpret_cast<void*>(ParamDealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(ParamRepr)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(ParamCompare)},
+    {Py_tp_hash, reinterpret_cast<void*>(PyObject_HashNotImplemented)},
+    {Py_tp_new, reinterpret_cast<void*>(NoNew)},
+    {Py_tp_getset, kParamGetSet},
+    {Py_tp_methods, kParamMethods},
+    {Py_tp_doc,
+     const_cast<char*>("One entry of a decoded message: a parameter, the head of a structure "
+                       "(record, array, stream) or a diagnostic (kind 1).\n\nTexts are '' where "
+                       "the library gave none; numeric is None where the entry has no numeric "
+                       "value.")},
+    {0, nullptr},
+};
+
+PyType_Spec kParamSpec = {"mostfcat.Param", sizeof(ParamObject), 0, Py_TPFLAGS_DEFAULT,
+                          kParamSlots};
+
+// --- DecodedMessage -------------------------------------------------------------------------
+
+constexpr int kSpareMessages = 64;
+MessageObject* g_SpareMessages[kSpareMessages];
+int g_SpareMessageCount = 0;
+
+void MessageDealloc(PyObject* self) {
+    auto* m = reinterpret_cast<MessageObject*>(self);
+    Py_XDECREF(m->data);
+    Py_XDECREF(m->fblock);
+    Py_XDECREF(m->instance);
+    Py_XDECREF(m->function);
+    Py_XDECREF(m->operation);
+    Py_XDECREF(m->error);
+    Py_XDECREF(m->params);
+    PyTypeObject* type = Py_TYPE(self);
+    if (g_SpareMessageCount < kSpareMessages)
+        g_SpareMessages[g_SpareMessageCount++] = m;
+    else
+        type->tp_free(self);
+    Py_DECREF(type);
+}
+
+PyObject* MessageRepr(PyObject* self) {
+    auto* m = reinterpret_cast<MessageObject*>(self);
+    Py_ssize_t n = m->params ? PyTuple_Size(m->params) : 0;
+    char coordinates[48];
+    std::snprintf(coordinates, sizeof coordinates, "%02X.%02X.%03X.%X", m->fblockId, m->instanceId,
+                  m->functionId, m->opType);
+    PyObject* where = PyUnicode_FromFormat("<DecodedMessage %s ", coordinates);
+    PyObject* what = nullptr;
+    if (m->error && m->error != Py_None)
+        what = PyUnicode_FromFormat("%R", m->error);
+    else
+        what = PyUnicode_FromFormat("'%U.%U.%U.%U'", m->fblock, m->instance, m->function,
+                                    m->operation);
+    if (!Append(where, what)) return nullptr;
+    if (!Append(where, PyUnicode_FromFormat(", %zd %s>", n, n == 1 ? "param" : "params")))
+        return nullptr;
+    return where;
+}
+
+PyObject* MessageOk(PyObject* self, void*) {
+    auto* m = reinterpret_cast<MessageObject*>(self);
+    return PyBool_FromLong(!m->error || m->error == Py_None);
+}
+
+// The message as the command-line tool's decode --json writes it.
+PyObject* MessageJson(PyObject* self, PyObject*) {
+    auto* m = reinterpret_cast<MessageObject*>(self);
+    PyObject* d = PyDict_New();
+    if (!d) return nullptr;
+    bool ok = PutText(d, "fblock", m->fblock) && PutText(d, "instance", m->instance) &&
+              PutText(d, "function", m->function) && PutText(d, "operation", m->operation) &&
+              PutText(d, "error", m->error);
+    Py_ssize_t n = ok && m->params ? PyTuple_GET_SIZE(m->params) : 0;
+    PyObject* list = ok ? PyList_New(n) : nullptr;
+    for (Py_ssize_t i = 0; list && i < n; ++i) {
+        PyObject* entry = ParamJson(PyTuple_GET_ITEM(m->params, i), nullptr);
+        if (!entry)
+            Py_CLEAR(list);
+        else
+            PyList_SET_ITEM(list, i, entry);
+    }
+    if (!list || !Put(d, "params", list)) Py_CLEAR(d);
+    return d;
+}
+
+PyMemberDef kMessageMembers[] = {
+    {"channel", T_UINT, offsetof(MessageObject, channel), READONLY,
+     "The bus channel decoded on (0: every channel)."},
+    {"fblock_id", T_UINT, offsetof(MessageObject, fblockId), READONLY, "The FBlock ID."},
+    {"instance_id", T_UINT, offsetof(MessageObject, instanceId), READONLY, "The instance ID."},
+    {"function_id", T_UINT, offsetof(MessageObject, functionId), READONLY, "The function ID."},
+    {"op_type", T_UINT, offsetof(MessageObject, opType), READONLY, "The OpType."},
+    {"options", T_UINT, offsetof(MessageObject, options), READONLY, "The decode option word."},
+    {"data", T_OBJECT, offsetof(MessageObject, data), READONLY, "The payload (bytes)."},
+    {"fblock_name", T_OBJECT, offsetof(MessageObject, fblock), READONLY,
+     "The FBlock's name, or '' when no open catalog has the FBlock."},
+    {"instance_name", T_OBJECT, offsetof(MessageObject, instance), READONLY,
+     "The instance's node name ('Inst' and its ID: 'Inst01'), or ''."},
+    {"function_name", T_OBJECT, offsetof(MessageObject, function), READONLY,
+     "The function's name, or ''."},
+    {"operation_name", T_OBJECT, offsetof(MessageObject, operation), READONLY,
+     "The operation's name, or ''."},
+    {"error", T_OBJECT, offsetof(MessageObject, error), READONLY,
+     "Why the coordinates select no operation ('unknown message: no FBlock 99', ...), or "
+     "None."},
+    {"params", T_OBJECT, offsetof(MessageObject, params), READONLY,
+     "The entries (a tuple of Param) in payload order, diagnostics included."},
+    {},
+};
+
+PyGetSetDef kMessageGetSet[] = {
+    {"ok", MessageOk, nullptr, "True when the coordinates select an operation.", nullptr},
+    {},
+};
+
+PyMethodDef kMessageMethods[] = {
+    {"to_json", MessageJson, METH_NOARGS,
+     "The message as `mostfcat decode --json` writes it (a dict; empty names left out)."},
+    {},
+};
+
+PyType_Slot kMessageSlots[] = {
+    {Py_tp_dealloc, reinterpret_cast<void*>(MessageDealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(MessageRepr)},
+    {Py_tp_new, reinterpret_cast<void*>(NoNew)},
+    {Py_tp_members, kMessageMembers},
+    {Py_tp_getset, kMessageGetSet},
+    {Py_tp_methods, kMessageMethods},
+    {Py_tp_doc, const_cast<char*>("A decoded message: its coordinates and payload, the names the "
+                                  "coordinates resolve to, and its entries (params).")},
+    {0, nullptr},
+};
+
+PyType_Spec kMessageSpec = {"mostfcat.DecodedMessage", sizeof(MessageObject), 0, Py_TPFLAGS_DEFAULT,
+                            kMessageSlots};
+
+} // namespace
+
+bool InitResultTypes() {
+    if (g_ParamType) return true;
+    g_Empty = PyUnicode_FromStringAndSize("", 0);
+    g_ParamType = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&kParamSpec));
+    g_MessageType = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&kMessageSpec));
+    return g_Empty && g_ParamType && g_MessageType;
+}
+
+PyTypeObject* ParamType() {
+    return g_ParamType;
+}
+
+PyTypeObject* MessageType() {
+    return g_MessageType;
+}
+
+PyObject* EmptyText() {
+    Py_INCREF(g_Empty);
+    return g_Empty;
+}
+
+PyObject* NewParam(ParamFields& f) {
+    if (!f.name || !f.unit || !f.text) {
+        Py_XDECREF(f.name);
+        Py_XDECREF(f.unit);
+        if (!PyErr_Occurred()) PyErr_NoMemory();
+        return nullptr;
+    }
+    // Every field is set below, so the memory is not cleared first.
+    auto* p = g_SpareCount > 0 ? g_Spare[--g_SpareCount]
+                               : static_cast<ParamObject*>(PyObject_Malloc(sizeof(ParamObject)));
+    if (!p) {
+        Py_DECREF(f.name);
+        Py_DECREF(f.unit);
+        return PyErr_NoMemory();
+    }
+    PyObject_Init(reinterpret_cast<PyObject*>(p), g_ParamType);
+    p->name = f.name;
+    p->unit = f.unit;
+    Py_INCREF(f.text);
+    p->text = f.text;
+    for (int i = 0; i < 3; ++i) {
+        p->offsets[i] = f.offsets[i];
+        p->lengths[i] = f.lengths[i];
+        p->made[i] = nullptr;
+    }
+    p->numeric = f.numeric;
+    p->hasNumeric = f.hasNumeric;
+    p->kind = f.kind;
+    p->level = f.level;
+    p->position = f.position;
+    return reinterpret_cast<PyObject*>(p);
+}
+
+PyObject* NewMessage(MessageFields& f) {
+    // Every field is set below, so the memory is not cleared first.
+    MessageObject* m = nullptr;
+    if (f.data && f.fblock && f.instance && f.function && f.operation && f.error && f.params)
+        m = g_SpareMessageCount > 0
+                ? g_SpareMessages[--g_SpareMessageCount]
+                : static_cast<MessageObject*>(PyObject_Malloc(sizeof(MessageObject)));
+    if (!m) {
+        Py_XDECREF(f.data);
+        Py_XDECREF(f.fblock);
+        Py_XDECREF(f.instance);
+        Py_XDECREF(f.function);
+        Py_XDECREF(f.operation);
+        Py_XDECREF(f.error);
+        Py_XDECREF(f.params);
+        if (!PyErr_Occurred()) PyErr_NoMemory();
+        return nullptr;
+    }
+    PyObject_Init(reinterpret_cast<PyObject*>(m), g_MessageType);
+    m->channel = f.channel;
+    m->fblockId = f.fblockId;
+    m->instanceId = f.instanceId;
+    m->functionId = f.functionId;
+    m->opType = f.opType;
+    m->options = f.options;
+    m->data = f.data;
+    m->fblock = f.fblock;
+    m->instance = f.instance;
+    m->function = f.function;
+    m->operation = f.operation;
+    m->error = f.error;
+    m->params = f.params;
+    return reinterpret_cast<PyObject*>(m);
+}
+
+} // namespace mostfcat::python
