@@ -28,6 +28,7 @@
 #include "import/xml.h"
 #include "manager/pool.h"
 #include "mostfcat/fct.h"
+#include "platform/arena.h"
 #include "platform/paths.h"
 #include "tree/catalog.h"
 #include "tree/xml_import.h"
@@ -73,8 +74,9 @@ uint64_t StatusBytes(const char* key) {
     return value;
 }
 
-// The resident set with freed heap memory handed back first, so that what a
-// finished step left behind does not count.
+// The resident set with freed heap memory (and the large regions kept for
+// the next tree) handed back first, so that what a finished step left behind
+// does not count.
 uint64_t SettledRss() {
     malloc_trim(0);
     return StatusBytes("VmRSS");
@@ -212,6 +214,28 @@ void BM_CacheSave(benchmark::State& state, Corpus* c) {
         }
     }
     c->cacheSize = fs::file_size(c->cachePath);
+    Report(state, *c, peak);
+}
+
+// Deleting a tree read from the cache (the load runs untimed before each
+// delete): what the pool pays when it drops or replaces a catalog.
+void BM_CacheDelete(benchmark::State& state, Corpus* c) {
+    DefaultState();
+    if (!EnsureCache(*c)) {
+        state.SkipWithError("no cache file");
+        return;
+    }
+    PeakMeter peak;
+    for (auto _ : state) {
+        state.PauseTiming();
+        YMTCatalog* catalog = LoadCache(*c);
+        state.ResumeTiming();
+        if (!catalog) {
+            state.SkipWithError("cache load failed");
+            break;
+        }
+        delete catalog;
+    }
     Report(state, *c, peak);
 }
 
@@ -357,11 +381,14 @@ void Register() {
         Fn fn;
         bool fast; // microseconds per run: let the library choose the count
     };
-    const Entry entries[] = {
-        {"XmlParse", BM_XmlParse, false},       {"Import", BM_Import, false},
-        {"CacheSave", BM_CacheSave, false},     {"CacheLoad", BM_CacheLoad, false},
-        {"ManagerCold", BM_ManagerCold, false}, {"ManagerFromCache", BM_ManagerFromCache, false},
-        {"ManagerReuse", BM_ManagerReuse, true}};
+    const Entry entries[] = {{"XmlParse", BM_XmlParse, false},
+                             {"Import", BM_Import, false},
+                             {"CacheSave", BM_CacheSave, false},
+                             {"CacheLoad", BM_CacheLoad, false},
+                             {"CacheDelete", BM_CacheDelete, false},
+                             {"ManagerCold", BM_ManagerCold, false},
+                             {"ManagerFromCache", BM_ManagerFromCache, false},
+                             {"ManagerReuse", BM_ManagerReuse, true}};
     for (const Entry& e : entries) {
         for (auto& c : g_Corpora) {
             Corpus* corpus = c.get();
@@ -390,8 +417,12 @@ public:
 
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration && !r.error_occurred && r.iterations > 0)
+            if (r.run_type == Run::RT_Iteration && !r.error_occurred && r.iterations > 0) {
                 m_Seconds[r.run_name.function_name] = r.cpu_accumulated_time / double(r.iterations);
+                auto peak = r.counters.find("peak_rss/xml");
+                if (peak != r.counters.end())
+                    m_PeakPerXml[r.run_name.function_name] = peak->second.value;
+            }
         ConsoleReporter::ReportRuns(runs);
     }
     // CPU seconds per run of a benchmark (the machine may be shared, which
@@ -401,8 +432,16 @@ public:
         return it == m_Seconds.end() ? -1.0 : it->second;
     }
 
+    // Growth of the peak resident set while a benchmark ran, per XML byte;
+    // negative when it did not run.
+    double PeakPerXml(const std::string& name) const {
+        auto it = m_PeakPerXml.find(name);
+        return it == m_PeakPerXml.end() ? -1.0 : it->second;
+    }
+
 private:
     std::map<std::string, double> m_Seconds;
+    std::map<std::string, double> m_PeakPerXml;
 };
 
 void PrintTable(const RatioReporter& reporter) {
@@ -450,6 +489,18 @@ void PrintTable(const RatioReporter& reporter) {
          [](const Corpus& c) { return c.treeImportBytes / double(c.xmlSize); });
     line("tree memory / XML size (from cache)", " %10.2f |",
          [](const Corpus& c) { return c.treeLoadBytes / double(c.xmlSize); });
+    auto peak = [&](const char* name) {
+        return [&, name](const Corpus& c) {
+            return reporter.PeakPerXml(std::string(name) + "/" + c.label);
+        };
+    };
+    line("peak memory while importing / XML size", " %10.2f |", peak("Import"));
+    line("peak memory while loading cache / XML size", " %10.2f |", peak("CacheLoad"));
+    line("delete of a loaded catalog (ms)", " %10.2f |", t("CacheDelete"));
+    line("delete / cache load (%)", " %10.1f |", [&](const Corpus& c) {
+        double v = ratio(time("CacheDelete", c), time("CacheLoad", c));
+        return v < 0 ? v : v * 100.0;
+    });
     line("manager open, cold (ms)", " %10.1f |", t("ManagerCold"));
     line("manager open, from cache (ms)", " %10.1f |", t("ManagerFromCache"));
     line("manager open, reuse (ms)", " %10.4f |", t("ManagerReuse"));

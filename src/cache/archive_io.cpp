@@ -174,23 +174,46 @@ void YMTArchiveWrite::SerializeBool(bool& value) {
     Put(&b, 1);
 }
 
-void YMTArchiveWrite::SerializeString(std::string& text) {
+void YMTArchiveWrite::PutString(const std::string& text) {
     uint16_t len = text.size() > 0xFFFF ? 0xFFFF : static_cast<uint16_t>(text.size());
     Serialize16(len);
     Put(text.data(), len);
 }
 
-void YMTArchiveWrite::SerializeWords(std::vector<uint16_t>& words) {
+void YMTArchiveWrite::SerializeString(std::string& text) {
+    PutString(text);
+}
+
+void YMTArchiveWrite::SerializeString(YMTText& text) {
+    PutString(text.str());
+}
+
+void YMTArchiveWrite::SerializeTexts(YMTNodeTexts& texts) {
+    PutString(texts.Name());
+    PutString(texts.Description());
+}
+
+void YMTArchiveWrite::PutWords(const uint16_t* words, size_t count) {
     if (!m_Ok) return;
     // The reader refuses longer vectors, so such a tree is not saved at all.
-    if (words.size() > 0xFFFF) {
+    if (count > 0xFFFF) {
         m_Ok = false;
         return;
     }
-    uint32_t count = static_cast<uint32_t>(words.size());
-    Serialize32(count);
-    for (uint16_t& w : words)
+    uint32_t n = static_cast<uint32_t>(count);
+    Serialize32(n);
+    for (size_t i = 0; i < count; ++i) {
+        uint16_t w = words[i];
         Serialize16(w);
+    }
+}
+
+void YMTArchiveWrite::SerializeWords(std::vector<uint16_t>& words) {
+    PutWords(words.data(), words.size());
+}
+
+void YMTArchiveWrite::SerializeWords(YMTWords& words) {
+    PutWords(words.data(), words.size());
 }
 
 void YMTArchiveWrite::SerializeRef(YMTNode*& node, YMTRefKind) {
@@ -240,10 +263,11 @@ void YMTArchiveWrite::SerializeList(YMTChildList& list, YMTListKind) {
 
 // --- reader -------------------------------------------------------------------
 
-void YMTArchiveRead::Reset() {
-    m_Buffer.assign(kChunk, 0);
-    m_BufferPos = m_BufferLen = 0;
-    m_FileEnded = false;
+bool YMTArchiveRead::Reset(YMTStorage* storage) {
+    const uint8_t* body = nullptr;
+    size_t size = 0;
+    bool got = m_File.ReadRest(body, size);
+    SetInput(body, size, storage);
     m_Ok = true;
     m_Sequence = 0;
     m_Ids.assign(1, nullptr);
@@ -251,139 +275,50 @@ void YMTArchiveRead::Reset() {
     m_Refs.clear();
     m_Entries.clear();
     m_Stack.clear();
+    m_ParentNode = nullptr;
+    m_ParentId = 0;
     m_LastId = 0;
+    if (!got) SetFailed();
+    return got;
 }
 
-bool YMTArchiveRead::Refill() {
-    if (m_FileEnded) return false;
-    if (m_Buffer.size() < kChunk) m_Buffer.assign(kChunk, 0);
-    m_BufferLen = m_File.Read(m_Buffer.data(), 1, kChunk);
-    m_BufferPos = 0;
-    if (m_BufferLen < kChunk) m_FileEnded = true;
-    return m_BufferLen != 0;
-}
-
-bool YMTArchiveRead::Get(void* data, size_t size) {
-    auto* out = static_cast<uint8_t*>(data);
-    // Most fields lie wholly in the buffer.
-    if (m_Ok && m_BufferLen - m_BufferPos >= size) {
-        std::memcpy(out, m_Buffer.data() + m_BufferPos, size);
-        m_BufferPos += size;
-        return true;
+void YMTArchiveRead::Push(YMTNode* node, uint32_t id) {
+    if (!m_Stack.empty()) {
+        m_ParentNode = m_Stack.back().first;
+        m_ParentId = m_Stack.back().second;
     }
-    size_t done = 0;
-    while (m_Ok && done < size) {
-        if (m_BufferPos == m_BufferLen && !Refill()) break;
-        size_t n = m_BufferLen - m_BufferPos;
-        if (n > size - done) n = size - done;
-        std::memcpy(out + done, m_Buffer.data() + m_BufferPos, n);
-        m_BufferPos += n;
-        done += n;
-    }
-    if (done < size) {
-        // A truncated body fails the load instead of leaving zeros behind.
-        std::memset(out + done, 0, size - done);
-        m_Ok = false;
-        return false;
-    }
-    return true;
+    m_Stack.emplace_back(node, id);
 }
 
-void YMTArchiveRead::Serialize8(uint8_t& value) {
-    Get(&value, 1);
+void YMTArchiveRead::Pop() {
+    m_Stack.pop_back();
+    size_t n = m_Stack.size();
+    m_ParentNode = n >= 2 ? m_Stack[n - 2].first : nullptr;
+    m_ParentId = n >= 2 ? m_Stack[n - 2].second : 0;
 }
 
-void YMTArchiveRead::Serialize16(uint16_t& value) {
-    uint8_t b[2];
-    Get(b, 2);
-    value = static_cast<uint16_t>(b[0] | (b[1] << 8));
+void YMTArchiveRead::PushRoot(YMTNode* root) {
+    Push(root, m_LastId);
 }
 
-void YMTArchiveRead::Serialize32(uint32_t& value) {
-    uint8_t b[4];
-    Get(b, 4);
-    value = 0;
-    for (int i = 0; i < 4; ++i)
-        value |= static_cast<uint32_t>(b[i]) << (8 * i);
-}
-
-void YMTArchiveRead::Serialize32(int32_t& value) {
-    uint32_t u = 0;
-    Serialize32(u);
-    value = static_cast<int32_t>(u);
-}
-
-void YMTArchiveRead::Serialize64(uint64_t& value) {
-    uint8_t b[8];
-    Get(b, 8);
-    value = 0;
-    for (int i = 0; i < 8; ++i)
-        value |= static_cast<uint64_t>(b[i]) << (8 * i);
-}
-
-void YMTArchiveRead::SerializeBool(bool& value) {
-    uint8_t b = 0;
-    Get(&b, 1);
-    value = b != 0;
-}
-
-void YMTArchiveRead::SerializeString(std::string& text) {
-    uint16_t len = 0;
-    Serialize16(len);
-    text.clear();
-    if (!m_Ok || len == 0) return;
-    text.resize(len);
-    if (!Get(text.data(), len)) {
-        text.clear();
-        return;
-    }
-    size_t zero = text.find('\0');
-    if (zero != std::string::npos) text.resize(zero);
-}
-
-void YMTArchiveRead::SerializeWords(std::vector<uint16_t>& words) {
-    if (!m_Ok) return;
-    uint32_t count = 0;
-    Serialize32(count);
-    if (!m_Ok || count >= 0x10000) {
-        m_Ok = false;
-        return;
-    }
-    words.assign(count, 0);
-    for (uint16_t& w : words)
-        Serialize16(w);
-}
-
-void YMTArchiveRead::SerializeRef(YMTNode*& node, YMTRefKind kind) {
+void YMTArchiveRead::ReadRef(YMTNode*& node, YMTRefKind kind) {
     uint32_t id = 0;
     Serialize32(id);
     node = nullptr;
-    if (!m_Ok) return;
-    if (kind == YMTRefKind::Parent) {
-        // The parent is known from the structure; the stored reference must
-        // agree with it.
-        size_t n = m_Stack.size();
-        uint32_t expected = n >= 2 ? m_Stack[n - 2].second : 0;
-        if (id != expected) {
-            m_Ok = false;
-            return;
-        }
-        node = n >= 2 ? m_Stack[n - 2].first : nullptr;
-        return;
-    }
-    if (id == 0) return;
+    if (!m_Ok || id == 0) return;
     if (id > ++m_IdRecords) {
-        m_Ok = false;
+        SetFailed();
         return;
     }
-    m_Refs.push_back(YMTPendingRef{&node, id, m_Stack.empty() ? nullptr : m_Stack.back().first});
+    m_Refs.push_back(
+        YMTPendingRef{&node, id, m_Stack.empty() ? nullptr : m_Stack.back().first, kind});
 }
 
-YMTNode* YMTArchiveRead::NodeHeader(YMTNode*) {
+YMTNode* YMTArchiveRead::ReadNodeHeader(bool root) {
     uint16_t seq = 0;
     Serialize16(seq);
     if (!m_Ok || seq != m_Sequence) {
-        m_Ok = false;
+        SetFailed();
         return nullptr;
     }
     ++m_Sequence;
@@ -396,12 +331,18 @@ YMTNode* YMTArchiveRead::NodeHeader(YMTNode*) {
     // body mentions more ids than it has id-carrying records.
     ++m_IdRecords;
     if (id == 0 || id > m_IdRecords || NodeById(id)) {
-        m_Ok = false;
+        SetFailed();
+        return nullptr;
+    }
+    // A catalog is only ever the root. It lives on the heap (it owns the
+    // storage of its tree), so one inside a tree would outlive the storage.
+    if (type == kNodeCatalog && !root) {
+        SetFailed();
         return nullptr;
     }
     YMTNode* node = (type == 0 || type > 200) ? nullptr : CreateArchiveNode(type);
     if (!node) {
-        m_Ok = false;
+        SetFailed();
         return nullptr;
     }
     if (m_Ids.size() <= id) m_Ids.resize(id + 1u, nullptr);
@@ -412,9 +353,10 @@ YMTNode* YMTArchiveRead::NodeHeader(YMTNode*) {
 
 void YMTArchiveRead::SerializeList(YMTChildList& list, YMTListKind kind) {
     if (!m_Ok) return;
-    char mark[2] = {0, 0};
-    if (!Get(mark, 2) || mark[0] != 'L' || mark[1] != 'I') {
-        m_Ok = false;
+    uint8_t mark[2] = {0, 0};
+    Take(mark, 2);
+    if (!m_Ok || mark[0] != 'L' || mark[1] != 'I') {
+        SetFailed();
         return;
     }
     bool owns = true;
@@ -422,7 +364,7 @@ void YMTArchiveRead::SerializeList(YMTChildList& list, YMTListKind kind) {
     list.RemoveAll();
     // Only the function lists of instances may hold references.
     if (!owns && kind != YMTListKind::Functions) {
-        m_Ok = false;
+        SetFailed();
         return;
     }
     list.SetOwnsChildren(owns);
@@ -430,7 +372,7 @@ void YMTArchiveRead::SerializeList(YMTChildList& list, YMTListKind kind) {
     Serialize16(size);
     // No list of identified entries is longer than the identifier's range.
     if (!m_Ok || size > IdLimit(kind)) {
-        m_Ok = false;
+        SetFailed();
         return;
     }
     list.Reserve(size);
@@ -446,13 +388,13 @@ void YMTArchiveRead::SerializeList(YMTChildList& list, YMTListKind kind) {
             return;
         }
         if (index >= size || index < next || list.GetAt(index) || IdLimit(kind) <= index) {
-            m_Ok = false;
+            SetFailed();
             return;
         }
         next = index + 1u;
         if (owns) {
             if (m_Stack.size() >= kMaxDepth) {
-                m_Ok = false;
+                SetFailed();
                 return;
             }
             YMTNode* child = ReadNodeHeader();
@@ -460,16 +402,16 @@ void YMTArchiveRead::SerializeList(YMTChildList& list, YMTListKind kind) {
             // Stored first, so that the list owns (and frees) it whatever follows.
             list.SetAt(child, index);
             if (!ChildAllowed(kind, child->NodeType())) {
-                m_Ok = false;
+                SetFailed();
                 return;
             }
-            m_Stack.emplace_back(child, m_LastId);
+            Push(child, m_LastId);
             child->SetParent(owner);
-            child->Serialize(*this);
-            m_Stack.pop_back();
+            child->Read(*this);
+            Pop();
             if (!m_Ok) return;
             if (IndexIsId(kind) && child->ID() != index) {
-                m_Ok = false;
+                SetFailed();
                 return;
             }
         } else {
@@ -477,51 +419,45 @@ void YMTArchiveRead::SerializeList(YMTChildList& list, YMTListKind kind) {
             Serialize32(id);
             if (!m_Ok) return;
             if (id == 0 || id > ++m_IdRecords) {
-                m_Ok = false;
+                SetFailed();
                 return;
             }
-            m_Entries.push_back(YMTPendingEntry{&list, owner, index, id});
+            m_Entries.push_back(YMTPendingEntry{&list, owner, index, id, kind});
         }
     }
 }
 
 // --- relinker -------------------------------------------------------------------
 
-void YMTArchiveRelink::SerializeRef(YMTNode*& node, YMTRefKind kind) {
-    // Parents were taken from the structure while reading.
-    if (!m_Ok || kind == YMTRefKind::Parent) return;
-    const auto& refs = m_Reader.PendingRefs();
-    // A null reference was not recorded; the next pending one belongs to a
-    // later field.
-    if (m_RefCursor >= refs.size() || refs[m_RefCursor].field != &node) return;
-    const YMTPendingRef& ref = refs[m_RefCursor++];
-    YMTNode* target = m_Reader.NodeById(ref.id);
-    if (!target || !RefAllowed(kind, target, ref.owner)) {
-        m_Ok = false;
-        return;
+bool YMTArchiveRelink::Run() {
+    // Parents were taken from the structure while reading; the other
+    // references and the shared entries are resolved in the order they were
+    // read.
+    for (const YMTPendingRef& ref : m_Reader.PendingRefs()) {
+        YMTNode* target = m_Reader.NodeById(ref.id);
+        if (!target || !RefAllowed(ref.kind, target, ref.owner)) return m_Ok = false;
+        *ref.field = target;
     }
-    node = target;
-}
-
-void YMTArchiveRelink::SerializeList(YMTChildList& list, YMTListKind kind) {
-    if (!m_Ok) return;
-    if (!list.OwnsChildren()) {
-        const auto& entries = m_Reader.PendingEntries();
-        while (m_EntryCursor < entries.size() && entries[m_EntryCursor].list == &list) {
-            const YMTPendingEntry& e = entries[m_EntryCursor++];
-            YMTNode* target = m_Reader.NodeById(e.id);
-            if (!target || !ChildAllowed(kind, target->NodeType()) ||
-                (IndexIsId(kind) && target->ID() != e.index) ||
-                !SharedEntryAllowed(kind, target, e.owner)) {
-                m_Ok = false;
-                return;
-            }
-            list.SetAt(target, e.index);
-        }
-        return;
+    for (const YMTPendingEntry& e : m_Reader.PendingEntries()) {
+        YMTNode* target = m_Reader.NodeById(e.id);
+        if (!target || !ChildAllowed(e.kind, target->NodeType()) ||
+            (IndexIsId(e.kind) && target->ID() != e.index) ||
+            !SharedEntryAllowed(e.kind, target, e.owner))
+            return m_Ok = false;
+        e.list->SetAt(target, e.index);
     }
-    for (uint32_t i = 0; i < list.GetSize() && m_Ok; ++i)
-        if (YMTNode* child = list.GetAt(i)) child->Serialize(*this);
+    // An instance whose list holds the same functions as the instance that
+    // owns them uses that list's array (the usual case: every instance of an
+    // FBlock offers all of its functions).
+    const YMTChildList* done = nullptr;
+    for (const YMTPendingEntry& e : m_Reader.PendingEntries()) {
+        if (e.list == done) continue;
+        done = e.list;
+        const YMTNode* owningInstance = m_Reader.NodeById(e.id)->Parent();
+        if (const YMTChildList* owning = owningInstance ? owningInstance->Children() : nullptr)
+            e.list->ShareItems(*owning);
+    }
+    return m_Ok;
 }
 
 // --- load and save ----------------------------------------------------------------
@@ -540,40 +476,46 @@ bool SaveCatalog(YMTArchiveWrite& writer, YMTCatalog* catalog, YFCatFile&) {
 }
 
 bool RelinkTree(YMTArchiveRelink& relinker, YMTNode* root) {
-    if (!root) return false;
-    root->Serialize(relinker);
-    // A reference the walk did not meet in reading order means the body
-    // does not describe the tree it built.
-    if (!relinker.AllConsumed()) relinker.SetFailed();
-    return relinker.IsOk();
+    return root && relinker.Run();
 }
 
 YMTCatalog* LoadCatalog(YMTArchiveRead& reader, YFCatFile&) {
-    reader.Reset();
+    // The tree is built in a storage of its own, which the catalog takes
+    // over; nodes made before the catalog exists (a root of another class)
+    // go with the storage.
+    auto storage = std::make_unique<YMTStorage>();
     YMTNode* root = nullptr;
+    YMTCatalog* catalog = nullptr;
     try {
-        root = reader.ReadNodeHeader();
+        YMTStorageScope scope(storage.get());
+        if (!reader.Reset(storage.get())) return nullptr;
+        // A tree takes about as much memory as its body: one large block.
+        storage->Arena().ExpectBytes(reader.BodySize());
+        root = reader.ReadNodeHeader(true);
         if (!root) return nullptr;
         if (root->NodeType() != kNodeCatalog) {
             delete root;
             return nullptr;
         }
+        catalog = static_cast<YMTCatalog*>(root);
+        catalog->AdoptStorage(std::move(storage));
         reader.PushRoot(root);
-        root->Serialize(reader);
+        root->Read(reader);
         if (!reader.IsOk()) {
-            delete root;
+            delete catalog;
             return nullptr;
         }
         YMTArchiveRelink relinker(reader);
         if (!RelinkTree(relinker, root)) {
-            delete root;
+            delete catalog;
             return nullptr;
         }
+        catalog->Storage()->Seal();
     } catch (const std::bad_alloc&) {
         delete root;
         return nullptr;
     }
-    return static_cast<YMTCatalog*>(root);
+    return catalog;
 }
 
 } // namespace mostfcat

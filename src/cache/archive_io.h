@@ -33,6 +33,9 @@ public:
     void SerializeRef(YMTNode*& node, YMTRefKind kind) override;
     YMTNode* NodeHeader(YMTNode* node) override;
     void SetFailed() override { m_Ok = false; }
+    void SerializeString(YMTText& text) override;
+    void SerializeWords(YMTWords& words) override;
+    void SerializeTexts(YMTNodeTexts& texts) override;
 
     void WriteNodeHeader(YMTNode* node) { NodeHeader(node); }
     void Reset();
@@ -41,6 +44,8 @@ public:
 
 private:
     void Put(const void* data, size_t size);
+    void PutString(const std::string& text);
+    void PutWords(const uint16_t* words, size_t count);
     uint32_t IdOf(const YMTNode* node);
 
     // Fields are collected here and written in large pieces.
@@ -52,63 +57,60 @@ private:
     std::unordered_map<const YMTNode*, uint32_t> m_Ids;
 };
 
-// A reference read from the file, waiting for the relink pass. The relink
-// pass walks the tree in the order the reader read it, so the pending
-// references are kept in that order and consumed one after the other.
+// A reference read from the file, waiting for the relink pass. The pending
+// references are kept in the order the reader met them.
 struct YMTPendingRef {
     YMTNode** field = nullptr; // the pointer field to fill
     uint32_t id = 0;
     YMTNode* owner = nullptr; // the node whose field it is
+    YMTRefKind kind = YMTRefKind::Parent;
 };
 
 // An entry of a list that does not own it, waiting for the relink pass.
 struct YMTPendingEntry {
-    const YMTChildList* list = nullptr;
+    YMTChildList* list = nullptr;
     YMTNode* owner = nullptr; // the node the list belongs to
     uint32_t index = 0;
     uint32_t id = 0;
+    YMTListKind kind = YMTListKind::Functions;
 };
 
-class YMTArchiveRead : public YMTArchive {
+// Builds a tree from a cache body: the body is taken from the file in one
+// piece, node records are read through the inline field reader of the node
+// classes, and lists and references are checked here.
+class YMTArchiveRead : public YMTRecordReader {
 public:
     // Deepest nesting of node records the reader accepts; a valid catalog
     // stays far below it, and it keeps a hostile file from exhausting the stack.
     static constexpr size_t kMaxDepth = 128;
 
     explicit YMTArchiveRead(YFCatFile& file) : m_File(file) {}
+    ~YMTArchiveRead() override = default;
 
-    void SerializeWords(std::vector<uint16_t>& words) override;
     void SerializeList(YMTChildList& list, YMTListKind kind) override;
-    void SerializeString(std::string& text) override;
-    void SerializeBool(bool& value) override;
-    void Serialize64(uint64_t& value) override;
-    void Serialize32(int32_t& value) override;
-    void Serialize32(uint32_t& value) override;
-    void Serialize16(uint16_t& value) override;
-    void Serialize8(uint8_t& value) override;
-    void SerializeRef(YMTNode*& node, YMTRefKind kind) override;
-    YMTNode* NodeHeader(YMTNode* node) override;
-    void SetFailed() override { m_Ok = false; }
 
-    YMTNode* ReadNodeHeader() { return NodeHeader(nullptr); }
-    void Reset();
+    // Takes the rest of the file as the body and starts over; texts go to
+    // storage. False when the file has nothing to give.
+    bool Reset(YMTStorage* storage);
+    // The next node header, and a new node of its class; root: the record of
+    // the tree's root (the only place a catalog may stand).
+    YMTNode* ReadNodeHeader(bool root = false);
+    // Bytes of the body not read yet.
+    size_t BodySize() const { return size_t(m_End - m_Pos); }
     // The root's record is read with the root as the current node.
-    void PushRoot(YMTNode* root) { m_Stack.emplace_back(root, m_LastId); }
+    void PushRoot(YMTNode* root);
 
     // The node read under an id (null when no header carried it).
     YMTNode* NodeById(uint32_t id) const { return id < m_Ids.size() ? m_Ids[id] : nullptr; }
     const std::vector<YMTPendingRef>& PendingRefs() const { return m_Refs; }
     const std::vector<YMTPendingEntry>& PendingEntries() const { return m_Entries; }
 
-private:
-    bool Get(void* data, size_t size);
-    bool Refill();
+protected:
+    void ReadRef(YMTNode*& node, YMTRefKind kind) override;
 
-    // The body is read from the file in large pieces and served from here.
-    std::vector<uint8_t> m_Buffer;
-    size_t m_BufferPos = 0;
-    size_t m_BufferLen = 0;
-    bool m_FileEnded = false;
+private:
+    void Push(YMTNode* node, uint32_t id);
+    void Pop();
 
     YFCatFile& m_File;
     uint16_t m_Sequence = 0;
@@ -125,39 +127,25 @@ private:
     uint32_t m_LastId = 0; // id of the node header read last
 };
 
-class YMTArchiveRelink : public YMTArchive {
+// The second pass of a load: turns the references and shared list entries
+// the reader kept into node pointers, checking the class and place of each
+// target.
+class YMTArchiveRelink {
 public:
     explicit YMTArchiveRelink(const YMTArchiveRead& reader) : m_Reader(reader) {}
-
-    void SerializeWords(std::vector<uint16_t>&) override {}
-    void SerializeList(YMTChildList& list, YMTListKind kind) override;
-    void SerializeString(std::string&) override {}
-    void SerializeBool(bool&) override {}
-    void Serialize64(uint64_t&) override {}
-    void Serialize32(int32_t&) override {}
-    void Serialize32(uint32_t&) override {}
-    void Serialize16(uint16_t&) override {}
-    void Serialize8(uint8_t&) override {}
-    void SerializeRef(YMTNode*& node, YMTRefKind kind) override;
-    YMTNode* NodeHeader(YMTNode* node) override { return node; }
-    void SetFailed() override { m_Ok = false; }
-
-    // True when every pending reference and entry found its place.
-    bool AllConsumed() const {
-        return m_RefCursor == m_Reader.PendingRefs().size() &&
-               m_EntryCursor == m_Reader.PendingEntries().size();
-    }
+    bool Run();
+    bool IsOk() const { return m_Ok; }
 
 private:
     const YMTArchiveRead& m_Reader;
-    size_t m_RefCursor = 0;
-    size_t m_EntryCursor = 0;
+    bool m_Ok = true;
 };
 
 // Writes the catalog behind the header of an opened cache file.
 bool SaveCatalog(YMTArchiveWrite& writer, YMTCatalog* catalog, YFCatFile& file);
 // Reads a catalog from an opened cache file; null when the body is damaged
-// or does not describe a sound tree.
+// or does not describe a sound tree. The tree lives in a storage of its own
+// that the catalog owns.
 YMTCatalog* LoadCatalog(YMTArchiveRead& reader, YFCatFile& file);
 bool RelinkTree(YMTArchiveRelink& relinker, YMTNode* root);
 

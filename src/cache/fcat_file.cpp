@@ -1,8 +1,12 @@
 #include "cache/fcat_file.h"
 
+#include <sys/stat.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
+#include "platform/arena.h"
 #include "platform/md5.h"
 #include "platform/paths.h"
 #include "platform/strings.h"
@@ -93,6 +97,7 @@ YFCatFile::~YFCatFile() {
     // Closing without Close() flushes nothing; the memory object never frees
     // a caller's image, whatever Mode says by now.
     CloseFile();
+    FreeRest();
 }
 
 bool YFCatFile::IsUpToDate(uint64_t xmlTime) const {
@@ -330,6 +335,43 @@ bool YFCatFile::Close() {
         return false;
     }
     m_Error = 0;
+    return true;
+}
+
+void YFCatFile::FreeRest() {
+    FreeLarge(m_Rest, m_RestSize);
+    m_Rest = nullptr;
+    m_RestSize = 0;
+}
+
+bool YFCatFile::ReadRest(const uint8_t*& data, size_t& size) {
+    data = nullptr;
+    size = 0;
+    if (!m_Open || m_Direction != 0) return false;
+    if (m_Mode != kModeFile) {
+        if (!m_Memory) return false;
+        size_t at = m_Memory->Position();
+        size_t length = m_Memory->Length();
+        data = m_Memory->Data() + (at < length ? at : length);
+        size = at < length ? length - at : 0;
+        m_Memory->Seek(length);
+        return true;
+    }
+    if (!m_File) return false;
+    // The file's size now, not at construction: it may have changed since.
+    struct stat st;
+    long at = std::ftell(m_File);
+    if (fstat(fileno(m_File), &st) != 0 || at < 0) return false;
+    size_t want = st.st_size > at ? size_t(st.st_size - at) : 0;
+    FreeRest();
+    if (want == 0) return true;
+    m_Rest = static_cast<uint8_t*>(AllocateLarge(want));
+    if (!m_Rest) return false;
+    m_RestSize = want;
+    size_t got = std::fread(m_Rest, 1, want, m_File);
+    if (got < want) m_Error = kErrFileShort;
+    data = m_Rest;
+    size = got;
     return true;
 }
 

@@ -69,6 +69,11 @@ public:
     // file, Mode 0 into memory; Mode 2 writes no header and flushes the
     // caller's image at Close). Mode 3 refuses and leaves the file alone.
     bool OpenWrite(uint8_t useDefaultErrorParameters, uint32_t options);
+    // After OpenRead: the rest of the cache in one piece, a view of the
+    // memory image or the rest of the file taken with one read; the bytes
+    // stay valid until the next open or the object's end. False when nothing
+    // is open for reading.
+    bool ReadRest(const uint8_t*& data, size_t& size);
     // Element-wise transfer; returns the number of whole elements moved.
     size_t Read(void* buffer, size_t elemSize, size_t count);
     size_t Write(const void* buffer, size_t elemSize, size_t count);
@@ -120,6 +125,10 @@ private:
     bool m_Open = false;
     // A Write since OpenWrite moved fewer bytes than asked.
     bool m_WriteFailed = false;
+    // The rest of the file as ReadRest read it.
+    void FreeRest();
+    uint8_t* m_Rest = nullptr;
+    size_t m_RestSize = 0;
 };
 
 } // namespace mostfcat

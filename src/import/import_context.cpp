@@ -11,9 +11,16 @@ YImportContext::YImportContext()
     : m_Options(YImportState::kDefaultOptions), m_Settings(&YImportState::Instance()) {}
 
 YImportContext::~YImportContext() {
+    ReleaseNodes();
+}
+
+void YImportContext::ReleaseNodes() {
     for (YMTNode* t : m_OwnedTemplates)
         DeleteTreeNode(t);
+    m_OwnedTemplates.clear();
+    m_Templates.clear();
     DeleteTreeNode(m_Definitions);
+    m_Definitions = nullptr;
 }
 
 void YImportContext::SetSettings(const YImportState* settings) {

@@ -55,6 +55,10 @@ public:
     // Returns true when the name was entered.
     bool RegisterTemplate(YMTNode* function, const std::string& name, bool owned);
     YMTNode* FindTemplate(const std::string& name) const;
+    // Deletes the definitions and the templates the context owns, and forgets
+    // the others. They live in the storage of the catalog being imported, so
+    // they go before a catalog that failed to import.
+    void ReleaseNodes();
 
     // --- DOM access ---------------------------------------------------------
     // Element names are compared exactly with ASCII names.

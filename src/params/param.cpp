@@ -11,14 +11,11 @@ namespace mostfcat {
 using Ctx = YImportContext;
 
 void YMTParam::Serialize(YMTArchive& ar) {
-    YMTNode::Serialize(ar);
-    ar.Serialize16(m_ParamPos);
-    ar.Serialize16(m_SeqIndex);
-    uint8_t selector = m_IsSelector ? 1 : 0;
-    ar.Serialize8(selector);
-    m_IsSelector = selector != 0;
-    ar.Serialize32(m_MsgBitPos);
-    ar.SerializeString(m_SymID);
+    SerializeFields(ar);
+}
+
+void YMTParam::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
 }
 
 void YMTParam::DumpCommon(YImportLog& log) {
@@ -39,11 +36,14 @@ bool YMTParam::Dump(YImportContext&, YImportLog& log) {
 
 bool YMTParam::Check(YImportContext& ctx, YImportLog& log) {
     if (!YMTNode::Check(ctx, log)) return false;
-    if (m_Name.empty()) m_Name = "_NA_";
-    if (!EqualsNoCase(m_Name, "ListSize") && !EqualsNoCase(m_Name, "Length") && IsNameDuplicated())
-        log.LogWarning(9, StrFormat("Multiple use of parameter name '%s'", m_Name.c_str()),
+    if (m_Texts.Name().empty()) m_Texts.SetName("_NA_");
+    if (!EqualsNoCase(m_Texts.Name(), "ListSize") && !EqualsNoCase(m_Texts.Name(), "Length") &&
+        IsNameDuplicated())
+        log.LogWarning(9, StrFormat("Multiple use of parameter name '%s'", m_Texts.Name().c_str()),
                        PathName(), 10);
-    BuildSymID(m_SymID);
+    std::string symId;
+    BuildSymID(symId);
+    m_SymID = symId;
     return true;
 }
 
@@ -62,11 +62,11 @@ uint32_t YMTParam::GetAttrStr(uint32_t attr, const char** value) {
     switch (attr) {
     case 3:
     case 1000:
-        *value = m_Name.c_str();
+        *value = m_Texts.Name().c_str();
         return kAttrOk;
     case 5:
     case 1003:
-        *value = m_Description.c_str();
+        *value = m_Texts.Description().c_str();
         return kAttrOk;
     case 1008:
         *value = m_SymID.c_str();
@@ -105,8 +105,8 @@ YMTParam* YMTParam::ParentParam() const {
 
 std::string YMTParam::SymIDPart() const {
     YMTParam* parent = ParentParam();
-    if (parent && parent->IsIndexedChild(this)) return m_Name + "[1]";
-    return m_Name;
+    if (parent && parent->IsIndexedChild(this)) return m_Texts.Name() + "[1]";
+    return m_Texts.Name();
 }
 
 void YMTParam::BuildSymID(std::string& out) const {
@@ -120,7 +120,7 @@ void YMTParam::BuildSymID(std::string& out) const {
 bool YMTParam::IsNameDuplicated() {
     YMTNode* parent = Parent();
     if (!parent) return false;
-    YMTNode* found = parent->LookupName(m_Name, ID());
+    YMTNode* found = parent->LookupName(m_Texts.Name(), ID());
     return found && found != this;
 }
 
@@ -130,10 +130,12 @@ bool YMTParam::ImportNames(const XDomElement* element, YImportContext& ctx, YImp
         std::string name;
         if (!Ctx::ChildText(element, "TArrayName", name))
             log.LogWarning(10, "Can not find element <TArrayName>", PathName(), 1);
-        m_Name = Trim(name);
+        m_Texts.SetName(Trim(name));
         if (!descriptions) return true;
-        if (!Ctx::ChildText(element, "TArrayDesc", m_Description))
+        std::string description;
+        if (!Ctx::ChildText(element, "TArrayDesc", description))
             log.LogWarning(182, "Can not find child element <TArrayDesc>", PathName(), 1);
+        m_Texts.SetDescription(description);
         return true;
     }
     if (Ctx::ElementIs(element, "StreamCase")) return true;
@@ -144,21 +146,27 @@ bool YMTParam::ImportNames(const XDomElement* element, YImportContext& ctx, YImp
         log.LogError(11, "Can not find element <ParamName>", PathName());
         return false;
     }
-    m_Name = Trim(name);
-    if (!m_Name.empty() && m_Name[0] >= '0' && m_Name[0] <= '9') {
-        m_Name.insert(m_Name.begin(), '_');
-        if (m_Name.size() >= 256) m_Name.resize(255);
-        log.LogWarning(
-            221, StrFormat("Adapted parameter name due to leading digit ('%s').", m_Name.c_str()),
-            PathName(), 1);
+    std::string trimmed = Trim(name);
+    if (!trimmed.empty() && trimmed[0] >= '0' && trimmed[0] <= '9') {
+        trimmed.insert(trimmed.begin(), '_');
+        if (trimmed.size() >= 256) trimmed.resize(255);
+        m_Texts.SetName(trimmed);
+        log.LogWarning(221,
+                       StrFormat("Adapted parameter name due to leading digit ('%s').",
+                                 m_Texts.Name().c_str()),
+                       PathName(), 1);
+    } else {
+        m_Texts.SetName(trimmed);
     }
     if (descriptions) {
+        std::string description;
         if (fromParamName) {
-            if (!Ctx::ChildText(element, "ParamDescription", m_Description))
+            if (!Ctx::ChildText(element, "ParamDescription", description))
                 log.LogWarning(185, "Can not find child element <ParamDescription>", PathName(), 1);
-        } else if (!Ctx::ChildText(element, "TRecordFieldDesc", m_Description)) {
+        } else if (!Ctx::ChildText(element, "TRecordFieldDesc", description)) {
             log.LogWarning(183, "Can not find child element <TRecordFieldDesc>", PathName(), 1);
         }
+        m_Texts.SetDescription(description);
     }
     return true;
 }

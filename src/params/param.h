@@ -47,6 +47,7 @@ public:
     // --- overrides of the node ---
     uint32_t NodeType() const override { return kNodeParam; }
     void Serialize(YMTArchive& ar) override;
+    void Read(YMTRecordReader& ar) override;
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool ImportXML(const XDomElement*, YImportContext&, YImportLog&) override { return false; }
     bool Check(YImportContext& ctx, YImportLog& log) override;
@@ -82,7 +83,7 @@ public:
     void SetParamPos(uint16_t pos) { m_ParamPos = pos; }
     uint16_t SeqIndex() const { return m_SeqIndex; }
     void SetSeqIndex(uint16_t index) { m_SeqIndex = index; }
-    const std::string& SymID() const { return m_SymID; }
+    const std::string& SymID() const { return m_SymID.str(); }
 
     // The parent when it is a parameter, else null.
     YMTParam* ParentParam() const;
@@ -91,7 +92,7 @@ public:
     void DumpCommon(YImportLog& log);
     // Gives an unnamed parameter its class's default name.
     void DefaultName(const char* name) {
-        if (m_Name.empty()) m_Name = name;
+        if (m_Texts.Name().empty()) m_Texts.SetName(name);
     }
     // The type element (a grandchild of the parameter element, normally in
     // its type holder) with the given tag, or null.
@@ -100,11 +101,23 @@ public:
     bool MissingElement(uint32_t number, const char* tag, YImportLog& log) const;
 
 protected:
+    // The fields of every parameter, for Serialize and Read.
+    template <class Ar> void SerializeFields(Ar& ar) {
+        SerializeNodeFields(ar);
+        ar.Serialize16(m_ParamPos);
+        ar.Serialize16(m_SeqIndex);
+        uint8_t selector = m_IsSelector ? 1 : 0;
+        ar.Serialize8(selector);
+        m_IsSelector = selector != 0;
+        ar.Serialize32(m_MsgBitPos);
+        ar.SerializeString(m_SymID);
+    }
+
     uint16_t m_ParamPos = 0;
     uint16_t m_SeqIndex = 0;
     bool m_IsSelector = false;
     uint32_t m_MsgBitPos = kNoBitPos;
-    std::string m_SymID;
+    YMTText m_SymID;
 };
 
 // Helper for the container classes: a depth-first search of a child list

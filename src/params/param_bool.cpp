@@ -55,13 +55,21 @@ bool AnyNonZero(const uint8_t* bytes, uint32_t length) {
 
 // --- YMTParamBool --------------------------------------------------------------
 
+template <class Ar> void YMTParamBool::SerializeFields(Ar& ar) {
+    YMTParam::SerializeFields(ar);
+    ar.SerializeList(*this, YMTListKind::BoolFields);
+}
+
 void YMTParamBool::Serialize(YMTArchive& ar) {
-    YMTParam::Serialize(ar);
-    YMTChildList::Serialize(ar, YMTListKind::BoolFields);
+    SerializeFields(ar);
+}
+
+void YMTParamBool::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
 }
 
 bool YMTParamBool::Dump(YImportContext& ctx, YImportLog& log) {
-    DumpLine(log, "PARAMBOOL: " + m_Name);
+    DumpLine(log, "PARAMBOOL: " + m_Texts.Name());
     DumpCommon(log);
     DumpAll(ctx, log);
     return true;
@@ -391,14 +399,39 @@ bool YMTParamBitField::ImportXML(const XDomElement* element, YImportContext& ctx
 
 // --- YMTParamBoolField ---------------------------------------------------------
 
-void YMTParamBoolField::Serialize(YMTArchive& ar) {
-    YMTParam::Serialize(ar);
+namespace {
+// The default texts of a bool field, shared by every field that keeps them.
+const std::string& DefaultTrueText() {
+    static const std::string text("True");
+    return text;
+}
+const std::string& DefaultFalseText() {
+    static const std::string text("False");
+    return text;
+}
+} // namespace
+
+YMTParamBoolField::YMTParamBoolField() {
+    m_TrueDesc.SetPooled(&DefaultTrueText());
+    m_FalseDesc.SetPooled(&DefaultFalseText());
+}
+
+template <class Ar> void YMTParamBoolField::SerializeFields(Ar& ar) {
+    YMTParam::SerializeFields(ar);
     ar.SerializeString(m_TrueDesc);
     ar.SerializeString(m_FalseDesc);
 }
 
+void YMTParamBoolField::Serialize(YMTArchive& ar) {
+    SerializeFields(ar);
+}
+
+void YMTParamBoolField::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
+}
+
 bool YMTParamBoolField::Dump(YImportContext&, YImportLog& log) {
-    DumpLine(log, "PARAMBOOLFIELD: " + m_Name);
+    DumpLine(log, "PARAMBOOLFIELD: " + m_Texts.Name());
     DumpCommon(log);
     DumpLine(log, ".TrueDesc:  " + m_TrueDesc);
     DumpLine(log, ".FalseDesc: " + m_FalseDesc);
@@ -520,15 +553,15 @@ uint32_t YMTParamBoolField::ConvertBytesToInt(const uint8_t* bytes, uint32_t len
 
 void YMTParamBoolField::AssignBitName(uint16_t widthBytes, bool withMask, uint32_t bitPos) {
     if (!withMask) {
-        m_Name = StrFormat(widthBytes < 2 ? "Bit%u" : "Bit%02u", bitPos);
+        m_Texts.SetName(StrFormat(widthBytes < 2 ? "Bit%u" : "Bit%02u", bitPos));
         return;
     }
     uint32_t half = widthBytes * 4u;
     bool twoDigits = widthBytes >= 3;
     if (bitPos < half)
-        m_Name = StrFormat(twoDigits ? "Bit%02u" : "Bit%u", bitPos);
+        m_Texts.SetName(StrFormat(twoDigits ? "Bit%02u" : "Bit%u", bitPos));
     else
-        m_Name = StrFormat(twoDigits ? "Mask%02u" : "Mask%u", bitPos - half);
+        m_Texts.SetName(StrFormat(twoDigits ? "Mask%02u" : "Mask%u", bitPos - half));
 }
 
 // --- decoding and assembling --------------------------------------------------------

@@ -16,6 +16,7 @@ class YMTParamBoolField;
 // position (0 = least significant bit).
 class YMTParamBool : public YMTParam, public YMTChildList {
 public:
+    YMTChildList* Children() override { return this; }
     YMTParamBool() = default;
     // The list's own archive and copy operations stay reachable beside the node's.
     using YMTChildList::CopyFrom;
@@ -23,6 +24,8 @@ public:
 
     uint32_t NodeType() const override { return kNodeBool; }
     void Serialize(YMTArchive& ar) override;
+    void Read(YMTRecordReader& ar) override;
+    template <class Ar> void SerializeFields(Ar& ar);
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
     bool Check(YImportContext& ctx, YImportLog& log) override;
@@ -84,10 +87,12 @@ public:
 // its name is generated from the position.
 class YMTParamBoolField : public YMTParam {
 public:
-    YMTParamBoolField() = default;
+    YMTParamBoolField();
 
     uint32_t NodeType() const override { return kNodeBoolField; }
     void Serialize(YMTArchive& ar) override;
+    void Read(YMTRecordReader& ar) override;
+    template <class Ar> void SerializeFields(Ar& ar);
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
     bool CopyFrom(const YMTNode* source) override;
@@ -105,16 +110,16 @@ public:
     virtual void AssignBitName(uint16_t widthBytes, bool withMask, uint32_t bitPos);
 
     uint32_t BitPos() const { return m_ParamPos; }
-    const std::string& TrueDesc() const { return m_TrueDesc; }
-    const std::string& FalseDesc() const { return m_FalseDesc; }
+    const std::string& TrueDesc() const { return m_TrueDesc.str(); }
+    const std::string& FalseDesc() const { return m_FalseDesc.str(); }
     void SetTexts(const std::string& trueDesc, const std::string& falseDesc) {
         m_TrueDesc = trueDesc;
         m_FalseDesc = falseDesc;
     }
 
 private:
-    std::string m_TrueDesc = "True";
-    std::string m_FalseDesc = "False";
+    YMTText m_TrueDesc;
+    YMTText m_FalseDesc;
 };
 
 } // namespace mostfcat

@@ -71,12 +71,12 @@ double ReadStep(const std::string& text) {
 // True when one of the function's operations has a direct child parameter of
 // node type a or b.
 bool FunctionHasParamOfType(const YMTNode* function, uint32_t a, uint32_t b) {
-    const auto* ops = dynamic_cast<const YMTChildList*>(function);
+    const YMTChildList* ops = function->Children();
     if (!ops) return false;
     bool found = false;
     ForEachChild(*ops, [&](uint32_t, YMTNode* op) {
         if (found || op->NodeType() != kNodeOperation) return;
-        const auto* params = dynamic_cast<const YMTChildList*>(op);
+        const YMTChildList* params = op->Children();
         if (!params) return;
         ForEachChild(*params, [&](uint32_t, YMTNode* p) {
             uint32_t t = p->NodeType();
@@ -306,7 +306,7 @@ bool YMTParamNumber::ImportXML(const XDomElement* element, YImportContext& ctx, 
     if (!type) return false;
     if (!ReadUnit(number, *type, ctx, log)) return false;
 
-    if (EqualsNoCase(m_Name, "Pos")) {
+    if (EqualsNoCase(m_Texts.Name(), "Pos")) {
         if (BytesInMsg() != 2)
             log.LogWarning(73, "Size of 'Pos' parameter <> 2 Bytes", PathName(), 1);
         if (m_Exponent != 0) log.LogWarning(74, "Exponent of 'Pos' parameter <> 0", PathName(), 1);
@@ -334,25 +334,27 @@ uint32_t YMTParamNumber::DeriveMeaning() const {
     };
     switch (BytesInMsg()) {
     case 2:
-        if (IsAnyOf(m_Name, {"Pos", "Position"}))
+        if (IsAnyOf(m_Texts.Name(), {"Pos", "Position"}))
             return underListOperation(true) ? kMeaningArrayPos : kMeaningNone;
-        if (EqualsNoCase(m_Name, "FktID")) {
+        if (EqualsNoCase(m_Texts.Name(), "FktID")) {
             const YMTNode* function = Function();
             return (function && IsAnyOf(function->NameRef(), {"Notification", "NotificationCheck"}))
                        ? kMeaningNotifyFktID
                        : kMeaningNone;
         }
-        if (EqualsNoCase(m_Name, "Tag"))
+        if (EqualsNoCase(m_Texts.Name(), "Tag"))
             return underListOperation(false) ? kMeaningArrayTag : kMeaningNone;
         return 0;
     case 1:
-        if (IsAnyOf(m_Name, {"FBlockID", "SourceFBlock", "SinkFBlock"})) return kMeaningFBlockID;
-        if (EqualsNoCase(m_Name, "PosY"))
+        if (IsAnyOf(m_Texts.Name(), {"FBlockID", "SourceFBlock", "SinkFBlock"}))
+            return kMeaningFBlockID;
+        if (EqualsNoCase(m_Texts.Name(), "PosY"))
             return underListOperation(false) ? kMeaningArrayPosY : kMeaningNone;
         return 0;
     default:
-        if (EqualsNoCase(m_Name, "ListSize") && (!parent || parent->NodeType() == kNodeOperation ||
-                                                 parent->NodeType() == kNodeStreamCase))
+        if (EqualsNoCase(m_Texts.Name(), "ListSize") &&
+            (!parent || parent->NodeType() == kNodeOperation ||
+             parent->NodeType() == kNodeStreamCase))
             return kMeaningListSize;
         return 0;
     }
@@ -362,17 +364,17 @@ bool YMTParamNumber::Check(YImportContext& ctx, YImportLog& log) {
     if (!YMTParam::Check(ctx, log)) return false;
     if (m_ParamMeaning == 0) m_ParamMeaning = static_cast<uint8_t>(DeriveMeaning());
     if (m_ParamDispMode == 0)
-        m_ParamDispMode = ctx.Settings().IsHexPreferred(m_Name) ? kDispHex : kDispDecimal;
+        m_ParamDispMode = ctx.Settings().IsHexPreferred(m_Texts.Name()) ? kDispHex : kDispDecimal;
     return true;
 }
 
 bool YMTParamNumber::IsNameDuplicated() {
-    if (EqualsNoCase(m_Name, "Tag")) return false;
+    if (EqualsNoCase(m_Texts.Name(), "Tag")) return false;
     return YMTParam::IsNameDuplicated();
 }
 
-void YMTParamNumber::Serialize(YMTArchive& ar) {
-    YMTParam::Serialize(ar);
+template <class Ar> void YMTParamNumber::SerializeFields(Ar& ar) {
+    YMTParam::SerializeFields(ar);
     ar.Serialize8(m_IsSigned);
     ar.Serialize32(m_Exponent);
     ar.SerializeDouble(m_RangeMin);
@@ -383,8 +385,16 @@ void YMTParamNumber::Serialize(YMTArchive& ar) {
     ar.Serialize8(m_ParamDispMode);
 }
 
+void YMTParamNumber::Serialize(YMTArchive& ar) {
+    SerializeFields(ar);
+}
+
+void YMTParamNumber::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
+}
+
 bool YMTParamNumber::Dump(YImportContext&, YImportLog& log) {
-    DumpLine(log, "PARAMNUMBER: " + m_Name);
+    DumpLine(log, "PARAMNUMBER: " + m_Texts.Name());
     DumpCommon(log);
     DumpLine(log, StrFormat(".Exponent: %d", static_cast<int>(m_Exponent)));
     DumpLine(log, StrFormat(".Range: %f-%f", m_RangeMin, m_RangeMax));
@@ -468,15 +478,15 @@ uint32_t YMTParamNumber::ConvertBytesToInt(const uint8_t* bytes, uint32_t length
 
 YMTEnumValue::YMTEnumValue(const std::string& text, uint16_t codeMin, uint16_t codeMax)
     : m_CodeMin(codeMin), m_CodeMax(codeMax) {
-    m_Name = text;
-    m_Description = text;
+    m_Texts.SetName(text);
+    m_Texts.SetDescription(text);
 }
 
 bool YMTEnumValue::ImportXML(const XDomElement* element, YImportContext&, YImportLog& log) {
     std::string text;
     if (!Ctx::GetAttr(element, "SymbolicName", text) || text.empty()) text = Ctx::Text(element);
-    m_Description = text;
-    m_Name = KeepPrintable(text, 255);
+    m_Texts.SetDescription(text);
+    m_Texts.SetName(KeepPrintable(text, 255));
 
     std::string code;
     if (!Ctx::GetAttr(element, "Code", code)) {
@@ -519,15 +529,24 @@ bool YMTEnumValue::ImportXML(const XDomElement* element, YImportContext&, YImpor
     return true;
 }
 
-void YMTEnumValue::Serialize(YMTArchive& ar) {
-    YMTNode::Serialize(ar);
+template <class Ar> void YMTEnumValue::SerializeFields(Ar& ar) {
+    SerializeNodeFields(ar);
     ar.Serialize16(m_CodeMin);
     ar.Serialize16(m_CodeMax);
 }
 
+void YMTEnumValue::Serialize(YMTArchive& ar) {
+    SerializeFields(ar);
+}
+
+void YMTEnumValue::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
+}
+
 bool YMTEnumValue::Dump(YImportContext&, YImportLog& log) {
-    DumpLine(log, StrFormat("ENUMVALUE: %s  .CodeMin: 0x%02X .CodeMax: 0x%02X", m_Name.c_str(),
-                            static_cast<unsigned>(m_CodeMin), static_cast<unsigned>(m_CodeMax)));
+    DumpLine(log,
+             StrFormat("ENUMVALUE: %s  .CodeMin: 0x%02X .CodeMax: 0x%02X", m_Texts.Name().c_str(),
+                       static_cast<unsigned>(m_CodeMin), static_cast<unsigned>(m_CodeMax)));
     return true;
 }
 
@@ -547,11 +566,11 @@ uint32_t YMTEnumValue::GetAttrStr(uint32_t attr, const char** value) {
     switch (attr) {
     case 3:
     case 1200:
-        *value = m_Name.c_str();
+        *value = m_Texts.Name().c_str();
         return kAttrOk;
     case 5:
     case 1203:
-        *value = m_Description.c_str();
+        *value = m_Texts.Description().c_str();
         return kAttrOk;
     default:
         return kAttrNotAvailable;
@@ -719,14 +738,22 @@ void YMTParamEnum::ListEntries(std::vector<std::string>& list, uint32_t flags) c
     }
 }
 
-void YMTParamEnum::Serialize(YMTArchive& ar) {
-    YMTParam::Serialize(ar);
+template <class Ar> void YMTParamEnum::SerializeFields(Ar& ar) {
+    YMTParam::SerializeFields(ar);
     ar.Serialize16(m_EnumMax);
-    YMTChildList::Serialize(ar, YMTListKind::EnumValues);
+    ar.SerializeList(*this, YMTListKind::EnumValues);
+}
+
+void YMTParamEnum::Serialize(YMTArchive& ar) {
+    SerializeFields(ar);
+}
+
+void YMTParamEnum::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
 }
 
 bool YMTParamEnum::Dump(YImportContext& ctx, YImportLog& log) {
-    DumpLine(log, "PARAMENUM: " + m_Name);
+    DumpLine(log, "PARAMENUM: " + m_Texts.Name());
     DumpCommon(log);
     DumpLine(log, StrFormat(".EnumMax: %d", static_cast<int>(m_EnumMax)));
     DumpAll(ctx, log);

@@ -19,6 +19,8 @@ public:
 
     uint32_t NodeType() const override { return kNodeNumber; }
     void Serialize(YMTArchive& ar) override;
+    void Read(YMTRecordReader& ar) override;
+    template <class Ar> void SerializeFields(Ar& ar);
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
     bool Check(YImportContext& ctx, YImportLog& log) override;
@@ -86,7 +88,7 @@ public:
     }
     double Step() const { return m_Step; }
     void SetStep(double step) { m_Step = step; }
-    const std::string& UnitName() const { return m_UnitName; }
+    const std::string& UnitName() const { return m_UnitName.str(); }
     void SetUnitName(const std::string& unit) { m_UnitName = unit; }
 
 private:
@@ -99,14 +101,15 @@ private:
     // The special role that width, name and place in the tree give.
     uint32_t DeriveMeaning() const;
 
+    // (Declared in an order that packs them; the cache order is Serialize's.)
     uint8_t m_IsSigned = 0;
+    uint8_t m_ParamMeaning = 0;
+    uint8_t m_ParamDispMode = 0;
     int32_t m_Exponent = 0;
     double m_RangeMin = 0;
     double m_RangeMax = 0;
     double m_Step = 0;
-    std::string m_UnitName;
-    uint8_t m_ParamMeaning = 0;
-    uint8_t m_ParamDispMode = 0;
+    YMTText m_UnitName;
 };
 
 // One named code (or code range) of an enumeration.
@@ -117,6 +120,8 @@ public:
 
     uint32_t NodeType() const override { return kNodeEnumValue; }
     void Serialize(YMTArchive& ar) override;
+    void Read(YMTRecordReader& ar) override;
+    template <class Ar> void SerializeFields(Ar& ar);
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
     bool CopyFrom(const YMTNode* source) override;
@@ -136,10 +141,13 @@ private:
 // A 1- or 2-byte code whose values carry names.
 class YMTParamEnum : public YMTParam, public YMTChildList {
 public:
+    YMTChildList* Children() override { return this; }
     YMTParamEnum() = default;
 
     uint32_t NodeType() const override { return kNodeEnum; }
     void Serialize(YMTArchive& ar) override;
+    void Read(YMTRecordReader& ar) override;
+    template <class Ar> void SerializeFields(Ar& ar);
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
     bool CopyFrom(const YMTNode* source) override;

@@ -16,9 +16,8 @@ namespace mostfcat {
 
 using Ctx = YImportContext;
 
-
-void YMTParamSignal::Serialize(YMTArchive& ar) {
-    YMTParam::Serialize(ar);
+template <class Ar> void YMTParamSignal::SerializeFields(Ar& ar) {
+    YMTParam::SerializeFields(ar);
     uint8_t little = m_LittleEndian ? 1 : 0;
     uint8_t isSigned = m_IsSigned ? 1 : 0;
     ar.Serialize8(little);
@@ -29,8 +28,16 @@ void YMTParamSignal::Serialize(YMTArchive& ar) {
     m_IsSigned = isSigned != 0;
 }
 
+void YMTParamSignal::Serialize(YMTArchive& ar) {
+    SerializeFields(ar);
+}
+
+void YMTParamSignal::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
+}
+
 bool YMTParamSignal::Dump(YImportContext&, YImportLog& log) {
-    DumpLine(log, "PARAMSIGNAL: " + m_Name);
+    DumpLine(log, "PARAMSIGNAL: " + m_Texts.Name());
     DumpCommon(log);
     DumpLine(log,
              StrFormat(".BitLength: %d  .Signedness: %d  .ByteOrder: %d",
@@ -44,13 +51,16 @@ bool YMTParamSignal::ImportXML(const XDomElement* element, YImportContext&, YImp
         log.LogError(10, "Can not find element <SignalName>", PathName());
         return false;
     }
-    m_Name = Trim(name);
+    name = Trim(name);
     // Parameter names never begin with a digit; the sequence rebuild adapts
     // signal names the same way, so the signal must match it.
-    if (FixLeadingDigit(m_Name))
-        log.LogWarning(
-            221, StrFormat("Adapted parameter name due to leading digit ('%s').", m_Name.c_str()),
-            PathName(), 1);
+    bool adapted = FixLeadingDigit(name);
+    m_Texts.SetName(name);
+    if (adapted)
+        log.LogWarning(221,
+                       StrFormat("Adapted parameter name due to leading digit ('%s').",
+                                 m_Texts.Name().c_str()),
+                       PathName(), 1);
     std::string text;
     m_IsSigned = Ctx::GetAttr(element, "Signedness", text) && text == "Signed";
     std::string lengthText;
@@ -74,7 +84,8 @@ bool YMTParamSignal::ImportXML(const XDomElement* element, YImportContext&, YImp
     m_BitLength = static_cast<int32_t>(bits);
     SetBytesInMsg(static_cast<uint16_t>((m_BitLength + 7) / 8));
     std::string description;
-    if (Ctx::ChildText(element, "SignalDescription", description)) m_Description = description;
+    if (Ctx::ChildText(element, "SignalDescription", description))
+        m_Texts.SetDescription(description);
     return true;
 }
 

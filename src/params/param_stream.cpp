@@ -102,14 +102,22 @@ std::unique_ptr<YMTParamRawStream> MakeContent(YMTNode* parent, uint16_t pos, ui
 
 // --- YMTParamString ---------------------------------------------------------------
 
-void YMTParamString::Serialize(YMTArchive& ar) {
-    YMTParam::Serialize(ar);
+template <class Ar> void YMTParamString::SerializeFields(Ar& ar) {
+    YMTParam::SerializeFields(ar);
     ar.Serialize32(m_MaxSize);
     ar.SerializeBool(m_HasEncodingByte);
 }
 
+void YMTParamString::Serialize(YMTArchive& ar) {
+    SerializeFields(ar);
+}
+
+void YMTParamString::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
+}
+
 bool YMTParamString::Dump(YImportContext&, YImportLog& log) {
-    DumpLine(log, "PARAMSTRING: " + m_Name);
+    DumpLine(log, "PARAMSTRING: " + m_Texts.Name());
     DumpCommon(log);
     DumpLine(log, StrFormat(".MaxSize: %d  HasEncodingByte: %d", static_cast<int>(m_MaxSize),
                             m_HasEncodingByte ? 1 : 0));
@@ -167,7 +175,7 @@ uint32_t YMTParamString::GetAttrInt(uint32_t attr, uint32_t* value) {
 // --- YMTParamVoid -------------------------------------------------------------------
 
 bool YMTParamVoid::Dump(YImportContext&, YImportLog& log) {
-    DumpLine(log, "PARAMVOID: " + m_Name);
+    DumpLine(log, "PARAMVOID: " + m_Texts.Name());
     DumpCommon(log);
     return true;
 }
@@ -183,7 +191,7 @@ bool YMTParamVoid::ImportXML(const XDomElement* element, YImportContext& ctx, YI
 // --- YMTParamFktIDBitStream ---------------------------------------------------------
 
 bool YMTParamFktIDBitStream::Dump(YImportContext&, YImportLog& log) {
-    DumpLine(log, "PARAMFKTIDBITSTREAM: " + m_Name);
+    DumpLine(log, "PARAMFKTIDBITSTREAM: " + m_Texts.Name());
     DumpCommon(log);
     return true;
 }
@@ -191,7 +199,7 @@ bool YMTParamFktIDBitStream::Dump(YImportContext&, YImportLog& log) {
 bool YMTParamFktIDBitStream::ImportXML(const XDomElement* element, YImportContext& ctx,
                                        YImportLog& log) {
     bool ok = ImportNames(element, ctx, log);
-    m_Name = "BitField";
+    m_Texts.SetName("BitField");
     return ok;
 }
 
@@ -205,13 +213,21 @@ uint32_t YMTParamFktIDBitStream::GetAttrInt(uint32_t attr, uint32_t* value) {
 
 // --- YMTParamRawStream ----------------------------------------------------------------
 
-void YMTParamRawStream::Serialize(YMTArchive& ar) {
-    YMTParam::Serialize(ar);
+template <class Ar> void YMTParamRawStream::SerializeFields(Ar& ar) {
+    YMTParam::SerializeFields(ar);
     ar.Serialize32(m_Length);
 }
 
+void YMTParamRawStream::Serialize(YMTArchive& ar) {
+    SerializeFields(ar);
+}
+
+void YMTParamRawStream::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
+}
+
 bool YMTParamRawStream::Dump(YImportContext&, YImportLog& log) {
-    DumpLine(log, "PARAMRAWSTREAM: " + m_Name);
+    DumpLine(log, "PARAMRAWSTREAM: " + m_Texts.Name());
     DumpCommon(log);
     DumpLine(log, StrFormat(".Length: %d", static_cast<int>(m_Length)));
     return true;
@@ -258,14 +274,22 @@ const YMTParamLengthStreamBase::Kind kCStreamKind{"TCStream",       197, "CStrea
 
 } // namespace
 
-void YMTParamLengthStreamBase::Serialize(YMTArchive& ar) {
-    YMTParam::Serialize(ar);
+template <class Ar> void YMTParamLengthStreamBase::SerializeFields(Ar& ar) {
+    YMTParam::SerializeFields(ar);
     ar.Serialize32(m_MaxLength);
-    YMTChildList::Serialize(ar, YMTListKind::StreamParts);
+    ar.SerializeList(*this, YMTListKind::StreamParts);
+}
+
+void YMTParamLengthStreamBase::Serialize(YMTArchive& ar) {
+    SerializeFields(ar);
+}
+
+void YMTParamLengthStreamBase::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
 }
 
 bool YMTParamLengthStreamBase::Dump(YImportContext& ctx, YImportLog& log) {
-    DumpLine(log, m_Kind.dumpTitle + m_Name);
+    DumpLine(log, m_Kind.dumpTitle + m_Texts.Name());
     DumpCommon(log);
     DumpLine(log, StrFormat(".MaxLength: %d", static_cast<int>(m_MaxLength)));
     return DumpAll(ctx, log);
@@ -330,17 +354,25 @@ void YMTParamCStream::BuildParts() {
 
 // --- YMTParamDetailedStreamBase -------------------------------------------------------------
 
-void YMTParamDetailedStreamBase::Serialize(YMTArchive& ar) {
-    YMTParam::Serialize(ar);
+template <class Ar> void YMTParamDetailedStreamBase::SerializeFields(Ar& ar) {
+    YMTParam::SerializeFields(ar);
     ar.Serialize32(m_Length);
     ar.Serialize8(m_ParamMeaning);
     ar.SerializeRef(m_SelectorParam, YMTRefKind::Selector);
     ar.SerializeRef(m_ListSizeParam, YMTRefKind::ListSize);
-    YMTChildList::Serialize(ar, YMTListKind::StreamCases);
+    ar.SerializeList(*this, YMTListKind::StreamCases);
+}
+
+void YMTParamDetailedStreamBase::Serialize(YMTArchive& ar) {
+    SerializeFields(ar);
+}
+
+void YMTParamDetailedStreamBase::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
 }
 
 bool YMTParamDetailedStreamBase::Dump(YImportContext& ctx, YImportLog& log) {
-    DumpLine(log, DumpTitle() + m_Name);
+    DumpLine(log, DumpTitle() + m_Texts.Name());
     DumpCommon(log);
     DumpLine(log, ".SelectorParam: " + (m_SelectorParam ? m_SelectorParam->NameRef() : "-"));
     DumpLine(log, ".ListSizeParam: " + (m_ListSizeParam ? m_ListSizeParam->NameRef() : "-"));
@@ -355,7 +387,7 @@ bool YMTParamDetailedStreamBase::Check(YImportContext& ctx, YImportLog& log) {
     m_SelectorParam = nullptr;
     m_ListSizeParam = nullptr;
     YMTNode* parent = Parent();
-    if (parent && EqualsNoCase(m_Name, "ListElements") &&
+    if (parent && EqualsNoCase(m_Texts.Name(), "ListElements") &&
         (parent->NodeType() == kNodeOperation || parent->NodeType() == kNodeStreamCase)) {
         YMTNode* listSize = parent->FindChild("ListSize");
         if (listSize && listSize->NodeType() == kNodeNumber && listSize->ID() < ID())

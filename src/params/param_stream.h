@@ -43,6 +43,8 @@ public:
 
     uint32_t NodeType() const override { return kNodeString; }
     void Serialize(YMTArchive& ar) override;
+    void Read(YMTRecordReader& ar) override;
+    template <class Ar> void SerializeFields(Ar& ar);
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
     bool CopyFrom(const YMTNode* source) override;
@@ -119,6 +121,8 @@ public:
 
     uint32_t NodeType() const override { return kNodeRawStream; }
     void Serialize(YMTArchive& ar) override;
+    void Read(YMTRecordReader& ar) override;
+    template <class Ar> void SerializeFields(Ar& ar);
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
     bool CopyFrom(const YMTNode* source) override;
@@ -141,7 +145,10 @@ private:
 // generated from it.
 class YMTParamLengthStreamBase : public YMTParam, public YMTChildList {
 public:
+    YMTChildList* Children() override { return this; }
     void Serialize(YMTArchive& ar) override;
+    void Read(YMTRecordReader& ar) override;
+    template <class Ar> void SerializeFields(Ar& ar);
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
     bool CopyFrom(const YMTNode* source) override;
@@ -202,7 +209,10 @@ public:
 // selector parameter before the stream.
 class YMTParamDetailedStreamBase : public YMTParam, public YMTChildList {
 public:
+    YMTChildList* Children() override { return this; }
     void Serialize(YMTArchive& ar) override;
+    void Read(YMTRecordReader& ar) override;
+    template <class Ar> void SerializeFields(Ar& ar);
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool Check(YImportContext& ctx, YImportLog& log) override;
     // Copies the fields and clones the cases. The selector and list-size
@@ -286,10 +296,13 @@ protected:
 // repeated group.
 class YMTParamStreamCase : public YMTParam, public YMTChildList {
 public:
+    YMTChildList* Children() override { return this; }
     YMTParamStreamCase() = default;
 
     uint32_t NodeType() const override { return kNodeStreamCase; }
     void Serialize(YMTArchive& ar) override;
+    void Read(YMTRecordReader& ar) override;
+    template <class Ar> void SerializeFields(Ar& ar);
     uint8_t ParamLevel() const override;
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool Check(YImportContext& ctx, YImportLog& log) override;
@@ -312,6 +325,10 @@ public:
     bool Disassemble(DisasmContext& ctx) override;
     bool Assemble(DisasmContext& ctx) override;
 
+    // The repetition count a decode recorded for the stream's list size
+    // (unlimited without one).
+    uint32_t RepetitionCount(const DisasmContext& ctx) const;
+
     // The stream the case belongs to (null when the parent is not a
     // detailed stream).
     YMTParamDetailedStreamBase* Stream() const;
@@ -322,22 +339,23 @@ public:
         m_PosYMin = min;
         m_PosYMax = max;
     }
-    const std::string& PosXString() const { return m_PosXString; }
+    const std::string& PosXString() const { return m_PosXString.str(); }
     void SetPosXString(const std::string& selectorName) { m_PosXString = selectorName; }
     uint16_t SeqCnt() const { return m_SeqCnt; }
-    const std::vector<uint16_t>& SeqPositions() const { return m_SeqPositions; }
+    const YMTWords& SeqPositions() const { return m_SeqPositions; }
     uint32_t SeqIndexMax() const { return m_SeqIndexMax; }
 
 private:
     void ComputeSeqIndexMax(const YMTParamDetailedStreamBase& stream, YImportLog& log);
     void WarnAfterUnspecifiedLength(YImportLog& log) const;
 
+    // (Declared in an order that packs them; the cache order is Serialize's.)
+    uint16_t m_SeqCnt = 0;
     uint32_t m_PosYMin = 0;
     uint32_t m_PosYMax = 0;
-    std::string m_PosXString;
-    uint16_t m_SeqCnt = 0;
-    std::vector<uint16_t> m_SeqPositions;
     uint32_t m_SeqIndexMax = 0;
+    YMTText m_PosXString;
+    YMTWords m_SeqPositions;
 
     friend class YStreamCaseImporter;
 };
@@ -350,6 +368,8 @@ public:
 
     uint32_t NodeType() const override { return kNodeSignal; }
     void Serialize(YMTArchive& ar) override;
+    void Read(YMTRecordReader& ar) override;
+    template <class Ar> void SerializeFields(Ar& ar);
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
     bool CopyFrom(const YMTNode* source) override;

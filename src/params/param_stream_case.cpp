@@ -69,7 +69,7 @@ uint64_t CountNodes(const YMTNode* node) {
         stack.pop_back();
         if (!n) continue;
         ++count;
-        if (const auto* list = dynamic_cast<const YMTChildList*>(n))
+        if (const YMTChildList* list = n->Children())
             ForEachChild(*list, [&](uint32_t, YMTNode* child) { stack.push_back(child); });
     }
     return count;
@@ -543,11 +543,14 @@ bool YStreamCaseImporter::MakeCase(const YSeqDesc& desc, const YMTParamStreamCas
             if (IsParamNodeType(n->NodeType())) static_cast<YMTParam*>(n)->SetSeqIndex(0);
         });
     }
-    if (c->m_SeqCnt != 0)
+    if (c->m_SeqCnt != 0) {
+        std::vector<uint16_t> positions;
         ForEachChild(*c, [&](uint32_t pos, YMTNode* n) {
             if (static_cast<YMTParam*>(n)->SeqIndex() != 0)
-                c->m_SeqPositions.push_back(static_cast<uint16_t>(pos));
+                positions.push_back(static_cast<uint16_t>(pos));
         });
+        c->m_SeqPositions = positions;
+    }
     m_Cases.push_back(c.release());
     return true;
 }
@@ -650,15 +653,23 @@ std::vector<YMTParamStreamCase*> ImportStreamCaseElements(
 
 // --- YMTParamStreamCase -------------------------------------------------------------------
 
-void YMTParamStreamCase::Serialize(YMTArchive& ar) {
-    YMTParam::Serialize(ar);
+template <class Ar> void YMTParamStreamCase::SerializeFields(Ar& ar) {
+    YMTParam::SerializeFields(ar);
     ar.Serialize32(m_PosYMin);
     ar.Serialize32(m_PosYMax);
     ar.SerializeString(m_PosXString);
     ar.Serialize16(m_SeqCnt);
     ar.SerializeWords(m_SeqPositions);
     ar.Serialize32(m_SeqIndexMax);
-    YMTChildList::Serialize(ar, YMTListKind::Params);
+    ar.SerializeList(*this, YMTListKind::Params);
+}
+
+void YMTParamStreamCase::Serialize(YMTArchive& ar) {
+    SerializeFields(ar);
+}
+
+void YMTParamStreamCase::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
 }
 
 uint8_t YMTParamStreamCase::ParamLevel() const {
@@ -667,7 +678,7 @@ uint8_t YMTParamStreamCase::ParamLevel() const {
 }
 
 bool YMTParamStreamCase::Dump(YImportContext& ctx, YImportLog& log) {
-    DumpLine(log, "PARAMSTREAMCASE: " + m_Name);
+    DumpLine(log, "PARAMSTREAMCASE: " + m_Texts.Name());
     DumpCommon(log);
     DumpLine(log, ".PosXString: " + m_PosXString);
     DumpLine(log, StrFormat(".PosYMin: %d", static_cast<int>(m_PosYMin)));
@@ -706,7 +717,9 @@ bool YMTParamStreamCase::Check(YImportContext& ctx, YImportLog& log) {
     }
     // The members build their identifiers on the case's, which names the
     // selector value only now that the selector is known.
-    BuildSymID(m_SymID);
+    std::string symId;
+    BuildSymID(symId);
+    m_SymID = symId;
 
     if (!CheckAll(ctx, log)) return false;
     if (m_SeqCnt != 0 && stream->m_Length != 0) ComputeSeqIndexMax(*stream, log);
@@ -830,7 +843,7 @@ bool YMTParamStreamCase::IsIndexedChild(const YMTParam* child) const {
 }
 
 bool YMTParamStreamCase::IsNameDuplicated() {
-    if (EqualsNoCase(m_Name, "StreamCase")) return false;
+    if (EqualsNoCase(m_Texts.Name(), "StreamCase")) return false;
     return YMTParam::IsNameDuplicated();
 }
 
@@ -851,15 +864,20 @@ uint32_t CaseBaseLevel(const DisasmContext& ctx) {
 
 } // namespace
 
-bool YMTParamStreamCase::Disassemble(DisasmContext& ctx) {
-    if (ctx.EntryLimitReached()) return true;
-    uint32_t base = CaseBaseLevel(ctx);
+uint32_t YMTParamStreamCase::RepetitionCount(const DisasmContext& ctx) const {
     uint32_t count = kNoLimit;
     if (YMTParamDetailedStreamBase* stream = Stream())
         if (YMTParam* listSize = stream->ListSizeParam()) {
             uint32_t v = 0;
             if (ctx.RecordedCount(listSize, v)) count = v;
         }
+    return count;
+}
+
+bool YMTParamStreamCase::Disassemble(DisasmContext& ctx) {
+    if (ctx.EntryLimitReached()) return true;
+    uint32_t base = CaseBaseLevel(ctx);
+    uint32_t count = RepetitionCount(ctx);
     bool sequence = m_SeqCnt != 0;
     uint8_t wasOpen = ctx.m_OpenLength;
     if (sequence) {
@@ -922,12 +940,7 @@ bool YMTParamStreamCase::Disassemble(DisasmContext& ctx) {
 
 bool YMTParamStreamCase::Assemble(DisasmContext& ctx) {
     uint32_t base = CaseBaseLevel(ctx);
-    uint32_t count = kNoLimit;
-    if (YMTParamDetailedStreamBase* stream = Stream())
-        if (YMTParam* listSize = stream->ListSizeParam()) {
-            uint32_t v = 0;
-            if (ctx.RecordedCount(listSize, v)) count = v;
-        }
+    uint32_t count = RepetitionCount(ctx);
     bool sequence = m_SeqCnt != 0;
     uint32_t pos = 0;
     for (bool more = GetFirstPos(pos); more; more = GetNextPos(pos, pos)) {

@@ -88,16 +88,24 @@ YMTParam* YMTParamArray::Element() const {
     return AsParam(GetAt(1));
 }
 
-void YMTParamArray::Serialize(YMTArchive& ar) {
-    YMTParam::Serialize(ar);
+template <class Ar> void YMTParamArray::SerializeFields(Ar& ar) {
+    YMTParam::SerializeFields(ar);
     ar.Serialize32(m_NMax);
     ar.Serialize32(m_IsTagged);
     ar.SerializeRef(m_SelectorParam, YMTRefKind::IndexParam);
-    YMTChildList::Serialize(ar, YMTListKind::Params);
+    ar.SerializeList(*this, YMTListKind::Params);
+}
+
+void YMTParamArray::Serialize(YMTArchive& ar) {
+    SerializeFields(ar);
+}
+
+void YMTParamArray::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
 }
 
 bool YMTParamArray::Dump(YImportContext& ctx, YImportLog& log) {
-    DumpLine(log, "PARAMARRAY: " + m_Name);
+    DumpLine(log, "PARAMARRAY: " + m_Texts.Name());
     DumpCommon(log);
     DumpLine(log, ".SelectorParam: " + SelectorName(m_SelectorParam));
     DumpLine(log, StrFormat(".NMax: %d", static_cast<int>(m_NMax)));
@@ -156,7 +164,7 @@ bool YMTParamArray::Check(YImportContext& ctx, YImportLog& log) {
     m_SelectorParam = nullptr;
     m_IsTagged = 0;
     YMTNode* parent = Parent();
-    if (EqualsNoCase(m_Name, "Data") || ParentIsOperation(*this)) {
+    if (EqualsNoCase(m_Texts.Name(), "Data") || ParentIsOperation(*this)) {
         YMTNode* found = LookupBefore(*this, "Pos");
         if (!found) found = LookupBefore(*this, "Position");
         if (!found) {
@@ -235,15 +243,23 @@ bool YMTParamRecord::SetSelectorParam(YMTParam* selector) {
     return StoreSelector(m_SelectorParam, selector);
 }
 
-void YMTParamRecord::Serialize(YMTArchive& ar) {
-    YMTParam::Serialize(ar);
+template <class Ar> void YMTParamRecord::SerializeFields(Ar& ar) {
+    YMTParam::SerializeFields(ar);
     ar.Serialize32(m_NElements);
     ar.SerializeRef(m_SelectorParam, YMTRefKind::IndexParam);
-    YMTChildList::Serialize(ar, YMTListKind::Params);
+    ar.SerializeList(*this, YMTListKind::Params);
+}
+
+void YMTParamRecord::Serialize(YMTArchive& ar) {
+    SerializeFields(ar);
+}
+
+void YMTParamRecord::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
 }
 
 bool YMTParamRecord::Dump(YImportContext& ctx, YImportLog& log) {
-    DumpLine(log, "PARAMRECORD: " + m_Name);
+    DumpLine(log, "PARAMRECORD: " + m_Texts.Name());
     DumpCommon(log);
     DumpLine(log, ".SelectorParam: " + SelectorName(m_SelectorParam));
     DumpLine(log, StrFormat(".NElements: %d", static_cast<int>(m_NElements)));
@@ -288,7 +304,7 @@ bool YMTParamRecord::ImportXML(const XDomElement* element, YImportContext& ctx, 
         if (GetAt(pos)) {
             log.LogError(54,
                          StrFormat("Position %d of '%s' already occupied", static_cast<int>(pos),
-                                   m_Name.c_str()),
+                                   m_Texts.Name().c_str()),
                          PathName());
             delete field;
             return false;
@@ -333,7 +349,7 @@ bool YMTParamRecord::Check(YImportContext& ctx, YImportLog& log) {
         if (IsParamNodeType(found->NodeType())) SetSelectorParam(static_cast<YMTParam*>(found));
     } else if (parent && IsStructType(parent->NodeType())) {
         SetSelectorParam(static_cast<YMTParam*>(parent));
-    } else if (EqualsNoCase(m_Name, "Data") || ParentIsOperation(*this)) {
+    } else if (EqualsNoCase(m_Texts.Name(), "Data") || ParentIsOperation(*this)) {
         YMTNode* found = LookupBefore(*this, "Pos");
         if (!found) found = LookupBefore(*this, "Position");
         if (IsIndexCapable(found)) SetSelectorParam(static_cast<YMTParam*>(found));

@@ -22,6 +22,7 @@ constexpr uint32_t kOpenArray = 0xFFFFFFFF;
 // An array repeats its element parameter (the only child, at index 1).
 class YMTParamArray : public YMTParam, public YMTChildList {
 public:
+    YMTChildList* Children() override { return this; }
     YMTParamArray() = default;
     // The list's own archive and copy operations stay reachable beside the node's.
     using YMTChildList::CopyFrom;
@@ -29,6 +30,8 @@ public:
 
     uint32_t NodeType() const override { return kNodeArray; }
     void Serialize(YMTArchive& ar) override;
+    void Read(YMTRecordReader& ar) override;
+    template <class Ar> void SerializeFields(Ar& ar);
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
     bool Check(YImportContext& ctx, YImportLog& log) override;
@@ -69,6 +72,7 @@ private:
 // A record groups field parameters stored at their field positions (from 1).
 class YMTParamRecord : public YMTParam, public YMTChildList {
 public:
+    YMTChildList* Children() override { return this; }
     YMTParamRecord() = default;
     // The list's own archive and copy operations stay reachable beside the node's.
     using YMTChildList::CopyFrom;
@@ -76,6 +80,8 @@ public:
 
     uint32_t NodeType() const override { return kNodeRecord; }
     void Serialize(YMTArchive& ar) override;
+    void Read(YMTRecordReader& ar) override;
+    template <class Ar> void SerializeFields(Ar& ar);
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
     bool Check(YImportContext& ctx, YImportLog& log) override;

@@ -33,6 +33,15 @@ uint64_t YMTCatalog::DeletedCount() {
 
 YMTCatalog::~YMTCatalog() {
     g_DeletedCatalogs.fetch_add(1, std::memory_order_acq_rel);
+    if (m_Storage) {
+        // Every node and array of the tree lives in the storage, and none of
+        // them owns memory elsewhere: the storage goes with all of them at
+        // once (as a member, before the list's destructor runs, which then
+        // finds the list empty).
+        Abandon();
+        DefaultErrorCode = DefaultErrorInfo = nullptr;
+        return;
+    }
     delete DefaultErrorCode;
     delete DefaultErrorInfo;
     DefaultErrorCode = DefaultErrorInfo = nullptr;
@@ -43,19 +52,27 @@ YMTFBlock* YMTCatalog::FBlockAt(uint32_t fblockId) const {
     return (n && n->NodeType() == kNodeFBlock) ? static_cast<YMTFBlock*>(n) : nullptr;
 }
 
-void YMTCatalog::Serialize(YMTArchive& ar) {
-    YMTNode::Serialize(ar);
+template <class Ar> void YMTCatalog::SerializeFields(Ar& ar) {
+    SerializeNodeFields(ar);
     ar.SerializeString(Release);
     ar.SerializeString(Date);
     bool hasDevices = HasDevices != 0;
     ar.SerializeBool(hasDevices);
     HasDevices = hasDevices ? 1 : 0;
-    YMTChildList::Serialize(ar, YMTListKind::FBlocks);
+    ar.SerializeList(*this, YMTListKind::FBlocks);
+}
+
+void YMTCatalog::Serialize(YMTArchive& ar) {
+    SerializeFields(ar);
+}
+
+void YMTCatalog::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
 }
 
 bool YMTCatalog::Dump(YImportContext& ctx, YImportLog& log) {
     ctx.SetCatalog(this);
-    DumpLine(log, "CATALOG: " + m_Name);
+    DumpLine(log, "CATALOG: " + m_Texts.Name());
     DumpLine(log, ".AbsPath: " + FilePath);
     DumpBase(log);
     DumpAll(ctx, log);
@@ -210,7 +227,7 @@ uint32_t YMTCatalog::GetAttrStr(uint32_t attr, const char** value) {
     switch (attr) {
     case 3:
     case 100:
-        *value = m_Name.c_str();
+        *value = m_Texts.Name().c_str();
         return kAttrOk;
     case 101:
         *value = FilePath.c_str();
@@ -261,7 +278,7 @@ bool YMTDefinition::ImportXML(const XDomElement* element, YImportContext& ctx, Y
 }
 
 bool YMTDefinition::Dump(YImportContext& ctx, YImportLog& log) {
-    DumpLine(log, "DEFINITION: " + m_Name);
+    DumpLine(log, "DEFINITION: " + m_Texts.Name());
     Types.Dump(ctx, log);
     Units.Dump(ctx, log);
     return true;
@@ -308,13 +325,13 @@ bool YMTDefListUnit::ImportXML(const XDomElement* element, YImportContext& ctx, 
 }
 
 bool YMTDefListType::Dump(YImportContext& ctx, YImportLog& log) {
-    DumpLine(log, "DEFLISTTYPE: " + m_Name);
+    DumpLine(log, "DEFLISTTYPE: " + m_Texts.Name());
     DumpAll(ctx, log);
     return true;
 }
 
 bool YMTDefListUnit::Dump(YImportContext& ctx, YImportLog& log) {
-    DumpLine(log, "DEFLISTUNIT: " + m_Name);
+    DumpLine(log, "DEFLISTUNIT: " + m_Texts.Name());
     DumpAll(ctx, log);
     return true;
 }
@@ -324,7 +341,7 @@ bool YMTDefType::ImportXML(const XDomElement* element, YImportContext&, YImportL
     if (!Ctx::ChildText(element, "TDefName", name))
         log.LogWarning(1, "Can not find element <TDefName>", PathName(), 10);
     MakeIdentifierOrNA(name);
-    m_Name = name;
+    m_Texts.SetName(name);
 
     std::string typeId;
     if (!Ctx::GetAttr(element, "TypeID", typeId)) {
@@ -356,7 +373,7 @@ bool YMTDefType::ImportXML(const XDomElement* element, YImportContext&, YImportL
 }
 
 bool YMTDefType::Dump(YImportContext&, YImportLog& log) {
-    DumpLine(log, "DEFTYPE: " + m_Name);
+    DumpLine(log, "DEFTYPE: " + m_Texts.Name());
     DumpLine(log, ".IDName: " + m_IDName);
     DumpLine(log, StrFormat(".DefCode: %d", static_cast<int>(DefCode)));
     DumpLine(log, StrFormat(".DefSize: %d Bytes", static_cast<int>(DefSize)));
@@ -379,7 +396,7 @@ bool YMTDefUnit::ImportXML(const XDomElement* element, YImportContext&, YImportL
     name = KeepPrintable(name, 255);
     if (EqualsNoCase(name, "not defined")) name.clear();
     if (name.size() > 20) name.resize(20);
-    m_Name = name;
+    m_Texts.SetName(name);
 
     std::string unitId;
     if (!Ctx::GetAttr(element, "UnitID", unitId)) {
@@ -398,7 +415,7 @@ bool YMTDefUnit::ImportXML(const XDomElement* element, YImportContext&, YImportL
 }
 
 bool YMTDefUnit::Dump(YImportContext&, YImportLog& log) {
-    DumpLine(log, "DEFUNIT: " + m_Name);
+    DumpLine(log, "DEFUNIT: " + m_Texts.Name());
     DumpLine(log, StrFormat(".DefCode: %d", static_cast<int>(DefCode)));
     return true;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "tree/node.h"
@@ -12,8 +13,20 @@ class YMTFBlock;
 
 class YMTCatalog : public YMTNode, public YMTChildList {
 public:
+    YMTChildList* Children() override { return this; }
     YMTCatalog();
     ~YMTCatalog() override;
+
+    // The catalog itself always lives on the heap: it owns the storage its
+    // tree lives in.
+    static void* operator new(std::size_t size) { return ::operator new(size); }
+    static void operator delete(void* memory) { ::operator delete(memory); }
+    // Hands the catalog the storage its tree was built in (the importer and
+    // the cache reader make it current while they build). Deleting the
+    // catalog then gives back the whole tree at once.
+    void AdoptStorage(std::unique_ptr<YMTStorage> storage) { m_Storage = std::move(storage); }
+    const YMTStorage* Storage() const { return m_Storage.get(); }
+    YMTStorage* Storage() { return m_Storage.get(); }
 
     // Counts the catalogs deleted in this process. Objects that keep node
     // pointers beyond a call (message descriptions and instances) compare it
@@ -33,6 +46,7 @@ public:
     uint32_t GetAttrStr(uint32_t attr, const char** value) override;
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
     uint32_t GetAttrNode(uint32_t attr, YMTNode** value) override;
+    void Read(YMTRecordReader& ar) override;
 
     YMTFBlock* FBlockAt(uint32_t fblockId) const;
 
@@ -49,6 +63,9 @@ public:
     uint8_t ErrorInfoFailed = 0;
 
 private:
+    std::unique_ptr<YMTStorage> m_Storage;
+
+    template <class Ar> void SerializeFields(Ar& ar);
     bool ImportErrorTemplates(const XDomElement* root, YImportContext& ctx, YImportLog& log);
     bool ImportFBlocks(const XDomElement* root, YImportContext& ctx, YImportLog& log);
     void MergeFBlock(YMTFBlock* existing, YMTFBlock* incoming, YImportLog& log);
@@ -66,11 +83,11 @@ public:
     uint32_t NodeType() const override { return kNodeDef; }
     bool CopyFrom(const YMTNode*) override { return false; }
     virtual void SetIDName(const std::string& idName) { m_IDName = idName; }
-    virtual std::string IDName() const { return m_IDName; }
-    const std::string& IDNameRef() const { return m_IDName; }
+    virtual std::string IDName() const { return m_IDName.str(); }
+    const std::string& IDNameRef() const { return m_IDName.str(); }
 
 protected:
-    std::string m_IDName;
+    YMTText m_IDName;
 };
 
 class YMTDefType : public YMTDef {
@@ -96,6 +113,7 @@ public:
 
 class YMTDefListType : public YMTNode, public YMTDefList {
 public:
+    YMTChildList* Children() override { return this; }
     uint32_t NodeType() const override { return kNodeDefListType; }
     bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
     bool Dump(YImportContext& ctx, YImportLog& log) override;
@@ -106,6 +124,7 @@ public:
 
 class YMTDefListUnit : public YMTNode, public YMTDefList {
 public:
+    YMTChildList* Children() override { return this; }
     uint32_t NodeType() const override { return kNodeDefListUnit; }
     bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
     bool Dump(YImportContext& ctx, YImportLog& log) override;

@@ -61,18 +61,26 @@ bool YMTFBlock::HasMixedInstFBlockNames() const {
     return mixed;
 }
 
-void YMTFBlock::Serialize(YMTArchive& ar) {
-    YMTNode::Serialize(ar);
+template <class Ar> void YMTFBlock::SerializeFields(Ar& ar) {
+    SerializeNodeFields(ar);
     ar.Serialize32(FBlockID);
     ar.SerializeString(Release);
     ar.SerializeString(Date);
     ar.SerializeRef(m_FirstInstance, YMTRefKind::Instance);
     ar.SerializeRef(m_DefaultInstance, YMTRefKind::Instance);
-    YMTChildList::Serialize(ar, YMTListKind::Instances);
+    ar.SerializeList(*this, YMTListKind::Instances);
+}
+
+void YMTFBlock::Serialize(YMTArchive& ar) {
+    SerializeFields(ar);
+}
+
+void YMTFBlock::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
 }
 
 bool YMTFBlock::Dump(YImportContext& ctx, YImportLog& log) {
-    DumpLine(log, "FBLOCK: " + m_Name);
+    DumpLine(log, "FBLOCK: " + m_Texts.Name());
     DumpLine(log, StrFormat(".FBlockID: 0x%02X", FBlockID));
     YMTInstance* first = FirstInstance();
     YMTInstance* def = DefaultInstance();
@@ -99,7 +107,7 @@ bool YMTFBlock::ImportXML(const XDomElement* element, YImportContext& ctx, YImpo
     }
     MakeIdentifierOrNA(name);
     bool digit = FixLeadingDigit(name);
-    m_Name = name;
+    m_Texts.SetName(name);
     if (digit)
         log.LogWarning(223,
                        StrFormat("Adapted FBlock name due to leading digit ('%s').", name.c_str()),
@@ -127,9 +135,9 @@ bool YMTFBlock::ImportXML(const XDomElement* element, YImportContext& ctx, YImpo
 
     // 4: a name used by another FBlock ID is made unique.
     if (YMTNode* parent = Parent()) {
-        YMTNode* same = parent->FindChild(m_Name);
+        YMTNode* same = parent->FindChild(m_Texts.Name());
         if (same && same->ID() != FBlockID) {
-            std::string first = StrFormat("%s_%02X", m_Name.c_str(), FBlockID);
+            std::string first = StrFormat("%s_%02X", m_Texts.Name().c_str(), FBlockID);
             std::string candidate = first;
             bool found = !parent->FindChild(candidate);
             for (int n = 1; !found && n <= 98; ++n) {
@@ -140,25 +148,25 @@ bool YMTFBlock::ImportXML(const XDomElement* element, YImportContext& ctx, YImpo
                 144,
                 StrFormat("Double definition of FBlock name '%s'. FBlock (0x%02X) will be "
                           "renamed to '%s'.",
-                          m_Name.c_str(), FBlockID, candidate.c_str()),
+                          m_Texts.Name().c_str(), FBlockID, candidate.c_str()),
                 PathName(), 10);
             if (!found) return false;
-            m_Name = candidate;
+            m_Texts.SetName(candidate);
         }
     }
 
     // 5, 6: description and version.
     if (ctx.HasOption(Ctx::kOptDescriptions) &&
-        !Ctx::ChildText(element, "FBlockDescription", m_Description))
+        !ChildDescription(element, "FBlockDescription", m_Texts))
         log.LogWarning(191, "Can not find child element <FBlockDescription>", PathName(), 1);
     if (ctx.HasOption(Ctx::kOptVersions)) {
         const XDomElement* version = Ctx::FirstChildElement(element, "FBlockVersion");
         if (!version) {
             log.LogWarning(190, "Can not find child element <FBlockVersion>", PathName(), 1);
         } else {
-            if (!Ctx::ChildText(version, "Release", Release))
+            if (!ChildText(version, "Release", Release))
                 log.LogWarning(189, "Can not find child element <Release>", PathName(), 1);
-            if (!Ctx::ChildText(version, "Date", Date))
+            if (!ChildText(version, "Date", Date))
                 log.LogWarning(168, "Can not find child element <Date>", PathName(), 1);
         }
     }
@@ -182,7 +190,7 @@ bool YMTFBlock::ImportXML(const XDomElement* element, YImportContext& ctx, YImpo
                          PathName());
             delete inst;
         } else {
-            inst->InstFBlockName = m_Name;
+            inst->InstFBlockName = m_Texts.Name();
             SetAt(inst, inst->InstanceID);
             kept.push_back(inst);
             if (!m_FirstInstance) m_FirstInstance = inst;
@@ -226,11 +234,11 @@ uint32_t YMTFBlock::GetAttrStr(uint32_t attr, const char** value) {
     switch (attr) {
     case 3:
     case 200:
-        *value = m_Name.c_str();
+        *value = m_Texts.Name().c_str();
         return kAttrOk;
     case 5:
     case 210:
-        *value = m_Description.c_str();
+        *value = m_Texts.Description().c_str();
         return kAttrOk;
     case 211:
         *value = Release.c_str();
@@ -282,19 +290,27 @@ YMTInstance::YMTInstance() {
     m_BytesInMsg = 2;
 }
 
-void YMTInstance::Serialize(YMTArchive& ar) {
-    YMTNode::Serialize(ar);
+template <class Ar> void YMTInstance::SerializeFields(Ar& ar) {
+    SerializeNodeFields(ar);
     ar.Serialize32(InstanceID);
     ar.SerializeString(DeviceName);
     ar.SerializeString(DeviceDescription);
     ar.SerializeString(Release);
     ar.SerializeString(Date);
     ar.SerializeString(InstFBlockName);
-    YMTChildList::Serialize(ar, YMTListKind::Functions);
+    ar.SerializeList(*this, YMTListKind::Functions);
+}
+
+void YMTInstance::Serialize(YMTArchive& ar) {
+    SerializeFields(ar);
+}
+
+void YMTInstance::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
 }
 
 bool YMTInstance::Dump(YImportContext& ctx, YImportLog& log) {
-    DumpLine(log, "INSTANCE: " + m_Name);
+    DumpLine(log, "INSTANCE: " + m_Texts.Name());
     DumpLine(log, StrFormat(".InstID: 0x%02X", InstanceID));
     DumpLine(log, ".DeviceName: " + DeviceName);
     DumpLine(log, ".DeviceVersionRelease: " + Release);
@@ -338,20 +354,20 @@ bool YMTInstance::ImportXML(const XDomElement* element, YImportContext& ctx, YIm
         InstanceID = static_cast<uint32_t>(id);
 
         if (ctx.HasOption(Ctx::kOptDescriptions))
-            Ctx::ChildText(element, "DeviceDescription", DeviceDescription);
+            ChildText(element, "DeviceDescription", DeviceDescription);
         if (ctx.HasOption(Ctx::kOptVersions)) {
             const XDomElement* version = Ctx::FirstChildElement(element, "DeviceVersion");
             if (!version) {
                 log.LogWarning(172, "Can not find child element <DeviceVersion>", PathName(), 1);
             } else {
-                if (!Ctx::ChildText(version, "Release", Release))
+                if (!ChildText(version, "Release", Release))
                     log.LogWarning(173, "Can not find child element <Release>", PathName(), 1);
-                if (!Ctx::ChildText(version, "Date", Date))
+                if (!ChildText(version, "Date", Date))
                     log.LogWarning(174, "Can not find child element <Date>", PathName(), 1);
             }
         }
     }
-    m_Name = StrFormat("Inst%02X", InstanceID);
+    m_Texts.SetName(StrFormat("Inst%02X", InstanceID));
     return true;
 }
 
@@ -367,7 +383,7 @@ uint32_t YMTInstance::GetAttrStr(uint32_t attr, const char** value) {
         return kAttrOk;
     case 5:
     case 260:
-        *value = m_Description.c_str();
+        *value = m_Texts.Description().c_str();
         return kAttrOk;
     case 261:
         *value = Release.c_str();

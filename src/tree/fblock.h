@@ -21,10 +21,13 @@ enum YMTInstanceKind : uint32_t {
 
 class YMTFBlock : public YMTNode, public YMTChildList {
 public:
+    YMTChildList* Children() override { return this; }
     YMTFBlock();
 
     uint32_t NodeType() const override { return kNodeFBlock; }
     void Serialize(YMTArchive& ar) override;
+    void Read(YMTRecordReader& ar) override;
+    template <class Ar> void SerializeFields(Ar& ar);
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
     bool Check(YImportContext& ctx, YImportLog& log) override;
@@ -47,8 +50,8 @@ public:
     bool HasMixedInstFBlockNames() const;
 
     uint32_t FBlockID = 0xFFFFFFFF;
-    std::string Release;
-    std::string Date;
+    YMTText Release;
+    YMTText Date;
 
 private:
     bool ImportFunctions(const std::vector<XDomElement*>& elements,
@@ -63,10 +66,13 @@ private:
 
 class YMTInstance : public YMTNode, public YMTChildList {
 public:
+    YMTChildList* Children() override { return this; }
     YMTInstance();
 
     uint32_t NodeType() const override { return kNodeInstance; }
     void Serialize(YMTArchive& ar) override;
+    void Read(YMTRecordReader& ar) override;
+    template <class Ar> void SerializeFields(Ar& ar);
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
     YMTNode* FindChild(const std::string& name) const override { return FindByName(name); }
@@ -79,11 +85,11 @@ public:
     uint32_t GetAttrNode(uint32_t attr, YMTNode** value) override;
 
     uint32_t InstanceID = 0xFFFFFFFF;
-    std::string DeviceName;
-    std::string DeviceDescription;
-    std::string Release;
-    std::string Date;
-    std::string InstFBlockName;
+    YMTText DeviceName;
+    YMTText DeviceDescription;
+    YMTText Release;
+    YMTText Date;
+    YMTText InstFBlockName;
 };
 
 } // namespace mostfcat

@@ -61,11 +61,11 @@ YMTOperation* YMTFunction::OperationAt(uint32_t opType) const {
 }
 
 bool YMTFunction::IsErrorTemplate() const {
-    return StartsWith(m_Name, kErrorTemplatePrefix);
+    return StartsWith(m_Texts.Name(), kErrorTemplatePrefix);
 }
 
-void YMTFunction::Serialize(YMTArchive& ar) {
-    YMTNode::Serialize(ar);
+template <class Ar> void YMTFunction::SerializeFields(Ar& ar) {
+    SerializeNodeFields(ar);
     ar.Serialize32(FunctionID);
     ar.Serialize8(Type);
     ar.Serialize8(Class);
@@ -74,11 +74,19 @@ void YMTFunction::Serialize(YMTArchive& ar) {
     ar.SerializeString(Date);
     ar.Serialize32(Flags);
     ar.SerializeBool(Notification);
-    YMTChildList::Serialize(ar, YMTListKind::Operations);
+    ar.SerializeList(*this, YMTListKind::Operations);
+}
+
+void YMTFunction::Serialize(YMTArchive& ar) {
+    SerializeFields(ar);
+}
+
+void YMTFunction::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
 }
 
 bool YMTFunction::Dump(YImportContext& ctx, YImportLog& log) {
-    DumpLine(log, "FUNCTION: " + m_Name);
+    DumpLine(log, "FUNCTION: " + m_Texts.Name());
     DumpLine(log, StrFormat(".FunctionID: 0x%03X", FunctionID));
     DumpLine(log, StrFormat(".Type: %d  Class: %d  ClassSub: %d  Notification: %d  Flags: %04X",
                             static_cast<int>(Type), static_cast<int>(Class),
@@ -125,8 +133,8 @@ bool YMTFunction::ImportFromTemplate(const XDomElement* element, YImportContext&
                      PathName());
         return false;
     }
-    if (parent && parent->FindChild(m_Name)) {
-        log.LogError(109, StrFormat("Double definition of element '%s'", m_Name.c_str()),
+    if (parent && parent->FindChild(m_Texts.Name())) {
+        log.LogError(109, StrFormat("Double definition of element '%s'", m_Texts.Name().c_str()),
                      PathName());
         return false;
     }
@@ -160,7 +168,7 @@ bool YMTFunction::ImportXML(const XDomElement* element, YImportContext& ctx, YIm
     }
     MakeIdentifierOrNA(name);
     bool digit = FixLeadingDigit(name);
-    m_Name = name;
+    m_Texts.SetName(name);
     if (digit)
         log.LogWarning(
             220, StrFormat("Adapted function name due to leading digit ('%s').", name.c_str()),
@@ -188,16 +196,16 @@ bool YMTFunction::ImportXML(const XDomElement* element, YImportContext& ctx, YIm
 
     // 4, 5: description and version.
     if (ctx.HasOption(Ctx::kOptDescriptions) &&
-        !Ctx::ChildText(element, "FunctionDescription", m_Description))
+        !ChildDescription(element, "FunctionDescription", m_Texts))
         log.LogWarning(188, "Can not find child element <FunctionDescription>", PathName(), 1);
     if (ctx.HasOption(Ctx::kOptVersions)) {
         const XDomElement* version = Ctx::FirstChildElement(element, "FunctionVersion");
         if (!version) {
             log.LogWarning(187, "Can not find child element <FunctionVersion>", PathName(), 1);
         } else {
-            if (!Ctx::ChildText(version, "Release", Release))
+            if (!ChildText(version, "Release", Release))
                 log.LogWarning(186, "Can not find child element <Release>", PathName(), 1);
-            if (!Ctx::ChildText(version, "Date", Date))
+            if (!ChildText(version, "Date", Date))
                 log.LogWarning(181, "Can not find child element <Date>", PathName(), 1);
         }
     }
@@ -209,8 +217,8 @@ bool YMTFunction::ImportXML(const XDomElement* element, YImportContext& ctx, YIm
                      PathName());
         return false;
     }
-    if (parent && parent->FindChild(m_Name)) {
-        std::string first = StrFormat("%s_%03X", m_Name.c_str(), FunctionID);
+    if (parent && parent->FindChild(m_Texts.Name())) {
+        std::string first = StrFormat("%s_%03X", m_Texts.Name().c_str(), FunctionID);
         std::string candidate = first;
         bool found = !parent->FindChild(candidate);
         for (int n = 1; !found && n <= 98; ++n) {
@@ -220,10 +228,10 @@ bool YMTFunction::ImportXML(const XDomElement* element, YImportContext& ctx, YIm
         log.LogWarning(116,
                        StrFormat("Double definition of function name '%s'. Function (0x%03X) will "
                                  "be renamed to '%s'.",
-                                 m_Name.c_str(), FunctionID, candidate.c_str()),
+                                 m_Texts.Name().c_str(), FunctionID, candidate.c_str()),
                        PathName(), 10);
         if (!found) return false;
-        m_Name = candidate;
+        m_Texts.SetName(candidate);
     }
 
     // 8: property or method.
@@ -435,11 +443,11 @@ uint32_t YMTFunction::GetAttrStr(uint32_t attr, const char** value) {
     switch (attr) {
     case 3:
     case 300:
-        *value = m_Name.c_str();
+        *value = m_Texts.Name().c_str();
         return kAttrOk;
     case 5:
     case 310:
-        *value = m_Description.c_str();
+        *value = m_Texts.Description().c_str();
         return kAttrOk;
     case 311:
         *value = Release.c_str();

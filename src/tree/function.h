@@ -28,10 +28,13 @@ constexpr const char* kErrorTemplatePrefix = "Temp_ERFunction_";
 
 class YMTFunction : public YMTNode, public YMTChildList {
 public:
+    YMTChildList* Children() override { return this; }
     YMTFunction();
 
     uint32_t NodeType() const override { return kNodeFunction; }
     void Serialize(YMTArchive& ar) override;
+    void Read(YMTRecordReader& ar) override;
+    template <class Ar> void SerializeFields(Ar& ar);
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool ImportXML(const XDomElement* element, YImportContext& ctx, YImportLog& log) override;
     bool Check(YImportContext& ctx, YImportLog& log) override;
@@ -55,8 +58,8 @@ public:
     uint8_t Type = kFunctionUnknown;
     uint8_t Class = 255;
     uint8_t ClassSub = 255;
-    std::string Release;
-    std::string Date;
+    YMTText Release;
+    YMTText Date;
     uint32_t Flags = 0;
     bool Notification = false;
 

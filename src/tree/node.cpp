@@ -15,14 +15,61 @@ void DeleteTreeNode(YMTNode* node) {
 
 // --- YMTNode -----------------------------------------------------------------
 
+namespace {
+// The address the last node allocation took from a storage; the node
+// constructor that runs next at that address knows it lives there.
+thread_local void* t_StorageNode = nullptr;
+} // namespace
+
+void* YMTNode::operator new(std::size_t size) {
+    if (YMTStorage* storage = YMTStorage::Current()) {
+        void* memory = storage->Allocate(size, 8);
+        t_StorageNode = memory;
+        return memory;
+    }
+    return ::operator new(size);
+}
+
+void* YMTNode::operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return operator new(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+void YMTNode::operator delete(YMTNode* node, std::destroying_delete_t) {
+    const bool inStorage = node->m_InStorage;
+    node->~YMTNode();
+    if (!inStorage) ::operator delete(node);
+}
+
+void YMTNode::operator delete(void* memory) {
+    // A constructor threw: memory of the current storage stays with it.
+    if (t_StorageNode == memory) {
+        t_StorageNode = nullptr;
+        return;
+    }
+    YMTStorage* storage = YMTStorage::Current();
+    if (storage && storage->Arena().Contains(memory)) return;
+    ::operator delete(memory);
+}
+
+YMTNode::YMTNode() {
+    if (t_StorageNode == this) {
+        m_InStorage = true;
+        t_StorageNode = nullptr;
+    }
+}
+
 YMTNode::~YMTNode() = default;
 
 void YMTNode::Serialize(YMTArchive& ar) {
-    ar.SerializeString(m_Name);
-    ar.SerializeString(m_Description);
-    ar.SerializeRef(m_Parent, YMTRefKind::Parent);
-    ar.Serialize16(m_BytesInMsg);
-    ar.Serialize8(m_Level);
+    SerializeNodeFields(ar);
+}
+
+void YMTNode::Read(YMTRecordReader& ar) {
+    SerializeNodeFields(ar);
 }
 
 std::string YMTNode::PathName() const {
@@ -109,8 +156,7 @@ YMTNode* YMTNode::LookupName(const std::string& name, uint32_t beforeId) {
 
 bool YMTNode::CopyFrom(const YMTNode* source) {
     if (!source || !source->IsType(NodeType())) return false;
-    m_Name = source->m_Name;
-    m_Description = source->m_Description;
+    m_Texts = source->m_Texts;
     m_Parent = source->m_Parent;
     m_BytesInMsg = source->m_BytesInMsg;
     m_Level = source->m_Level;
@@ -172,21 +218,76 @@ uint32_t CopyTextOut(const std::string& text, char* out, int32_t textSize) {
 
 // --- YMTChildList --------------------------------------------------------------
 
+namespace {
+
+// Arrays of child lists come from the current storage when there is one.
+YMTNode** NewItems(uint32_t count, bool& inStorage) {
+    if (YMTStorage* storage = YMTStorage::Current()) {
+        inStorage = true;
+        return storage->AllocateArray<YMTNode*>(count);
+    }
+    inStorage = false;
+    return static_cast<YMTNode**>(std::malloc(sizeof(YMTNode*) * count));
+}
+
+void FreeItems(YMTNode** items, bool inStorage) {
+    if (!inStorage) std::free(items);
+}
+
+} // namespace
+
 YMTChildList::~YMTChildList() {
     RemoveAll();
-    std::free(m_Items);
+    FreeItems(m_Items, m_ItemsInStorage);
+}
+
+void YMTChildList::Abandon() {
+    if (!m_SharedItems) FreeItems(m_Items, m_ItemsInStorage);
+    m_Items = nullptr;
+    m_Size = m_Capacity = 0;
+    m_ItemsInStorage = false;
+    m_SharedItems = false;
+}
+
+bool YMTChildList::ShareItems(const YMTChildList& other) {
+    if (&other == this || m_OwnsChildren || !m_ItemsInStorage || !other.m_ItemsInStorage ||
+        m_Size == 0 || m_Size != other.m_Size ||
+        std::memcmp(m_Items, other.m_Items, sizeof(YMTNode*) * m_Size) != 0)
+        return false;
+    // The own array stays in the storage, unused.
+    m_Items = other.m_Items;
+    m_Capacity = m_Size;
+    m_SharedItems = true;
+    return true;
+}
+
+void YMTChildList::Unshare() {
+    if (!m_SharedItems) return;
+    bool inStorage = false;
+    uint32_t capacity = m_Size > 2 ? m_Size : 2;
+    auto* items = NewItems(capacity, inStorage);
+    if (!items) throw std::bad_alloc();
+    std::memcpy(items, m_Items, sizeof(YMTNode*) * m_Size);
+    std::memset(items + m_Size, 0, sizeof(YMTNode*) * (capacity - m_Size));
+    m_Items = items;
+    m_Capacity = capacity;
+    m_ItemsInStorage = inStorage;
+    m_SharedItems = false;
 }
 
 bool YMTChildList::Grow(uint32_t need) {
     if (need <= m_Capacity || need <= m_Size) return true;
     uint32_t newCap =
         m_Items ? (m_Capacity * 2 > need ? m_Capacity * 2 : need) : (need > 2 ? need : 2);
-    auto* items = static_cast<YMTNode**>(std::malloc(sizeof(YMTNode*) * newCap));
+    bool inStorage = false;
+    auto* items = NewItems(newCap, inStorage);
     if (!items) return false;
     if (m_Items) std::memcpy(items, m_Items, sizeof(YMTNode*) * m_Size);
     std::memset(items + m_Size, 0, sizeof(YMTNode*) * (newCap - m_Size));
-    std::free(m_Items);
+    if (!m_SharedItems) FreeItems(m_Items, m_ItemsInStorage);
     m_Items = items;
+    m_ItemsInStorage = inStorage;
+    m_SharedItems = false;
     m_Capacity = newCap;
     return true;
 }
@@ -197,6 +298,7 @@ void YMTChildList::Add(YMTNode* node) {
 
 void YMTChildList::SetAt(YMTNode* node, uint32_t index) {
     if (index == UINT32_MAX || !Grow(index + 1)) throw std::bad_alloc();
+    Unshare();
     if (index >= m_Size) {
         for (uint32_t i = m_Size; i < index; ++i)
             m_Items[i] = nullptr;
@@ -210,6 +312,14 @@ void YMTChildList::Reserve(uint32_t count) {
 }
 
 void YMTChildList::RemoveAll() {
+    if (m_SharedItems) {
+        // The entries are another list's: nothing to delete or clear here.
+        m_Items = nullptr;
+        m_Size = m_Capacity = 0;
+        m_SharedItems = false;
+        m_ItemsInStorage = false;
+        return;
+    }
     if (m_OwnsChildren) {
         for (uint32_t i = 0; i < m_Size; ++i) {
             YMTNode* n = m_Items[i];
@@ -225,6 +335,7 @@ void YMTChildList::RemoveAll() {
 
 void YMTChildList::RemoveRange(uint32_t first, uint32_t last) {
     if (m_Size == 0 || first >= m_Size) return;
+    Unshare();
     if (last >= m_Size) last = m_Size - 1;
     for (uint32_t i = first; i <= last; ++i) {
         YMTNode* n = m_Items[i];
@@ -290,21 +401,25 @@ bool YMTChildList::FindNextAfterGap(uint32_t& pos, uint32_t from) const {
 }
 
 void YMTChildList::Compact() {
+    Unshare();
     uint32_t n = GetCount();
     if (n == 0) {
-        std::free(m_Items);
+        FreeItems(m_Items, m_ItemsInStorage);
         m_Items = nullptr;
+        m_ItemsInStorage = false;
         m_Size = m_Capacity = 0;
         return;
     }
-    auto* items = static_cast<YMTNode**>(std::malloc(sizeof(YMTNode*) * (n + 1)));
+    bool inStorage = false;
+    auto* items = NewItems(n + 1, inStorage);
     if (!items) throw std::bad_alloc();
     items[0] = nullptr;
     uint32_t j = 1;
     for (uint32_t i = 0; i < m_Size; ++i)
         if (m_Items[i]) items[j++] = m_Items[i];
-    std::free(m_Items);
+    FreeItems(m_Items, m_ItemsInStorage);
     m_Items = items;
+    m_ItemsInStorage = inStorage;
     m_Size = m_Capacity = n + 1;
 }
 
@@ -340,6 +455,7 @@ bool YMTChildList::CheckAll(YImportContext& ctx, YImportLog& log) {
 
 YMTNode* YMTChildList::Detach(uint32_t index) {
     if (!m_Items || index >= m_Size) return nullptr;
+    Unshare();
     YMTNode* n = m_Items[index];
     m_Items[index] = nullptr;
     return n;

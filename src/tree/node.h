@@ -2,11 +2,14 @@
 // containers hold their children in.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 
 #include "import/import_context.h"
 #include "tree/archive.h"
+#include "tree/storage.h"
 
 namespace mostfcat {
 
@@ -64,18 +67,29 @@ constexpr uint32_t kAttrNotAvailable = 1;
 
 class YMTNode {
 public:
-    YMTNode() = default;
+    YMTNode();
     YMTNode(const YMTNode&) = delete;
     YMTNode& operator=(const YMTNode&) = delete;
+
+    // A node made while a storage is current (YMTStorageScope) lives in that
+    // storage: deleting it runs its destructor and frees nothing, and the
+    // storage's owner gives the memory back with everything else in it.
+    // Other nodes live on the heap.
+    static void* operator new(std::size_t size);
+    static void* operator new(std::size_t size, const std::nothrow_t&) noexcept;
+    static void operator delete(YMTNode* node, std::destroying_delete_t);
+    // Only for a constructor that throws.
+    static void operator delete(void* memory);
+    static void operator delete(void* memory, const std::nothrow_t&) { operator delete(memory); }
 
     virtual ~YMTNode();
     virtual bool IsType(uint32_t type) const { return type == NodeType(); }
     virtual uint32_t NodeType() const = 0;
-    virtual void SetName(const std::string& name) { m_Name = name; }
-    virtual std::string Name() const { return m_Name; }
-    virtual const std::string& NameRef() const { return m_Name; }
-    virtual void SetDescription(const std::string& text) { m_Description = text; }
-    virtual const std::string& Description() const { return m_Description; }
+    virtual void SetName(const std::string& name) { m_Texts.SetName(name); }
+    virtual std::string Name() const { return m_Texts.Name(); }
+    virtual const std::string& NameRef() const { return m_Texts.Name(); }
+    virtual void SetDescription(const std::string& text) { m_Texts.SetDescription(text); }
+    virtual const std::string& Description() const { return m_Texts.Description(); }
     virtual void SetParent(YMTNode* parent) { m_Parent = parent; }
     virtual YMTNode* Parent() const { return m_Parent; }
     virtual void Serialize(YMTArchive& ar);
@@ -107,6 +121,16 @@ public:
     virtual uint32_t ConvertBytesToInt(const uint8_t* bytes, uint32_t length, uint32_t* value);
     virtual uint32_t ConvertBytesToUInt64(const uint8_t* bytes, uint32_t length, uint64_t* value);
     virtual uint32_t ConvertBytesToDouble(const uint8_t* bytes, uint32_t length, double* value);
+    // Reads the node's record from a cache body: the same fields in the same
+    // order as Serialize, with one call per node.
+    virtual void Read(YMTRecordReader& ar);
+
+    // The node's child list; null for a node that has none.
+    virtual YMTChildList* Children() { return nullptr; }
+    const YMTChildList* Children() const { return const_cast<YMTNode*>(this)->Children(); }
+
+    // True for a node that lives in a catalog's storage.
+    bool InStorage() const { return m_InStorage; }
 
     // The base dump lines (".Parent: ..." and ".BytesInMsg: ...").
     void DumpBase(YImportLog& log);
@@ -114,11 +138,22 @@ public:
     void DumpLine(YImportLog& log, const std::string& text) const;
 
 protected:
-    std::string m_Name;
-    std::string m_Description;
+    // The fields of every node, for Serialize and Read.
+    template <class Ar> void SerializeNodeFields(Ar& ar) {
+        ar.SerializeTexts(m_Texts);
+        ar.SerializeRef(m_Parent, YMTRefKind::Parent);
+        ar.Serialize16(m_BytesInMsg);
+        ar.Serialize8(m_Level);
+    }
+
+    // The name and the description (one pooled pair, see YMTNodeTexts).
+    YMTNodeTexts m_Texts;
     YMTNode* m_Parent = nullptr;
     uint16_t m_BytesInMsg = 0;
     uint8_t m_Level = 0;
+
+private:
+    bool m_InStorage = false;
 };
 
 // A sparse array of children indexed by identifier. Empty entries are null;
@@ -149,7 +184,10 @@ public:
     virtual bool DumpAll(YImportContext& ctx, YImportLog& log);
     virtual bool CheckAll(YImportContext& ctx, YImportLog& log);
     virtual void Serialize(YMTArchive& ar, YMTListKind kind) { ar.SerializeList(*this, kind); }
-    virtual void SetOwnsChildren(bool owns) { m_OwnsChildren = owns; }
+    virtual void SetOwnsChildren(bool owns) {
+        if (owns) Unshare();
+        m_OwnsChildren = owns;
+    }
     virtual bool OwnsChildren() const { return m_OwnsChildren; }
 
     // The raw array (entries may be null), for the handle-based interface.
@@ -157,17 +195,34 @@ public:
     uint32_t Capacity() const { return m_Capacity; }
     // Takes the entry out of the list without deleting it.
     YMTNode* Detach(uint32_t index);
+    // Uses the array of other, a list with the same entries, instead of its
+    // own: lists that do not own their entries and hold the same ones as
+    // another list (the instances of an FBlock share their functions) keep
+    // one array. The list takes a copy of its own before it changes. False
+    // (nothing changed) unless both lists live in a storage and hold the same
+    // entries, and this one does not own them.
+    bool ShareItems(const YMTChildList& other);
+    // Forgets every entry without deleting it, and an array that does not
+    // live in a storage: for the catalog, whose storage goes with all nodes
+    // and arrays at once.
+    void Abandon();
     // Answers GetSubItemList for a container whose children have itemType.
     uint32_t SubItems(uint32_t wanted, uint32_t itemType, YMTNode* const** items,
                       uint32_t* count) const;
 
 private:
     bool Grow(uint32_t need);
+    // A list that uses another's array takes a copy of its own.
+    void Unshare();
 
     YMTNode** m_Items = nullptr;
     uint32_t m_Size = 0;
     uint32_t m_Capacity = 0;
     bool m_OwnsChildren = true;
+    // The array lives in a catalog's storage (and is not freed here).
+    bool m_ItemsInStorage = false;
+    // The array is another list's (ShareItems).
+    bool m_SharedItems = false;
 };
 
 // Iterates the non-null entries of a child list in index order.
@@ -175,6 +230,22 @@ template <class F> void ForEachChild(const YMTChildList& list, F&& f) {
     uint32_t pos = 0;
     for (bool ok = list.GetFirstPos(pos); ok; ok = list.GetNextPos(pos, pos))
         f(pos, list.GetAt(pos));
+}
+
+// The text of the first child element of that name into a text field; false
+// when the element is absent (the field is then empty).
+inline bool ChildText(const XDomElement* element, const char* name, YMTText& text) {
+    std::string value;
+    bool found = YImportContext::ChildText(element, name, value);
+    text = value;
+    return found;
+}
+// The same into a node's description.
+inline bool ChildDescription(const XDomElement* element, const char* name, YMTNodeTexts& texts) {
+    std::string value;
+    bool found = YImportContext::ChildText(element, name, value);
+    texts.SetDescription(value);
+    return found;
 }
 
 // Copies a text into a caller's buffer of textSize bytes; 20 when it does

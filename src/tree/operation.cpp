@@ -123,14 +123,22 @@ YMTParam* YMTOperation::ParamAt(uint32_t position) const {
     return (n && IsParamNodeType(n->NodeType())) ? static_cast<YMTParam*>(n) : nullptr;
 }
 
-void YMTOperation::Serialize(YMTArchive& ar) {
-    YMTNode::Serialize(ar);
+template <class Ar> void YMTOperation::SerializeFields(Ar& ar) {
+    SerializeNodeFields(ar);
     ar.Serialize32(OpType);
-    YMTChildList::Serialize(ar, YMTListKind::Params);
+    ar.SerializeList(*this, YMTListKind::Params);
+}
+
+void YMTOperation::Serialize(YMTArchive& ar) {
+    SerializeFields(ar);
+}
+
+void YMTOperation::Read(YMTRecordReader& ar) {
+    SerializeFields(ar);
 }
 
 bool YMTOperation::Dump(YImportContext& ctx, YImportLog& log) {
-    DumpLine(log, "OPERATION: " + m_Name);
+    DumpLine(log, "OPERATION: " + m_Texts.Name());
     DumpLine(log, StrFormat(".OpType: %d", static_cast<int>(OpType)));
     DumpBase(log);
     DumpAll(ctx, log);
@@ -209,7 +217,7 @@ bool YMTOperation::MergeFrom(const YMTOperation* source, YImportLog& log) {
         if (GetAt(i)) {
             log.LogError(104,
                          StrFormat("Position %d of '%s' already occupied", static_cast<int>(i),
-                                   m_Name.c_str()),
+                                   m_Texts.Name().c_str()),
                          PathName());
             return false;
         }
@@ -230,7 +238,7 @@ uint32_t YMTOperation::GetSubItemList(uint32_t itemType, YMTNode* const** items,
 
 uint32_t YMTOperation::GetAttrStr(uint32_t attr, const char** value) {
     if (attr == 3) {
-        *value = m_Name.c_str();
+        *value = m_Texts.Name().c_str();
         return kAttrOk;
     }
     return kAttrNotAvailable;

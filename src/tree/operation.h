@@ -13,10 +13,13 @@ class YMTParam;
 
 class YMTOperation : public YMTNode, public YMTChildList {
 public:
+    YMTChildList* Children() override { return this; }
     YMTOperation();
 
     uint32_t NodeType() const override { return kNodeOperation; }
     void Serialize(YMTArchive& ar) override;
+    void Read(YMTRecordReader& ar) override;
+    template <class Ar> void SerializeFields(Ar& ar);
     bool Dump(YImportContext& ctx, YImportLog& log) override;
     bool ImportXML(const XDomElement*, YImportContext&, YImportLog&) override { return false; }
     bool Check(YImportContext& ctx, YImportLog& log) override;

@@ -85,15 +85,23 @@ uint32_t ParseAndImport(YImportState& state, const std::string& xmlPath, uint64_
             if (!root) {
                 status = 1;
             } else {
+                // The tree is built in a storage of its own that the catalog
+                // owns: its nodes and texts are made while it is current.
                 auto* cat = new YMTCatalog();
+                cat->AdoptStorage(std::make_unique<YMTStorage>());
                 cat->FilePath = xmlPath;
                 cat->FileTime = xmlTime;
-                cat->ImportXML(root, ctx, log);
+                {
+                    YMTStorageScope scope(cat->Storage());
+                    cat->ImportXML(root, ctx, log);
+                }
                 log.WriteSummary();
                 if (log.FatalCount() != 0) {
+                    ctx.ReleaseNodes();
                     delete cat;
                     status = 1;
                 } else {
+                    cat->Storage()->Seal();
                     *catalog = cat;
                 }
             }

@@ -316,6 +316,7 @@ TEST_F(ArchiveTest, HandWrittenBodies) {
     const std::pair<const char*, void (*)(Shape&)> hostile[] = {
         {"root is an FBlock", [](Shape& s) { s.rootType = kNodeFBlock; }},
         {"FBlock of an unknown type", [](Shape& s) { s.fblockType = 25; }},
+        {"catalog in the FBlock list", [](Shape& s) { s.fblockType = kNodeCatalog; }},
         {"FBlock list without ownership", [](Shape& s) { s.fblockListOwns = false; }},
         {"number in the FBlock list", [](Shape& s) { s.numberInFBlockList = true; }},
         {"stored parent disagrees", [](Shape& s) { s.functionParent = kIdAmp; }},
@@ -346,6 +347,48 @@ TEST_F(ArchiveTest, HandWrittenBodies) {
     const uint32_t limit = uint32_t(YMTArchiveRead::kMaxDepth) - 5;
     EXPECT_TRUE(LoadBody(MakeNestedArrays(limit).Data()));
     EXPECT_FALSE(LoadBody(MakeNestedArrays(limit + 1).Data()));
+}
+
+// A loaded tree lives in its catalog's storage; texts that repeat are kept
+// once, and a stored text ends at its first zero byte, as it always did.
+TEST_F(ArchiveTest, LoadedTreesKeepTheirTextsOnce) {
+    test::Imported imported = ImportFile(Copy(MOSTFCAT_SAMPLE_CATALOG));
+    ASSERT_TRUE(imported.catalog);
+    const Bytes body = SaveBody(imported.catalog.get(), m_Dir.File("texts.xml"));
+    CatalogPtr loaded = LoadBody(body);
+    ASSERT_TRUE(loaded && loaded->Storage());
+    std::vector<const YMTNode*> errors; // the Error operations
+    std::vector<const YMTNode*> stack{loaded.get()};
+    while (!stack.empty()) {
+        const YMTNode* n = stack.back();
+        stack.pop_back();
+        if (n != loaded.get()) {
+            EXPECT_TRUE(loaded->Storage()->Arena().Contains(n));
+        }
+        if (n->NodeType() == kNodeOperation && n->NameRef() == "Error") errors.push_back(n);
+        if (const YMTChildList* list = n->Children())
+            if (list->OwnsChildren())
+                ForEachChild(*list, [&](uint32_t, YMTNode* c) { stack.push_back(c); });
+    }
+    ASSERT_GT(errors.size(), 2u);
+    EXPECT_EQ(&errors[0]->NameRef(), &errors[1]->NameRef());
+    const YMTNode* code0 = errors[0]->ChildAt(1);
+    const YMTNode* code1 = errors[1]->ChildAt(1);
+    ASSERT_TRUE(code0 && code1);
+    EXPECT_EQ(&code0->ChildAt(1)->Description(), &code1->ChildAt(1)->Description());
+    EXPECT_TRUE(SameBytes(body, SaveBody(loaded.get(), m_Dir.File("again.xml"))));
+
+    // The FBlock's name with a zero byte inside, and a description of zeros.
+    Body cut;
+    cut.Header(kNodeCatalog, 1).Node("Cat", 0, 1).Str("").Str("").U8(0);
+    cut.List(true, 0x23).At(0x22);
+    cut.Header(kNodeFBlock, 2).Str(std::string("Am\0p", 4)).Str(std::string(3, '\0'));
+    cut.U32(1).U16(1).U8(1).U32(0x22).Str("").Str("").U32(0).U32(0).List(true, 0).End().End();
+    CatalogPtr c = LoadBody(cut.Data());
+    ASSERT_TRUE(c);
+    ASSERT_TRUE(c->FBlockAt(0x22));
+    EXPECT_EQ(c->FBlockAt(0x22)->NameRef(), "Am");
+    EXPECT_EQ(c->FBlockAt(0x22)->Description(), "");
 }
 
 TEST_F(ArchiveTest, TruncatedBodiesAreRefused) {

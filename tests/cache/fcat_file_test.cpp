@@ -114,6 +114,38 @@ TEST_F(FCatFileTest, RoundTripsInFileAndMemoryMode) {
     }
 }
 
+// The archive reader takes the body in one piece: everything after the
+// header (and after what Read already took), from each transport.
+TEST_F(FCatFileTest, RestOfTheBodyInOnePiece) {
+    for (size_t n : {size_t(0), size_t(10), size_t(3 * 1024 * 1024 + 5)}) {
+        Bytes body = Body(n);
+        Bytes file = WriteCache(body);
+        for (uint32_t mode : {F::kModeFile, F::kModeMemory, F::kModeImage}) {
+            SCOPED_TRACE(::testing::Message() << n << " bytes, mode " << mode);
+            F f(m_Xml, false, mode == F::kModeImage ? file.data() : nullptr,
+                mode == F::kModeImage ? uint32_t(file.size()) : 0);
+            if (mode != F::kModeImage) f.SetMode(mode);
+            const uint8_t* data = nullptr;
+            size_t size = 1;
+            EXPECT_FALSE(f.ReadRest(data, size)); // nothing open yet
+            ASSERT_TRUE(f.OpenRead(true, 1, kOpt));
+            uint8_t first[3] = {};
+            size_t skip = n >= 3 ? f.Read(first, 1, 3) : 0;
+            ASSERT_TRUE(f.ReadRest(data, size));
+            EXPECT_EQ(Bytes(body.begin() + ptrdiff_t(skip), body.end()),
+                      data ? Bytes(data, data + size) : Bytes{});
+            if (mode == F::kModeImage) {
+                EXPECT_TRUE(n == 0 || data == file.data() + 72 + skip);
+            }
+            EXPECT_TRUE(f.ReadRest(data, size));
+            if (mode != F::kModeFile) {
+                EXPECT_EQ(0u, size); // the rest is taken
+            }
+            EXPECT_TRUE(f.Close());
+        }
+    }
+}
+
 TEST_F(FCatFileTest, CallerImageIsReadInPlace) {
     Bytes image = WriteCache(Body(20));
     test::WriteFileAt(m_Xml, std::string(999, 'x'), kTime); // size is not compared for images

@@ -12,7 +12,7 @@ class TestNode : public YMTNode, public YMTChildList {
 public:
     TestNode(const std::string& name, uint32_t type = kNodeNumber, uint32_t id = 0)
         : m_Type(type), m_Id(id) {
-        m_Name = name;
+        SetName(name);
     }
     ~TestNode() override { ++Destroyed(); }
 
@@ -33,7 +33,7 @@ public:
     YMTNode* ChildAt(uint32_t index) const override { return GetAt(index); }
     YMTNode* Clone() const override {
         if (m_FailClone) return nullptr;
-        auto* copy = new TestNode(m_Name, m_Type, m_Id);
+        auto* copy = new TestNode(NameRef(), m_Type, m_Id);
         copy->YMTNode::CopyFrom(this);
         return copy;
     }

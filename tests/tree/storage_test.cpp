@@ -1,0 +1,212 @@
+// Catalog storage: nodes, child arrays and texts made inside a storage scope
+// live in the storage and go with it at once; outside a scope they use the
+// heap as before. Catalogs from an import and from a cache own their storage.
+#include <gmock/gmock.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/arena.h"
+#include "support/test_support.h"
+#include "tree/catalog.h"
+#include "tree/fblock.h"
+#include "tree/function.h"
+#include "tree/storage.h"
+#include "tree/test_nodes.h"
+
+namespace mostfcat {
+namespace {
+
+using test::TestNode;
+
+TEST(ArenaTest, AlignedMemoryFromBlocksThatItKnows) {
+    YArena arena;
+    std::set<uintptr_t> seen;
+    for (size_t size : {1u, 3u, 8u, 24u, 100u, 5000u, 70000u, 3000000u}) {
+        for (size_t align : {1u, 2u, 8u, 16u}) {
+            auto* p = static_cast<char*>(arena.Allocate(size, align));
+            ASSERT_EQ(reinterpret_cast<uintptr_t>(p) % align, 0u) << size << " " << align;
+            EXPECT_TRUE(arena.Contains(p));
+            EXPECT_TRUE(arena.Contains(p + size - 1));
+            std::memset(p, 0xAB, size); // the sanitizer build checks the bounds
+            EXPECT_TRUE(seen.insert(reinterpret_cast<uintptr_t>(p)).second);
+        }
+    }
+    int local = 0;
+    EXPECT_FALSE(arena.Contains(&local));
+    EXPECT_GE(arena.BytesReserved(), arena.BytesUsed());
+}
+
+TEST(StringPoolTest, EqualTextsShareOneStringAndOthersDoNot) {
+    YArena arena;
+    YStringPool pool(arena);
+    // Every length class of the hash and of the comparison, and texts that
+    // differ only in their last byte or in their length.
+    std::vector<std::string> texts;
+    for (size_t n = 1; n <= 40; ++n) {
+        std::string t(n, 'x');
+        texts.push_back(t);
+        t.back() = 'y';
+        texts.push_back(t);
+    }
+    texts.push_back(std::string("a\0b", 3));
+    texts.push_back(std::string("a\0c", 3));
+    std::vector<const std::string*> first;
+    for (const std::string& t : texts)
+        first.push_back(pool.Intern(t));
+    for (int round = 0; round < 2;
+         ++round) // the second round after the table grew and was given back
+        for (size_t i = 0; i < texts.size(); ++i) {
+            EXPECT_EQ(*first[i], texts[i]);
+            EXPECT_EQ(pool.Intern(std::string(texts[i])), first[i]) << texts[i];
+            if (round == 0 && i + 1 == texts.size()) pool.Seal();
+        }
+    EXPECT_EQ(pool.Count(), texts.size());
+    bool zero = false;
+    YStringPool::HashChecked("abc\0efgh", 8, zero);
+    EXPECT_TRUE(zero);
+    for (size_t n : {1u, 3u, 4u, 7u, 8u, 16u, 17u, 40u}) {
+        std::string t(n, 'q');
+        YStringPool::HashChecked(t.data(), n, zero);
+        EXPECT_FALSE(zero) << n;
+        t[n / 2] = '\0';
+        EXPECT_EQ(YStringPool::HashChecked(t.data(), n, zero), YStringPool::Hash(t.data(), n));
+        EXPECT_TRUE(zero) << n;
+    }
+}
+
+TEST(StorageTest, NodesAndTextsOfAScopeLiveInTheStorage) {
+    YMTStorage storage;
+    TestNode* a = nullptr;
+    TestNode* b = nullptr;
+    {
+        YMTStorageScope scope(&storage);
+        a = new TestNode("Volume");
+        b = new TestNode("Volume");
+        a->SetDescription("Loudness");
+        b->SetDescription("Loudness");
+        for (uint32_t i = 0; i < 100; ++i)
+            a->SetAt(new TestNode("Child"), i * 3);
+        // A nested scope without storage makes heap nodes again.
+        YMTStorageScope none(nullptr);
+        TestNode heap("Heap");
+        EXPECT_FALSE(heap.InStorage());
+    }
+    EXPECT_TRUE(a->InStorage());
+    EXPECT_TRUE(storage.Arena().Contains(a));
+    EXPECT_TRUE(storage.Arena().Contains(a->Items()));
+    // Equal texts are one string.
+    EXPECT_EQ(&a->NameRef(), &b->NameRef());
+    EXPECT_EQ(&a->Description(), &b->Description());
+    EXPECT_EQ(&a->ChildAt(0)->NameRef(), &a->ChildAt(297)->NameRef());
+    EXPECT_EQ(a->GetCount(), 100u);
+
+    // Deleting a storage node runs the destructors of it and its children
+    // and frees nothing (the sanitizer build would see a bad free).
+    const int destroyed = TestNode::Destroyed();
+    delete a;
+    EXPECT_EQ(TestNode::Destroyed(), destroyed + 101);
+    EXPECT_EQ(b->NameRef(), "Volume"); // the texts stay with the storage
+    delete b;
+}
+
+TEST(StorageTest, HeapNodesOwnTheirTexts) {
+    TestNode node("Name");
+    node.SetDescription("Text");
+    const std::string& description = node.Description();
+    node.SetName("Other name");
+    // A changed name leaves the description where it was.
+    EXPECT_EQ(&node.Description(), &description);
+    EXPECT_EQ(description, "Text");
+    TestNode copy("");
+    copy.YMTNode::CopyFrom(&node);
+    EXPECT_EQ(copy.NameRef(), "Other name");
+    EXPECT_NE(&copy.NameRef(), &node.NameRef());
+    node.SetName("");
+    EXPECT_TRUE(node.NameRef().empty());
+    EXPECT_EQ(&node.Description(), &description);
+
+    YMTText text;
+    text = "abc";
+    YMTText same;
+    same = text;
+    EXPECT_EQ(same, "abc");
+    EXPECT_NE(&same.str(), &text.str());
+    text = text.str(); // from its own characters
+    EXPECT_EQ(text.str(), "abc");
+
+    YMTWords words;
+    words = std::vector<uint16_t>{1, 2, 3};
+    YMTWords other;
+    other = words;
+    EXPECT_EQ(other, (std::vector<uint16_t>{1, 2, 3}));
+    other = std::vector<uint16_t>{};
+    EXPECT_TRUE(other.empty());
+}
+
+TEST(StorageTest, SharedArraysAreCopiedBeforeTheyChange) {
+    YMTStorage storage;
+    {
+        YMTStorageScope scope(&storage);
+        TestNode owner("Owner");
+        TestNode user("User");
+        user.SetOwnsChildren(false);
+        TestNode a("A");
+        TestNode b("B");
+        for (TestNode* list : {&owner, &user}) {
+            list->SetAt(&a, 1);
+            list->SetAt(&b, 5);
+        }
+        owner.SetOwnsChildren(false); // the nodes are on the stack
+        EXPECT_TRUE(user.ShareItems(owner));
+        EXPECT_EQ(user.Items(), owner.Items());
+        user.SetAt(nullptr, 5);
+        EXPECT_NE(user.Items(), owner.Items());
+        EXPECT_EQ(owner.GetAt(5), &b);
+        EXPECT_EQ(user.GetAt(1), &a);
+
+        TestNode third("Third");
+        third.SetOwnsChildren(false);
+        third.SetAt(&a, 1);
+        EXPECT_FALSE(third.ShareItems(owner)); // other entries
+        third.SetAt(&b, 5);
+        EXPECT_TRUE(third.ShareItems(owner));
+        third.RemoveAll();
+        EXPECT_EQ(owner.GetCount(), 2u);
+        EXPECT_TRUE(third.ShareItems(owner) == false); // empty now
+    }
+}
+
+class CatalogStorageTest : public test::CatalogTest {};
+
+TEST_F(CatalogStorageTest, ImportedCatalogsOwnTheirStorage) {
+    // The sample catalog: the same error parameters in every Error operation.
+    const std::string path = m_Dir.File("sample.xml");
+    test::WriteFile(path, test::ReadFile(MOSTFCAT_SAMPLE_CATALOG));
+    test::Imported imported = ImportFile(path);
+    ASSERT_TRUE(imported.catalog) << imported.log;
+    const YMTStorage* storage = imported.catalog->Storage();
+    ASSERT_TRUE(storage);
+    EXPECT_FALSE(imported.catalog->InStorage()); // the catalog itself is on the heap
+    size_t nodes = 0, foreign = 0;
+    std::vector<const YMTNode*> stack{imported.catalog.get()};
+    while (!stack.empty()) {
+        const YMTNode* n = stack.back();
+        stack.pop_back();
+        ++nodes;
+        if (n != imported.catalog.get() && (!n->InStorage() || !storage->Arena().Contains(n)))
+            ++foreign;
+        if (const YMTChildList* list = n->Children())
+            if (list->OwnsChildren())
+                ForEachChild(*list, [&](uint32_t, YMTNode* c) { stack.push_back(c); });
+    }
+    EXPECT_GT(nodes, 500u);
+    EXPECT_EQ(foreign, 0u);
+    // Far fewer distinct texts than text fields.
+    EXPECT_LT(storage->Strings().Count() * 3, nodes);
+}
+
+} // namespace
+} // namespace mostfcat
