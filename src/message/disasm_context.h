@@ -163,6 +163,13 @@ public:
     // when the parameter's own step should handle it; otherwise done is the
     // step's result.
     bool TakeInput(bool& done);
+    // True when the options allow a wildcard input; else the status says it
+    // was refused.
+    bool WildcardAllowed() {
+        if (Opt(kOptWildcards)) return true;
+        SetStatus(kAsmWildcardRefused);
+        return false;
+    }
 
     // A fresh entry (a spare one when there is one).
     YFciParamInfoImpl* MakeEntry(uint32_t kind, const uint8_t* data, size_t size, uint32_t pos,

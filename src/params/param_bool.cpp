@@ -618,10 +618,7 @@ bool YMTParamBool::Assemble(DisasmContext& ctx) {
     std::vector<uint8_t> bytes;
     bool wildcard = input == "*";
     if (wildcard) {
-        if (!ctx.Opt(kOptWildcards)) {
-            ctx.SetStatus(kAsmWildcardRefused);
-            return false;
-        }
+        if (!ctx.WildcardAllowed()) return false;
         bytes.assign(BytesInMsg(), 0);
     } else {
         uint64_t value = 0;

@@ -1025,10 +1025,7 @@ bool YMTParamEnum::Assemble(DisasmContext& ctx) {
     if (!ctx.TakeInput(done)) return done;
     const std::string& input = ctx.CurrentInput();
     if (input == "*") {
-        if (!ctx.Opt(kOptWildcards)) {
-            ctx.SetStatus(kAsmWildcardRefused);
-            return false;
-        }
+        if (!ctx.WildcardAllowed()) return false;
         if (IsSelector()) ctx.RecordSelector(this, 0, 1);
         AddWildcard(ctx, kKindEnum, *this, BytesInMsg());
         return true;

@@ -640,10 +640,7 @@ bool YMTParamString::Assemble(DisasmContext& ctx) {
     std::vector<uint8_t> bytes;
     bool wildcard = input == "*";
     if (wildcard) {
-        if (!ctx.Opt(kOptWildcards)) {
-            ctx.SetStatus(kAsmWildcardRefused);
-            return false;
-        }
+        if (!ctx.WildcardAllowed()) return false;
         EncodeString(std::string(), 1, bytes);
     } else {
         if (!InputHasShape(kKindString, input)) {
@@ -796,10 +793,7 @@ bool YMTParamRawStream::Assemble(DisasmContext& ctx) {
     if (!ctx.TakeInput(done)) return done;
     const std::string& input = ctx.CurrentInput();
     if (input == "*") {
-        if (!ctx.Opt(kOptWildcards)) {
-            ctx.SetStatus(kAsmWildcardRefused);
-            return false;
-        }
+        if (!ctx.WildcardAllowed()) return false;
         YFciParamInfoImpl* e = ctx.NewEntry(kKindRawStream, *this, nullptr, 0, ctx.m_Pos, false, 0);
         e->SetWildcard(true);
         ctx.AddEntry(e);
