@@ -66,16 +66,17 @@ YMTOperation* OperationAt(const YMTFunction* function, uint32_t code) {
 // The shared "PosX" and "PosY" parameters: one byte each, at the first and
 // the second byte of the payload.
 YMTParamNumber* SharedPosition(bool posY) {
-    static std::unique_ptr<YMTParamNumber> posX, posYParam;
-    std::unique_ptr<YMTParamNumber>& slot = posY ? posYParam : posX;
-    if (!slot) {
+    // Made once, on first use, under the language's guarantee for local
+    // statics (two threads asking at once get the same object).
+    auto make = [](bool y) {
         auto p = std::make_unique<YMTParamNumber>();
-        p->SetName(posY ? "PosY" : "PosX");
+        p->SetName(y ? "PosY" : "PosX");
         p->SetBytesInMsg(1);
-        p->SetMsgBitPos(posY ? 8 : 0);
-        slot = std::move(p);
-    }
-    return slot.get();
+        p->SetMsgBitPos(y ? 8 : 0);
+        return p;
+    };
+    static const std::unique_ptr<YMTParamNumber> posX = make(false), posYParam = make(true);
+    return posY ? posYParam.get() : posX.get();
 }
 
 } // namespace

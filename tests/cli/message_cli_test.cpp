@@ -3,50 +3,22 @@
 // on standard input with malformed lines, and encode by names and by inputs
 // with the reasons of a refusal.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <sstream>
 
-#include <nlohmann/json.hpp>
-
+#include "cli/cli_fixture.h"
 #include "manager/manager.h"
 #include "mostfcat/fci.h"
-#include "support/test_support.h"
 
 namespace mostfcat::test {
 namespace {
 
-namespace fs = std::filesystem;
-using Json = nlohmann::json;
-
-struct ToolRun {
-    int status = -1;
-    std::string out, err;
-};
-
-class MessageCliTest : public ::testing::Test {
+class MessageCliTest : public CliTest {
 protected:
-    void SetUp() override {
-        fs::copy_file(MOSTFCAT_SAMPLE_CATALOG, m_Dir.File("amp.xml"));
-        WriteFile(m_Dir.File("trace.txt"), "");
-    }
-    // Runs the tool in the temporary folder; stdinText goes to its input.
-    ToolRun Tool(const std::vector<std::string>& args, const std::string& stdinText = "") {
-        WriteFile(m_Dir.File("in"), stdinText);
-        std::string cmd = "cd '" + m_Dir.Path() + "' && '" MOSTFCAT_CLI_PATH "' --settings '" +
-                          m_Dir.Path() + "'";
-        for (const std::string& a : args)
-            cmd += " '" + a + "'";
-        cmd += " < in > out 2> err";
-        int raw = std::system(cmd.c_str());
-        ToolRun r;
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = ReadFile(m_Dir.File("out"));
-        r.err = ReadFile(m_Dir.File("err"));
-        return r;
+    void SetUp() override { fs::copy_file(MOSTFCAT_SAMPLE_CATALOG, m_Dir.File("amp.xml")); }
+    Result Tool(const std::vector<std::string>& args, const std::string& input = "") {
+        return Run(args, MOSTFCAT_CLI_PATH, "", input);
     }
     static std::vector<Json> Lines(const std::string& text) {
         std::vector<Json> out;
@@ -55,7 +27,6 @@ protected:
             out.push_back(Json::parse(line));
         return out;
     }
-    TempDir m_Dir;
 };
 
 // What the library itself says about a message: the object decode --json
@@ -100,7 +71,7 @@ TEST_F(MessageCliTest, DecodeJsonShowsWhatTheLibraryDecodes) {
     std::vector<std::string> args = {"decode", "amp.xml", "--json"};
     for (const Message& m : messages)
         args.push_back(m.arg);
-    ToolRun r = Tool(args);
+    Result r = Tool(args);
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<Json> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), messages.size()) << r.out;
@@ -117,14 +88,15 @@ TEST_F(MessageCliTest, DecodeJsonShowsWhatTheLibraryDecodes) {
         EXPECT_EQ(got, LibraryView(manager, m.fb, m.inst, m.fkt, m.op, m.payload)) << m.arg;
     }
     // The first message in full, as a user sees it.
-    EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
-              R"({"fblock":"AudioAmplifier","instance":"Inst01","function":"Volume",)"
-              R"("operation":"Status","params":[{"name":"Volume","kind":8,"level":0,)"
-              R"("position":0,"hex":"3C","decimal":"60","value":"60","unit":"%","numeric":60.0}]})");
+    EXPECT_EQ(
+        r.out.substr(0, r.out.find('\n')),
+        R"({"fblock":"AudioAmplifier","instance":"Inst01","function":"Volume",)"
+        R"("operation":"Status","params":[{"name":"Volume","kind":8,"level":0,)"
+        R"("position":0,"hex":"3C","decimal":"60","value":"60","unit":"%","numeric":60.0}]})");
 }
 
 TEST_F(MessageCliTest, PlainDecodeIndentsByLevel) {
-    ToolRun r = Tool({"decode", "amp.xml", "01.00.000.F:0603AABB", "99.01.001.1:00"});
+    Result r = Tool({"decode", "amp.xml", "01.00.000.F:0603AABB", "99.01.001.1:00"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "01.00.000.F  NetBlock.Inst00.FBlockIDs.Error\n"
                      "  ErrorCode: Parameter wrong/out of range [06]\n"
@@ -136,9 +108,9 @@ TEST_F(MessageCliTest, PlainDecodeIndentsByLevel) {
 }
 
 TEST_F(MessageCliTest, TraceOnStandardInputGoesOnAfterBadLines) {
-    ToolRun r = Tool({"decode", "amp.xml", "--json"},
-                 "# a recorded trace\n\n22.01.400.C:3C\nnot a message\n22.01.400.C:1\n"
-                 "77.00.000.0:\n22.01.400.C:4G\n");
+    Result r = Tool({"decode", "amp.xml", "--json"},
+                    "# a recorded trace\n\n22.01.400.C:3C\nnot a message\n22.01.400.C:1\n"
+                    "77.00.000.0:\n22.01.400.C:4G\n");
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<Json> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 5u) << r.out;
@@ -169,7 +141,7 @@ TEST_F(MessageCliTest, DecodeUsageErrorsNameTheArgument) {
         {{"decode"}, "mostfcat: decode needs a catalog file (see mostfcat help)\n"},
     };
     for (const Row& row : rows) {
-        ToolRun r = Tool(row.args);
+        Result r = Tool(row.args);
         EXPECT_EQ(r.status, 2) << row.err;
         EXPECT_EQ(r.err, row.err);
         EXPECT_EQ(r.out, "");
@@ -177,7 +149,7 @@ TEST_F(MessageCliTest, DecodeUsageErrorsNameTheArgument) {
 }
 
 TEST_F(MessageCliTest, EncodeByNamesAndByInputs) {
-    ToolRun r = Tool({"encode", "amp.xml", "22.01.400.C", "Volume=60"});
+    Result r = Tool({"encode", "amp.xml", "22.01.400.C", "Volume=60"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "3C\n");
 
@@ -215,7 +187,7 @@ TEST_F(MessageCliTest, EncodeRefusalsNameTheParameterAndTheRule) {
          "mostfcat: no operation 22.01.777.C in amp.xml\n"},
     };
     for (const Row& row : rows) {
-        ToolRun r = Tool(row.args);
+        Result r = Tool(row.args);
         EXPECT_EQ(r.status, 1) << row.err;
         EXPECT_EQ(r.err, row.err);
     }

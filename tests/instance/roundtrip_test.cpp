@@ -92,7 +92,7 @@ bool HasSignals(YFciMessage& msg) {
 
 // Strings whose text cannot be written back as it reads: characters above 8
 // bits in a UTF-16 string read as "?"; the byte after the terminator of
-// encoding 7 is not part of the text (ScalarTest.StringOfEncoding7...).
+// encoding 7 is not part of the text (ScalarTest.StringsKeepTheirBytesAndEncodings).
 bool TextsWriteBack(YFciMessage& msg) {
     for (YFciParam* p : msg.AllParams(true)) {
         if (p->ParamType() != eFciParamString) continue;

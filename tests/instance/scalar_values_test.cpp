@@ -332,38 +332,20 @@ TEST_F(ScalarTest, StringsKeepTheirBytesAndEncodings) {
         static_cast<YFciParamString*>(Msg(kTexts, "", 0)->GetParamBySymID("Text"))->Encoding(), 1u);
     EXPECT_EQ(
         static_cast<YFciParamString*>(Msg(kTexts, "", 2)->GetParamBySymID("Text"))->Encoding(), 0u);
-}
 
-TEST_F(ScalarTest, StringChangedFlagTellsEveryPayloadChange) {
-    // A string the payload lacks becomes an empty text with its encoding
-    // byte and terminator: the payload changed.
-    MessagePtr msg = Msg(kTexts, "");
-    YFciParam* text = msg->GetParamBySymID("Text");
-    ASSERT_FALSE(text->IsValueDefined());
-    bool changed = false;
-    EXPECT_TRUE(text->SetUserInputStr("", changed));
-    EXPECT_TRUE(text->IsValueDefined());
-    EXPECT_EQ(text->ValueHexdumpStr(), "0100");
-    EXPECT_TRUE(changed);
-}
-
-TEST_F(ScalarTest, StringOfEncoding7KeepsItsPayloadWhenItsTextIsSetAgain) {
-    // Encoding 7: the zero byte is followed by one more byte of the string.
-    MessagePtr msg = Msg(kTexts, "074142005A09");
-    auto* text = static_cast<YFciParamString*>(msg->GetParamBySymID("Text"));
+    // Encoding 7: the zero byte is followed by one more byte of the string,
+    // which setting the same text again keeps.
+    msg = Msg(kTexts, "074142005A09");
+    text = static_cast<YFciParamString*>(msg->GetParamBySymID("Text"));
     ASSERT_EQ(text->Encoding(), 7u);
     ASSERT_EQ(text->Value(), "AB");
-    ASSERT_EQ(msg->HexdumpStr().substr(0, 12), "074142005A09");
-    bool changed = false;
     EXPECT_TRUE(text->SetUserInputStr("AB", changed));
-    std::string after = msg->HexdumpStr().substr(0, 12);
-    EXPECT_EQ(after, "074142005A09");
     EXPECT_FALSE(changed);
-}
+    EXPECT_EQ(msg->HexdumpStr().substr(0, 12), "074142005A09");
 
-TEST_F(ScalarTest, ChangingTheEncodingKeepsTheText) {
-    MessagePtr msg = Msg(kTexts, "01414200090102023344100105");
-    auto* text = static_cast<YFciParamString*>(msg->GetParamBySymID("Text"));
+    // A new encoding keeps the text, and a clone decodes to the same tree.
+    msg = Msg(kTexts, "01414200090102023344100105");
+    text = static_cast<YFciParamString*>(msg->GetParamBySymID("Text"));
     text->SetEncoding(0);
     EXPECT_EQ(text->Encoding(), 0u);
     MessagePtr copy(msg->Clone());
@@ -491,8 +473,7 @@ TEST_F(ScalarTest, EditsOfByteBlocksKeepTheLayout) {
             faults += StrFormat("; %s = \"%s\" (accepted %d) gives %s", r.id, r.input, accepted,
                                 msg->HexdumpStr().c_str());
     }
-    EXPECT_TRUE(faults.empty()) << "the text decodes to other values than the tree holds"
-                                << faults;
+    EXPECT_TRUE(faults.empty()) << "the text decodes to other values than the tree holds" << faults;
 }
 
 // A string the payload lacks keeps the place of its encoding byte and its
@@ -508,8 +489,21 @@ TEST_F(ScalarTest, StringsMissingFromThePayloadKeepTheirPlace) {
     EXPECT_EQ(before.substr(0, 6), "______") << before;
     msg->Rebuild();
     EXPECT_EQ(msg->HexdumpStr(), before);
+    // Setting the empty text writes the encoding byte and the terminator:
+    // the payload changed.
+    bool changed = false;
+    EXPECT_TRUE(msg->GetParamBySymID("Text")->SetUserInputStr("", changed));
+    EXPECT_TRUE(changed);
+    EXPECT_TRUE(msg->GetParamBySymID("Text")->IsValueDefined());
+    EXPECT_EQ(msg->GetParamBySymID("Text")->ValueHexdumpStr(), "0100");
     // Bytes that are no hex digits end an undefined string in place.
-    msg->SetHexdumpStr("01414200" "09" "0102" "02" "3344" "1001" "05");
+    msg->SetHexdumpStr("01414200"
+                       "09"
+                       "0102"
+                       "02"
+                       "3344"
+                       "1001"
+                       "05");
     EXPECT_EQ(msg->GetParamBySymID("Text")->ValueHexdumpStr(), "01414200");
 }
 

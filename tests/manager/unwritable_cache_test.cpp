@@ -1,6 +1,7 @@
 // A catalog whose cache file cannot be written (a folder in its place stops
 // even root) opens all the same: at the pool, through the manager with a
-// log and with a host cache store, and through the object interface.
+// log and with a host cache store (the handle-based interface and the tool
+// check it once more at their level).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +9,6 @@
 
 #include "cache/fcat_file.h"
 #include "manager/manager_fixture.h"
-#include "mostfcat/fci.h"
 
 namespace mostfcat::test {
 namespace {
@@ -122,18 +122,6 @@ TEST_F(UnwritableCacheTest, CacheStoreGetsNoImage) {
     EXPECT_TRUE(store.image.empty());
     EXPECT_EQ(m.GetFCatNames(1), Names{"amp"});
     m.ResetCacheStore();
-}
-
-TEST_F(UnwritableCacheTest, ObjectInterfaceOpens) {
-    std::string amp = Blocked("amp");
-    uint64_t handle = 0;
-    ASSERT_EQ(gFciCreateFCatManager(&handle, "host"), 0u);
-    YFciFCatManager* m = gFciFCatManager(handle);
-    m->SetChannelCount(2);
-    EXPECT_EQ(m->OpenFCat(amp, 2, "Amp", 4, ""), 0u);
-    EXPECT_EQ(m->GetFCatNames(2), Names{"Amp"});
-    EXPECT_EQ(m->GetFCatPath("Amp"), amp);
-    EXPECT_EQ(gFciDestroyFCatManager(handle), 0u);
 }
 
 } // namespace

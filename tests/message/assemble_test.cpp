@@ -104,8 +104,14 @@ TEST_F(AssembleTest, StatusCodesAndIndices) {
         // The unused last input in braces becomes raw bytes.
         {0x400, {"1", "2", "'x'", "3", "{AB CD}"}, kAll, "0 0 010201780003ABCD"},
         {0x401, {"1", "2", "{AB}", "4"}, kAll, "10 2 010002"},
-        // The last input stays unused when raw bytes were taken already.
+        // Raw bytes stand for the rest of the message: inputs after them are
+        // too many, whatever parameters remain.
         {0x404, {"2", "{AA BB}", "{CC}"}, kAll, "10 2 02AABB"},
+        {0x400, {"7", "{01}", "'x'", "5"}, kAll, "10 2 0701"},
+        // A single raw input never reaches a kind that cannot be assembled;
+        // every kind offers raw bytes to the raw step first.
+        {0x407, {"{00 20 05}"}, kAll, "0 0 002005"},
+        {0x407, {"{00 20 05}", "{01}"}, kAll, "10 1 002005"},
         // Binary is no number input, but a code of an enumeration.
         {0x401, {"0b11"}, kAll, "6 0 "},
         {0x400, {"+5", "0b11", "' '", "0x05"}, kAll, "0 0 050301200005"},
@@ -147,27 +153,12 @@ TEST_F(AssembleTest, RawInputs) {
     }
 }
 
-TEST_F(AssembleTest, RawInputToAKindThatCannotBeAssembled) {
-    std::string got = Assemble(0x407, {"{00 20 05}"});
-    EXPECT_EQ(got, "0 0 002005") << "a single raw input never reaches the parameter";
-    // Every kind offers raw bytes to the raw step first; what follows them is
-    // one input too many.
-    EXPECT_EQ(Assemble(0x407, {"{00 20 05}", "{01}"}), "10 1 002005");
-}
-
 TEST_F(AssembleTest, EntryLimitLeavesInputsOver) {
     YFciMesgInfo* info = Info(0x400, {});
     info->SetMaxParams(1);
     uint32_t status = 99, index = 99;
     info->Assemble({"1", "2"}, status, index);
     EXPECT_EQ(StrFormat("%u %u ", status, index) + Hex(info->Data()), "10 1 01");
-}
-
-// Raw bytes stand for the rest of the message: inputs after them are too
-// many, whatever parameters remain.
-TEST_F(AssembleTest, RawBytesStandForTheRestOfTheMessage) {
-    EXPECT_EQ(Assemble(0x404, {"2", "{AA BB}"}), "0 0 02AABB");
-    EXPECT_EQ(Assemble(0x400, {"7", "{01}", "'x'", "5"}), "10 2 0701");
 }
 
 TEST_F(AssembleTest, Wildcards) {

@@ -279,10 +279,7 @@ TEST_F(DecodeValuesTest, BoolsAndTheirFields) {
           "7 L1 @0 Bit2 d=0 h=0 v=On", "7 L1 @0 Bit3 d=0 h=0 v=On"},
          3},
     });
-}
-
-TEST_F(DecodeValuesTest, BoolFieldsCarryTheirBitButCountAsNoData) {
-    OpenLab(Function("B", 0x100, Param("X", Switches(), 1)));
+    // The fields carry their bit but count as no data.
     auto* info = static_cast<YFciMesgInfoImpl*>(Info(0x100, {0x05}));
     const auto& e = info->Disassemble();
     ASSERT_EQ(e.size(), 5u);

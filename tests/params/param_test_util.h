@@ -52,17 +52,6 @@ inline std::string NumberType(int width = 2) {
                      width == 1 ? "type_unsigned_byte" : "type_unsigned_word");
 }
 
-// Joins each message header of a log with its indented text line.
-inline Msgs JoinMessages(const std::vector<std::string>& lines) {
-    Msgs out;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        out.push_back(lines[i]);
-        if (i + 1 < lines.size() && lines[i + 1].rfind("  ", 0) == 0)
-            out.back() += " " + lines[++i].substr(2);
-    }
-    return out;
-}
-
 // The shared type and unit definitions plus unit_undefined, descriptions off,
 // and a function "Func" with the operation "Status" (OpType 12). Imports
 // leave their messages in m_Msgs.
@@ -139,7 +128,7 @@ protected:
     Msgs CheckMsgs(YMTNode& node, bool ok = true) {
         LogCapture capture;
         EXPECT_EQ(node.Check(m_Ctx, capture.Log()), ok) << node.NameRef();
-        return JoinMessages(capture.Lines());
+        return Joined(capture.Lines());
     }
 
     YImportContext m_Ctx;
@@ -152,7 +141,7 @@ private:
         XmlDoc doc(xml);
         LogCapture capture;
         EXPECT_EQ(node.ImportXML(doc.Root(), m_Ctx, capture.Log()), ok) << xml;
-        m_Msgs = JoinMessages(capture.Lines());
+        m_Msgs = Joined(capture.Lines());
     }
 };
 

@@ -89,7 +89,7 @@ protected:
     Msgs CheckParams(bool expectOk = true, YMTOperation* op = nullptr) {
         test::LogCapture capture;
         EXPECT_EQ((op ? op : m_Op)->CheckAll(m_Ctx, capture.Log()), expectOk);
-        return test::JoinMessages(capture.Lines());
+        return test::Joined(capture.Lines());
     }
 };
 

@@ -97,6 +97,18 @@ private:
     YImportLog m_Log;
 };
 
+// Importer messages one line each: the header and its indented text joined.
+inline std::vector<std::string> Joined(const std::vector<std::string>& lines) {
+    std::vector<std::string> out;
+    for (const std::string& line : lines) {
+        if (line.starts_with("  ") && !out.empty())
+            out.back() += line.substr(1);
+        else
+            out.push_back(line);
+    }
+    return out;
+}
+
 // A minimal catalog document around the given FBlock elements.
 std::string CatalogXml(const std::string& fblocks, const std::string& definitions = "");
 // A standard set of type and unit definitions.

@@ -86,18 +86,6 @@ inline std::string NumberProperty(const std::string& name, const std::string& id
                     Param("PN", "Value", NumberType(), Op("PCmdSet") + Op("PReportStatus")), attrs);
 }
 
-// Importer messages one line each: the header and its indented text joined.
-inline std::vector<std::string> Joined(const std::vector<std::string>& lines) {
-    std::vector<std::string> out;
-    for (const std::string& line : lines) {
-        if (line.starts_with("  ") && !out.empty())
-            out.back() += line.substr(1);
-        else
-            out.push_back(line);
-    }
-    return out;
-}
-
 // Importer messages as "E0145 //Amp; W0119 //Amp/Inst00/F; F /": kind,
 // number and place, for lists whose texts are fixed.
 inline std::string Codes(const std::vector<std::string>& lines) {
