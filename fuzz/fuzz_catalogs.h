@@ -60,10 +60,9 @@ private:
         m_Manager->SetChannelCount(16);
         std::vector<std::string> texts = {GenerateCatalog(3, 16000), GenerateCatalog(11, 24000),
                                           GenerateCatalog(48, 40000)};
-        for (const char* name : {"examples/catalogs/sample_catalog.xml",
-                                 "tests/fixtures/params_numbers.xml",
-                                 "tests/fixtures/params_streams.xml",
-                                 "tests/fixtures/params_structs.xml"}) {
+        for (const char* name :
+             {"examples/catalogs/sample_catalog.xml", "tests/fixtures/params_numbers.xml",
+              "tests/fixtures/params_streams.xml", "tests/fixtures/params_structs.xml"}) {
             std::ifstream in(std::string(MOSTFCAT_SOURCE_DIR) + "/" + name);
             std::stringstream ss;
             ss << in.rdbuf();
@@ -84,7 +83,8 @@ private:
         std::filesystem::remove_all(m_Folder, ec);
     }
 
-    static void Collect(const YMTCatalog& catalog, uint16_t channel, std::vector<Coordinates>& out) {
+    static void Collect(const YMTCatalog& catalog, uint16_t channel,
+                        std::vector<Coordinates>& out) {
         ForEachChild(catalog, [&](uint32_t fbId, YMTNode* fb) {
             ForEachChild(*static_cast<YMTFBlock*>(fb), [&](uint32_t instId, YMTNode* inst) {
                 ForEachChild(*static_cast<YMTInstance*>(inst), [&](uint32_t fktId, YMTNode* fn) {

@@ -106,8 +106,13 @@ protected:
 class MOSTFCAT_CLASS YFciParamNumber : public YFciParam {
 public:
     enum NumberType { eU8 = 0, eU16 = 1, eU32 = 2, eS8 = 3, eS16 = 4, eS32 = 5 };
-    enum WildcardType { eNoWildcard = 0, eWildcardN = 1, eWildcardG = 2, eWildcardP = 3,
-                        eWildcardPP = 4 };
+    enum WildcardType {
+        eNoWildcard = 0,
+        eWildcardN = 1,
+        eWildcardG = 2,
+        eWildcardP = 3,
+        eWildcardPP = 4
+    };
 
     YFciParamNumber();
     YFciParamNumber(const YFciParamNumber& other);

@@ -195,9 +195,8 @@ MOSTFCAT_API uint32_t gFctConvertBytesToInt(uint64_t param, const uint8_t* bytes
                                             uint32_t* value) {
     if (!param) return MOSTFCAT_NOT_FOUND;
     if (!value) return MOSTFCAT_INVALID;
-    return Guarded([&] {
-        return reinterpret_cast<YMTNode*>(param)->ConvertBytesToInt(bytes, length, value);
-    });
+    return Guarded(
+        [&] { return reinterpret_cast<YMTNode*>(param)->ConvertBytesToInt(bytes, length, value); });
 }
 
 MOSTFCAT_API uint32_t gFctConvertBytesToUInt64(uint64_t param, const uint8_t* bytes,

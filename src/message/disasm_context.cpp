@@ -10,9 +10,8 @@ namespace mostfcat {
 DisasmContext::DisasmContext(const uint8_t* payload, uint32_t size, const YDisasmTarget& target,
                              uint32_t maxParams, uint32_t options, uint32_t textLimit,
                              uint32_t loopLimit, const std::vector<std::string>* inputs)
-    : m_Options(options), m_TextLimit(textLimit), m_LoopLimit(loopLimit),
-      m_Payload(payload), m_Size(payload ? size : 0), m_Target(target), m_MaxParams(maxParams),
-      m_Inputs(inputs) {}
+    : m_Options(options), m_TextLimit(textLimit), m_LoopLimit(loopLimit), m_Payload(payload),
+      m_Size(payload ? size : 0), m_Target(target), m_MaxParams(maxParams), m_Inputs(inputs) {}
 
 std::vector<uint8_t> DisasmContext::ReadBytes(uint32_t pos, uint32_t count) const {
     const uint8_t* p = BytesAt(pos, count);
@@ -29,7 +28,8 @@ std::vector<uint8_t> DisasmContext::ReadBits(uint32_t bytePos, uint16_t bitOffse
         if (lsbFirst) {
             if (src[k / 8] & (1u << (k % 8))) out[t / 8] |= static_cast<uint8_t>(1u << (t % 8));
         } else {
-            if (src[k / 8] & (0x80u >> (k % 8))) out[t / 8] |= static_cast<uint8_t>(0x80u >> (t % 8));
+            if (src[k / 8] & (0x80u >> (k % 8)))
+                out[t / 8] |= static_cast<uint8_t>(0x80u >> (t % 8));
         }
     }
     return out;
@@ -189,7 +189,8 @@ bool DisasmContext::RawStep() {
         SetStatus(kAsmNotConvertible);
         return true;
     }
-    YFciParamInfoImpl* entry = MakeEntry(kKindRawStream, bytes.data(), bytes.size(), m_Pos, false, 0);
+    YFciParamInfoImpl* entry =
+        MakeEntry(kKindRawStream, bytes.data(), bytes.size(), m_Pos, false, 0);
     entry->SetOpenEnded(open);
     if (Opt(kOptHexText)) AppendHex(entry->HexRef(), bytes.data(), bytes.size());
     AddEntry(entry);

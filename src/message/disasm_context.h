@@ -19,12 +19,12 @@ class YMTParam;
 
 // Option bits of the decode (the message description's option word).
 enum YDisasmOption : uint32_t {
-    kOptDiagLength = 0x1,       // kind 1 and the kind 6 of short streams
-    kOptDiagString = 0x2,       // kind 2 and the kind 6 of raw streams
-    kOptDiagCase = 0x4,         // kind 3
-    kOptDiagBytesLeft = 0x8,    // kind 4 after the last parameter
-    kOptDiagNoInterp = 0x10,    // kind 5
-    kOptWholePayload = 0x40,    // without an operation the payload is one kind 4 entry
+    kOptDiagLength = 0x1,    // kind 1 and the kind 6 of short streams
+    kOptDiagString = 0x2,    // kind 2 and the kind 6 of raw streams
+    kOptDiagCase = 0x4,      // kind 3
+    kOptDiagBytesLeft = 0x8, // kind 4 after the last parameter
+    kOptDiagNoInterp = 0x10, // kind 5
+    kOptWholePayload = 0x40, // without an operation the payload is one kind 4 entry
     kOptNames = 0x100,
     kOptHexText = 0x200,
     kOptDecimalText = 0x400,

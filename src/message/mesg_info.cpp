@@ -34,9 +34,8 @@ constexpr size_t kMaxSpare = 4096;
 YFciMesgInfoImpl::YFciMesgInfoImpl(YFciFCatManagerImpl* manager, uint16_t channel,
                                    uint32_t fblockId, uint32_t instId, uint32_t fktId,
                                    uint32_t opType)
-    : m_Channel(channel), m_FBlockID(fblockId), m_InstID(instId), m_FktID(fktId),
-      m_OpType(opType), m_Manager(manager),
-      m_ValueTextLimit(YImportState::Instance().paramValueStringLimit) {}
+    : m_Channel(channel), m_FBlockID(fblockId), m_InstID(instId), m_FktID(fktId), m_OpType(opType),
+      m_Manager(manager), m_ValueTextLimit(YImportState::Instance().paramValueStringLimit) {}
 
 YFciMesgInfoImpl::~YFciMesgInfoImpl() {
     DeleteEntries(m_ParamInfos);
@@ -312,8 +311,9 @@ const std::vector<YFciParamInfo*>& YFciMesgInfoImpl::Disassemble() {
     return m_ParamInfos;
 }
 
-const std::vector<YFciParamInfo*>& YFciMesgInfoImpl::Assemble(
-    const std::vector<std::string>& inputs, uint32_t& status, uint32_t& index) {
+const std::vector<YFciParamInfo*>&
+YFciMesgInfoImpl::Assemble(const std::vector<std::string>& inputs, uint32_t& status,
+                           uint32_t& index) {
     try {
         AssembleImpl(inputs, status, index);
     } catch (...) {

@@ -24,8 +24,7 @@ uint64_t HandleOf(const void* p) {
 
 } // namespace
 
-YFciMessageImpl::YFciMessageImpl(YFciFCatManagerImpl* manager, uint16_t channel,
-                                 uint32_t options)
+YFciMessageImpl::YFciMessageImpl(YFciFCatManagerImpl* manager, uint16_t channel, uint32_t options)
     : m_Channel(channel), m_DecodeOptions(options), m_Manager(manager) {
     m_RemainDefinition.SetName("Remain");
 }
@@ -393,7 +392,8 @@ YFciParam* YFciMessageImpl::FindByPath(const YParamPath& path) {
     const YPathElement& e = path[0];
     for (YFciParam* p : m_Params) {
         YFciParamImpl* impl = p->Impl();
-        bool hit = e.hasPosition ? impl->ParamIdx() == e.position : EqualsNoCase(e.name, impl->Name());
+        bool hit =
+            e.hasPosition ? impl->ParamIdx() == e.position : EqualsNoCase(e.name, impl->Name());
         if (hit) return impl->FindByPath(path);
     }
     return nullptr;
@@ -404,7 +404,8 @@ void YFciMessageImpl::ExpandPath(const YParamPath& path) {
     const YPathElement& e = path[0];
     for (YFciParam* p : m_Params) {
         YFciParamImpl* impl = p->Impl();
-        bool hit = e.hasPosition ? impl->ParamIdx() == e.position : EqualsNoCase(e.name, impl->Name());
+        bool hit =
+            e.hasPosition ? impl->ParamIdx() == e.position : EqualsNoCase(e.name, impl->Name());
         if (hit) {
             impl->ExpandPath(path);
             return;

@@ -600,7 +600,8 @@ bool YMTParamBool::Disassemble(DisasmContext& ctx) {
         char digit = set ? '1' : '0';
         if (ctx.Opt(kOptHexText)) f->HexRef().assign(1, digit);
         if (ctx.Opt(kOptDecimalText)) f->DecimalRef().assign(1, digit);
-        if (ctx.Opt(kOptValueText)) ctx.SetValueTextOf(*f, set ? field->TrueDesc() : field->FalseDesc());
+        if (ctx.Opt(kOptValueText))
+            ctx.SetValueTextOf(*f, set ? field->TrueDesc() : field->FalseDesc());
         if (ctx.Opt(kOptNumeric)) f->SetNumeric(set);
         if (ctx.Opt(kOptRawValue)) f->SetUInt64(set);
         f->SetValueFlag(true);

@@ -952,7 +952,8 @@ bool YMTParamNumber::Assemble(DisasmContext& ctx) {
     uint64_t value = ReadBigEndian(bytes.data(), n);
     if (IsSelector()) ctx.RecordSelector(this, static_cast<uint32_t>(value), 0);
     if (IsCountSource()) ctx.RecordCount(this, static_cast<uint32_t>(value));
-    YFciParamInfoImpl* e = ctx.NewEntry(kKindNumber, *this, bytes.data(), n, ctx.m_Pos, false, n * 8);
+    YFciParamInfoImpl* e =
+        ctx.NewEntry(kKindNumber, *this, bytes.data(), n, ctx.m_Pos, false, n * 8);
     FillNumberEntry(ctx, *this, *e, bytes.data(), n);
     ctx.AddEntry(e);
     ctx.m_Pos += n;

@@ -7,8 +7,8 @@
 #include "import/xml.h"
 #include "message/disasm_context.h"
 #include "mostfcat/hexdump.h"
-#include "params/value_text.h"
 #include "params/param_stream.h"
+#include "params/value_text.h"
 #include "platform/strings.h"
 #include "tree/identifiers.h"
 
@@ -225,7 +225,8 @@ uint32_t YMTParamSignal::ConvertBytesToDouble(const uint8_t* bytes, uint32_t len
         if (m_LittleEndian) {
             if (bytes[k / 8] & (1u << (k % 8))) out[t / 8] |= static_cast<uint8_t>(1u << (t % 8));
         } else {
-            if (bytes[k / 8] & (0x80u >> (k % 8))) out[t / 8] |= static_cast<uint8_t>(0x80u >> (t % 8));
+            if (bytes[k / 8] & (0x80u >> (k % 8)))
+                out[t / 8] |= static_cast<uint8_t>(0x80u >> (t % 8));
         }
     }
     *value = SignalValue(out);
@@ -262,7 +263,8 @@ bool YMTParamSignal::Disassemble(DisasmContext& ctx) {
     uint32_t n = Bits(m_BitLength);
     uint32_t pos = ctx.m_Pos;
     if (n == 0) {
-        if (ctx.Opt(kOptHeads)) ctx.AddEntry(ctx.NewEntry(kKindSignal, *this, nullptr, 0, pos, true, 0));
+        if (ctx.Opt(kOptHeads))
+            ctx.AddEntry(ctx.NewEntry(kKindSignal, *this, nullptr, 0, pos, true, 0));
         return true;
     }
     if (!ctx.Fits(pos, (uint64_t(ctx.m_BitPos) + n + 7) / 8)) {
@@ -271,7 +273,8 @@ bool YMTParamSignal::Disassemble(DisasmContext& ctx) {
         return false;
     }
     std::vector<uint8_t> bytes = ctx.ReadBits(pos, ctx.m_BitPos, n, m_LittleEndian);
-    YFciParamInfoImpl* e = ctx.NewEntry(kKindSignal, *this, bytes.data(), bytes.size(), pos, false, n);
+    YFciParamInfoImpl* e =
+        ctx.NewEntry(kKindSignal, *this, bytes.data(), bytes.size(), pos, false, n);
     FillSignalEntry(ctx, *this, *e);
     ctx.AddEntry(e);
     AdvanceBits(ctx, n);

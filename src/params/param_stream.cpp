@@ -8,11 +8,11 @@
 
 #include "import/import_log.h"
 #include "import/text_read.h"
+#include "import/xml.h"
 #include "message/disasm_context.h"
+#include "params/param_number.h"
 #include "params/value_text.h"
 #include "platform/hex.h"
-#include "import/xml.h"
-#include "params/param_number.h"
 #include "platform/strings.h"
 #include "tree/identifiers.h"
 

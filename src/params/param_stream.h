@@ -410,8 +410,9 @@ private:
 
 // Turns the StreamCase elements of a stream's type element into stream cases
 // (not yet stored in the stream); budget bounds the nodes they may make.
-std::vector<YMTParamStreamCase*> ImportStreamCaseElements(
-    YMTParamDetailedStreamBase& stream, const std::vector<const XDomElement*>& elements,
-    YImportContext& ctx, YImportLog& log, uint64_t budget);
+std::vector<YMTParamStreamCase*>
+ImportStreamCaseElements(YMTParamDetailedStreamBase& stream,
+                         const std::vector<const XDomElement*>& elements, YImportContext& ctx,
+                         YImportLog& log, uint64_t budget);
 
 } // namespace mostfcat

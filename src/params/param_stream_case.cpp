@@ -641,10 +641,10 @@ bool YStreamCaseImporter::ImportElement(const XDomElement* element) {
     return true;
 }
 
-
-std::vector<YMTParamStreamCase*> ImportStreamCaseElements(
-    YMTParamDetailedStreamBase& stream, const std::vector<const XDomElement*>& elements,
-    YImportContext& ctx, YImportLog& log, uint64_t budget) {
+std::vector<YMTParamStreamCase*>
+ImportStreamCaseElements(YMTParamDetailedStreamBase& stream,
+                         const std::vector<const XDomElement*>& elements, YImportContext& ctx,
+                         YImportLog& log, uint64_t budget) {
     YStreamCaseImporter importer(stream, ctx, log, elements.size() == 1, budget);
     for (const XDomElement* e : elements)
         if (!importer.ImportElement(e)) break;

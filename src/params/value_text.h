@@ -37,7 +37,8 @@ std::string FixedText(int64_t v, unsigned decimals);
 // Big-endian unsigned reading of up to 8 bytes (more bytes keep the last 8).
 inline uint64_t ReadBigEndian(const uint8_t* p, size_t n) {
     uint64_t v = 0;
-    for (size_t i = 0; i < n; ++i) v = (v << 8) | p[i];
+    for (size_t i = 0; i < n; ++i)
+        v = (v << 8) | p[i];
     return v;
 }
 

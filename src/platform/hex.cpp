@@ -45,4 +45,3 @@ int HexDigit(char c) {
 }
 
 } // namespace mostfcat
-

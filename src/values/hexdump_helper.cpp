@@ -57,7 +57,8 @@ long YFciHexdumpHelper::AppendHexDumpBits(const Bytes& src, Bytes& dst, long las
                 ++lastIndex;
             }
             if (cur & (1u << (i % 8)))
-                dst[static_cast<size_t>(lastIndex)] |= static_cast<unsigned char>(1u << ((bitPos + i) % 8));
+                dst[static_cast<size_t>(lastIndex)] |=
+                    static_cast<unsigned char>(1u << ((bitPos + i) % 8));
         }
     }
     return lastIndex;
@@ -67,7 +68,8 @@ uint64_t YFciHexdumpHelper::BytesToUInt64(const Bytes& bytes, bool littleEndian)
     size_t n = bytes.size();
     if (n == 0 || n > 8) return 0;
     uint64_t v = 0;
-    for (size_t i = 0; i < n; ++i) v = (v << 8) | bytes[littleEndian ? n - 1 - i : i];
+    for (size_t i = 0; i < n; ++i)
+        v = (v << 8) | bytes[littleEndian ? n - 1 - i : i];
     return v;
 }
 
@@ -93,7 +95,8 @@ unsigned long YFciHexdumpHelper::BytesToULong(const Bytes& bytes, unsigned long 
 unsigned long YFciHexdumpHelper::BytesToULong(const unsigned char* p, unsigned long count) {
     if (!p || count < 1 || count > 4) return 0;
     unsigned long v = 0;
-    for (unsigned long i = 0; i < count; ++i) v = (v << 8) | p[i];
+    for (unsigned long i = 0; i < count; ++i)
+        v = (v << 8) | p[i];
     return v;
 }
 

@@ -71,8 +71,8 @@ bool ParseParamPath(const std::string& text, YPathKind kind, YParamPath& out) {
     size_t start = 0;
     while (true) {
         size_t dot = text.find('.', start);
-        std::string component = text.substr(start, dot == std::string::npos ? std::string::npos
-                                                                            : dot - start);
+        std::string component =
+            text.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
         YPathElement e;
         if (!ParseComponent(component, e)) {
             out.clear();

@@ -11,7 +11,7 @@ namespace mostfcat {
 struct YPathElement {
     bool hasPosition = false; // a parameter position (digits) ...
     uint32_t position = 0;
-    std::string name; // ... or a parameter name
+    std::string name;      // ... or a parameter name
     bool hasIndex = false; // "[n]": an array element or a repetition
     uint32_t index = 0;
     bool hasCase = false; // "(n)": the selector value of a stream case

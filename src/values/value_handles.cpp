@@ -8,9 +8,7 @@
 
 using namespace mostfcat;
 
-namespace {
-
-} // namespace
+namespace {} // namespace
 
 // --- YFciParam ------------------------------------------------------------------------------
 
@@ -115,7 +113,7 @@ uint64_t YFciParam::FctNode() const {
         m_Impl = new Impl(__VA_ARGS__);                                                            \
         m_Impl->SetHandle(this);                                                                   \
     }                                                                                              \
-    Handle::Handle(const Handle& other) : YFciParam(other) {}                                     \
+    Handle::Handle(const Handle& other) : YFciParam(other) {}                                      \
     Handle& Handle::operator=(const Handle&) {                                                     \
         return *this;                                                                              \
     }                                                                                              \

@@ -146,8 +146,7 @@ void YNumberImpl::Disassemble(YValueContext& ctx) {
         m_Wildcard = 0;
     }
     if (IsMultiplexorParam()) ctx.RecordSelector(Def(), this);
-    if (Def() && NumberDef(Def())->IsCountSource())
-        ctx.RecordCount(Def(), this);
+    if (Def() && NumberDef(Def())->IsCountSource()) ctx.RecordCount(Def(), this);
 }
 
 std::string YNumberImpl::ValueHexdumpStr() {
@@ -341,8 +340,7 @@ void YEnumImpl::SetValueHexdumpStr(const std::string& text) {
 
 bool YEnumImpl::SetValue(long code) {
     std::vector<uint8_t> bytes;
-    if (code < 0 || !Def() ||
-        !EnumDef(Def())->EncodeEnum(static_cast<uint32_t>(code), bytes))
+    if (code < 0 || !Def() || !EnumDef(Def())->EncodeEnum(static_cast<uint32_t>(code), bytes))
         return false;
     SetValueHexdumpStr(Condensed(bytes));
     return true;
@@ -801,7 +799,8 @@ void YSignalImpl::Disassemble(YValueContext& ctx) {
     for (uint32_t k = o; k < o + n; ++k, ++t) {
         uint8_t src = ctx.Byte(pos + k / 8);
         bool set = lsbFirst ? (src >> (k % 8)) & 1 : (src >> (7 - k % 8)) & 1;
-        if (set) m_Bytes[t / 8] |= static_cast<uint8_t>(lsbFirst ? 1u << (t % 8) : 0x80u >> (t % 8));
+        if (set)
+            m_Bytes[t / 8] |= static_cast<uint8_t>(lsbFirst ? 1u << (t % 8) : 0x80u >> (t % 8));
     }
     m_Defined = ctx.Defined(pos, (o + n + 7) / 8);
     ctx.m_Pos = pos + (o + n) / 8;

@@ -26,7 +26,7 @@ const YMTParam* ChildDefinition(const YMTParam* definition, uint32_t index) {
     const auto* list = dynamic_cast<const YMTChildList*>(definition);
     YMTNode* child = list ? list->GetAt(index) : nullptr;
     return (child && IsParamNodeType(child->NodeType())) ? static_cast<const YMTParam*>(child)
-                                                          : nullptr;
+                                                         : nullptr;
 }
 
 bool IsSignal(YFciParam* child) {
@@ -75,10 +75,9 @@ std::vector<uint8_t> YStructImpl::ValueHexdump() {
     for (YFciParam* c : m_Children) {
         if (!c->Impl()->IsActiveSelf()) continue;
         if (IsSignal(c) && SignalBits(c) > 0) {
-            last = YFciHexdumpHelper::AppendHexDumpBits(c->Impl()->ValueHexdump(), out, last,
-                                                        bits % 8,
-                                                        static_cast<unsigned long>(SignalBits(c)),
-                                                        SignalBigEndian(c));
+            last = YFciHexdumpHelper::AppendHexDumpBits(
+                c->Impl()->ValueHexdump(), out, last, bits % 8,
+                static_cast<unsigned long>(SignalBits(c)), SignalBigEndian(c));
             bits += static_cast<unsigned long>(SignalBits(c));
             continue;
         }
@@ -104,10 +103,9 @@ std::string YStructImpl::ValueHexdumpStr() {
     for (YFciParam* c : m_Children) {
         if (!c->Impl()->IsActiveSelf()) continue;
         if (IsSignal(c) && SignalBits(c) > 0) {
-            last = YFciHexdumpHelper::AppendHexDumpBits(c->Impl()->ValueHexdump(), packed, last,
-                                                        bits % 8,
-                                                        static_cast<unsigned long>(SignalBits(c)),
-                                                        SignalBigEndian(c));
+            last = YFciHexdumpHelper::AppendHexDumpBits(
+                c->Impl()->ValueHexdump(), packed, last, bits % 8,
+                static_cast<unsigned long>(SignalBits(c)), SignalBigEndian(c));
             bits += static_cast<unsigned long>(SignalBits(c));
             continue;
         }
@@ -268,7 +266,8 @@ void YArrayImpl::ExpandPath(const YParamPath& path) {
     const YPathElement& next = path[m_Depth + 1];
     const YMTParam* element = ChildDefinition(Def(), 1);
     if (!element || !next.hasIndex || next.index < 1 || next.index > Limit()) return;
-    bool names = next.hasPosition ? next.position == 1 : EqualsNoCase(next.name, element->NameRef());
+    bool names =
+        next.hasPosition ? next.position == 1 : EqualsNoCase(next.name, element->NameRef());
     if (!names) return;
     for (uint32_t inserted = 0;; ++inserted) {
         for (YFciParam* c : m_Children)
@@ -340,7 +339,8 @@ void YDetailedStreamImpl::Disassemble(YValueContext& ctx) {
         savedEnd = ctx.SwapEnd(limit);
     }
     uint32_t s = 0;
-    bool available = !def->SelectorParam() || (m_SelectorParam && m_SelectorParam->SelectorValue(s));
+    bool available =
+        !def->SelectorParam() || (m_SelectorParam && m_SelectorParam->SelectorValue(s));
     if (available)
         if (const YMTParamStreamCase* c = def->FindStreamCase(s))
             if (YFciParamImpl* impl = AddChild(c, true)) impl->Disassemble(ctx);
@@ -488,8 +488,9 @@ std::string YStreamCaseImpl::DescName(bool hex) {
         if (const YMTParam* d = m->Impl()->Definition(); d && d->NodeType() == kNodeEnum)
             caseName = static_cast<const YMTParamEnum*>(d)->CodeText(v, false);
     if (hex)
-        return caseName.empty() ? StrFormat("%s = 0x%X", selector.c_str(), v)
-                                : StrFormat("%s = %s (0x%X)", selector.c_str(), caseName.c_str(), v);
+        return caseName.empty()
+                   ? StrFormat("%s = 0x%X", selector.c_str(), v)
+                   : StrFormat("%s = %s (0x%X)", selector.c_str(), caseName.c_str(), v);
     return caseName.empty() ? StrFormat("%s = %u", selector.c_str(), v)
                             : StrFormat("%s = %s (%u)", selector.c_str(), caseName.c_str(), v);
 }
@@ -549,8 +550,7 @@ bool YStreamCaseImpl::RemoveSequence(YFciParam* member) {
 // --- classified and raw short streams ----------------------------------------------------------
 
 unsigned long YLengthStreamImpl::MaxLength() const {
-    return Def() ? static_cast<const YMTParamLengthStreamBase*>(Def())->MaxLength()
-                        : 0;
+    return Def() ? static_cast<const YMTParamLengthStreamBase*>(Def())->MaxLength() : 0;
 }
 
 void YLengthStreamImpl::Disassemble(YValueContext& ctx) {
@@ -566,14 +566,12 @@ void YLengthStreamImpl::Disassemble(YValueContext& ctx) {
     // takes nothing, so that the values after the stream keep their bytes.
     if (m_Kind == eFciParamRawShortStream) {
         uint32_t saved = ctx.SwapStreamLimit(known ? limit : 0);
-        if (YFciParamImpl* data = AddChild(ChildDefinition(Def(), 2), true))
-            data->Disassemble(ctx);
+        if (YFciParamImpl* data = AddChild(ChildDefinition(Def(), 2), true)) data->Disassemble(ctx);
         ctx.SwapStreamLimit(saved);
         return;
     }
     uint32_t start = ctx.m_Pos;
-    if (YFciParamImpl* media = AddChild(ChildDefinition(Def(), 2), true))
-        media->Disassemble(ctx);
+    if (YFciParamImpl* media = AddChild(ChildDefinition(Def(), 2), true)) media->Disassemble(ctx);
     uint32_t used = ctx.m_Pos - start;
     uint32_t saved = ctx.SwapStreamLimit(known ? (limit > used ? limit - used : 0) : 0);
     if (YFciParamImpl* content = AddChild(ChildDefinition(Def(), 3), true))

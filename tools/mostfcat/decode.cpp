@@ -21,7 +21,8 @@ namespace {
 bool ReadHexNumber(const std::string& text, uint32_t max, uint32_t& out) {
     std::string t = Trim(text);
     if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t.erase(0, 2);
-    if (t.empty() || t.size() > 8 || t.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+    if (t.empty() || t.size() > 8 ||
+        t.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
         return false;
     unsigned long v = std::strtoul(t.c_str(), nullptr, 16);
     if (v > max) return false;
@@ -105,7 +106,8 @@ bool ParseCoordinates(const std::string& text, MessageCoordinates& out, std::str
     size_t start = 0;
     while (true) {
         size_t dot = text.find('.', start);
-        parts.push_back(text.substr(start, dot == std::string::npos ? std::string::npos : dot - start));
+        parts.push_back(
+            text.substr(start, dot == std::string::npos ? std::string::npos : dot - start));
         if (dot == std::string::npos) break;
         start = dot + 1;
     }
@@ -118,8 +120,8 @@ bool ParseCoordinates(const std::string& text, MessageCoordinates& out, std::str
     uint32_t* fields[] = {&out.fblock, &out.instance, &out.function, &out.operation};
     for (int i = 0; i < 4; ++i)
         if (!ReadHexNumber(parts[i], kMax[i], *fields[i])) {
-            problem = std::string(kWhat[i]) + " '" + parts[i] + "' is not a hexadecimal number up to " +
-                      StrFormat("%X", kMax[i]);
+            problem = std::string(kWhat[i]) + " '" + parts[i] +
+                      "' is not a hexadecimal number up to " + StrFormat("%X", kMax[i]);
             return false;
         }
     return true;
@@ -156,8 +158,8 @@ Json DescriptionJson(YFciMesgInfo& info) {
 
 int CmdDecode(const std::vector<std::string>& args) {
     CommandArgs a;
-    std::string problem = ParseArgs(
-        "decode", args, {{"--channel", true}, {"--options", true}, {"--json", false}}, a);
+    std::string problem =
+        ParseArgs("decode", args, {{"--channel", true}, {"--options", true}, {"--json", false}}, a);
     OpenRequest request;
     uint32_t options = 0xFFFFFFFF;
     if (problem.empty() && a.plain.empty()) problem = "decode needs a catalog file";

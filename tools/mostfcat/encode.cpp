@@ -35,8 +35,7 @@ std::string Rule(YFciParam& p) {
                std::to_string(static_cast<YFciParamEnum&>(p).MaxValue());
     case eFciParamBool:
     case eFciParamBitfield:
-        return "a number from 0 to " +
-               std::to_string(static_cast<YFciParamBool&>(p).MaxValue()) +
+        return "a number from 0 to " + std::to_string(static_cast<YFciParamBool&>(p).MaxValue()) +
                " (decimal or 0x hexadecimal)";
     case eFciParamBoolfield:
         return "0 or 1";
@@ -55,8 +54,7 @@ std::string Rule(YFciParam& p) {
     case eFciParamRawStream:
     case eFciParamRemain:
         return "hexadecimal bytes, as many as it holds now (" +
-               std::to_string(p.ValueHexdump().size()) +
-               ") unless it ends the message";
+               std::to_string(p.ValueHexdump().size()) + ") unless it ends the message";
     default:
         return "no value of its own (it is a structure)";
     }
@@ -92,8 +90,8 @@ void PrintPayload(const std::vector<uint8_t>& payload, YFciFCatManager& manager,
         std::printf("%s\n", hex.c_str());
         return;
     }
-    std::unique_ptr<YFciMesgInfo> info(
-        manager.CreateMesgInfo(channel, at.fblock, at.instance, at.function, at.operation, payload));
+    std::unique_ptr<YFciMesgInfo> info(manager.CreateMesgInfo(channel, at.fblock, at.instance,
+                                                              at.function, at.operation, payload));
     if (!info) return;
     Json o = DescriptionJson(*info);
     o["payload"] = hex;
@@ -115,8 +113,7 @@ int CmdEncode(const std::vector<std::string>& args) {
         else
             own.push_back(arg);
     }
-    std::string problem =
-        ParseArgs("encode", own, {{"--channel", true}, {"--json", false}}, a);
+    std::string problem = ParseArgs("encode", own, {{"--channel", true}, {"--json", false}}, a);
     OpenRequest request;
     MessageCoordinates at;
     if (problem.empty() && a.plain.size() < 2)
@@ -167,13 +164,14 @@ int CmdEncode(const std::vector<std::string>& args) {
     }
 
     // Values by name, starting from the operation's default payload.
-    std::unique_ptr<YFciMessage> created(manager->CreateMessage(
-        channel, "", at.fblock, at.instance, 0, at.function, at.operation, 1));
+    std::unique_ptr<YFciMessage> created(manager->CreateMessage(channel, "", at.fblock, at.instance,
+                                                                0, at.function, at.operation, 1));
     auto* message = static_cast<YFciMessageImpl*>(created.get());
     if (!message || !message->IsOperationValid() || !message->OperationNode()) {
-        PrintError("no operation " + StrFormat("%02X.%02X.%03X.%X", at.fblock, at.instance,
-                                               at.function, at.operation) +
-                   " in " + request.catalog);
+        PrintError(
+            "no operation " +
+            StrFormat("%02X.%02X.%03X.%X", at.fblock, at.instance, at.function, at.operation) +
+            " in " + request.catalog);
         return kExitFailed;
     }
     for (const auto& [name, text] : assignments) {
