@@ -32,15 +32,24 @@ enum : int { kHex = 0, kDecimal = 1, kValue = 2 };
 
 struct MessageObject {
     PyObject ob_base; // the header of every object (PyObject_HEAD)
-    uint32_t channel, fblockId, instanceId, functionId, opType, options;
-    PyObject* data;
-    PyObject* fblock;
-    PyObject* instance;
-    PyObject* function;
-    PyObject* operation;
-    PyObject* error;
-    PyObject* params;
+    MessageFields f;
 };
+
+// The offset of a field of MessageFields inside a DecodedMessage.
+constexpr Py_ssize_t MessageField(size_t offsetInFields) {
+    return Py_ssize_t(offsetof(MessageObject, f) + offsetInFields);
+}
+
+// Gives back the references the fields hold.
+void ReleaseFields(MessageFields& f) {
+    Py_XDECREF(f.data);
+    Py_XDECREF(f.fblock);
+    Py_XDECREF(f.instance);
+    Py_XDECREF(f.function);
+    Py_XDECREF(f.operation);
+    Py_XDECREF(f.error);
+    Py_XDECREF(f.params);
+}
 
 PyTypeObject* g_ParamType = nullptr;
 PyTypeObject* g_MessageType = nullptr;
@@ -283,8 +292,8 @@ PyType_Slot kParamSlots[] = {
     {0, nullptr},
 };
 
-PyType_Spec kParamSpec = {"mostfcat.Param", sizeof(ParamObject), 0, Py_TPFLAGS_DEFAULT,
-                          kParamSlots};
+PyType_Spec kParamTypeDef = {"mostfcat.Param", sizeof(ParamObject), 0, Py_TPFLAGS_DEFAULT,
+                             kParamSlots};
 
 // --- DecodedMessage -------------------------------------------------------------------------
 
@@ -294,13 +303,7 @@ int g_SpareMessageCount = 0;
 
 void MessageDealloc(PyObject* self) {
     auto* m = reinterpret_cast<MessageObject*>(self);
-    Py_XDECREF(m->data);
-    Py_XDECREF(m->fblock);
-    Py_XDECREF(m->instance);
-    Py_XDECREF(m->function);
-    Py_XDECREF(m->operation);
-    Py_XDECREF(m->error);
-    Py_XDECREF(m->params);
+    ReleaseFields(m->f);
     PyTypeObject* type = Py_TYPE(self);
     if (g_SpareMessageCount < kSpareMessages)
         g_SpareMessages[g_SpareMessageCount++] = m;
@@ -311,17 +314,17 @@ void MessageDealloc(PyObject* self) {
 
 PyObject* MessageRepr(PyObject* self) {
     auto* m = reinterpret_cast<MessageObject*>(self);
-    Py_ssize_t n = m->params ? PyTuple_Size(m->params) : 0;
+    Py_ssize_t n = m->f.params ? PyTuple_Size(m->f.params) : 0;
     char coordinates[48];
-    std::snprintf(coordinates, sizeof coordinates, "%02X.%02X.%03X.%X", m->fblockId, m->instanceId,
-                  m->functionId, m->opType);
+    std::snprintf(coordinates, sizeof coordinates, "%02X.%02X.%03X.%X", m->f.fblockId,
+                  m->f.instanceId, m->f.functionId, m->f.opType);
     PyObject* where = PyUnicode_FromFormat("<DecodedMessage %s ", coordinates);
     PyObject* what = nullptr;
-    if (m->error && m->error != Py_None)
-        what = PyUnicode_FromFormat("%R", m->error);
+    if (m->f.error && m->f.error != Py_None)
+        what = PyUnicode_FromFormat("%R", m->f.error);
     else
-        what = PyUnicode_FromFormat("'%U.%U.%U.%U'", m->fblock, m->instance, m->function,
-                                    m->operation);
+        what = PyUnicode_FromFormat("'%U.%U.%U.%U'", m->f.fblock, m->f.instance, m->f.function,
+                                    m->f.operation);
     if (!Append(where, what)) return nullptr;
     if (!Append(where, PyUnicode_FromFormat(", %zd %s>", n, n == 1 ? "param" : "params")))
         return nullptr;
@@ -330,7 +333,7 @@ PyObject* MessageRepr(PyObject* self) {
 
 PyObject* MessageOk(PyObject* self, void*) {
     auto* m = reinterpret_cast<MessageObject*>(self);
-    return PyBool_FromLong(!m->error || m->error == Py_None);
+    return PyBool_FromLong(!m->f.error || m->f.error == Py_None);
 }
 
 // The message as the command-line tool's decode --json writes it.
@@ -338,13 +341,13 @@ PyObject* MessageJson(PyObject* self, PyObject*) {
     auto* m = reinterpret_cast<MessageObject*>(self);
     PyObject* d = PyDict_New();
     if (!d) return nullptr;
-    bool ok = PutText(d, "fblock", m->fblock) && PutText(d, "instance", m->instance) &&
-              PutText(d, "function", m->function) && PutText(d, "operation", m->operation) &&
-              PutText(d, "error", m->error);
-    Py_ssize_t n = ok && m->params ? PyTuple_GET_SIZE(m->params) : 0;
+    bool ok = PutText(d, "fblock", m->f.fblock) && PutText(d, "instance", m->f.instance) &&
+              PutText(d, "function", m->f.function) && PutText(d, "operation", m->f.operation) &&
+              PutText(d, "error", m->f.error);
+    Py_ssize_t n = ok && m->f.params ? PyTuple_GET_SIZE(m->f.params) : 0;
     PyObject* list = ok ? PyList_New(n) : nullptr;
     for (Py_ssize_t i = 0; list && i < n; ++i) {
-        PyObject* entry = ParamJson(PyTuple_GET_ITEM(m->params, i), nullptr);
+        PyObject* entry = ParamJson(PyTuple_GET_ITEM(m->f.params, i), nullptr);
         if (!entry)
             Py_CLEAR(list);
         else
@@ -355,26 +358,31 @@ PyObject* MessageJson(PyObject* self, PyObject*) {
 }
 
 PyMemberDef kMessageMembers[] = {
-    {"channel", T_UINT, offsetof(MessageObject, channel), READONLY,
+    {"channel", T_UINT, MessageField(offsetof(MessageFields, channel)), READONLY,
      "The bus channel decoded on (0: every channel)."},
-    {"fblock_id", T_UINT, offsetof(MessageObject, fblockId), READONLY, "The FBlock ID."},
-    {"instance_id", T_UINT, offsetof(MessageObject, instanceId), READONLY, "The instance ID."},
-    {"function_id", T_UINT, offsetof(MessageObject, functionId), READONLY, "The function ID."},
-    {"op_type", T_UINT, offsetof(MessageObject, opType), READONLY, "The OpType."},
-    {"options", T_UINT, offsetof(MessageObject, options), READONLY, "The decode option word."},
-    {"data", T_OBJECT, offsetof(MessageObject, data), READONLY, "The payload (bytes)."},
-    {"fblock_name", T_OBJECT, offsetof(MessageObject, fblock), READONLY,
+    {"fblock_id", T_UINT, MessageField(offsetof(MessageFields, fblockId)), READONLY,
+     "The FBlock ID."},
+    {"instance_id", T_UINT, MessageField(offsetof(MessageFields, instanceId)), READONLY,
+     "The instance ID."},
+    {"function_id", T_UINT, MessageField(offsetof(MessageFields, functionId)), READONLY,
+     "The function ID."},
+    {"op_type", T_UINT, MessageField(offsetof(MessageFields, opType)), READONLY, "The OpType."},
+    {"options", T_UINT, MessageField(offsetof(MessageFields, options)), READONLY,
+     "The decode option word."},
+    {"data", T_OBJECT, MessageField(offsetof(MessageFields, data)), READONLY,
+     "The payload (bytes)."},
+    {"fblock_name", T_OBJECT, MessageField(offsetof(MessageFields, fblock)), READONLY,
      "The FBlock's name, or '' when no open catalog has the FBlock."},
-    {"instance_name", T_OBJECT, offsetof(MessageObject, instance), READONLY,
+    {"instance_name", T_OBJECT, MessageField(offsetof(MessageFields, instance)), READONLY,
      "The instance's node name ('Inst' and its ID: 'Inst01'), or ''."},
-    {"function_name", T_OBJECT, offsetof(MessageObject, function), READONLY,
+    {"function_name", T_OBJECT, MessageField(offsetof(MessageFields, function)), READONLY,
      "The function's name, or ''."},
-    {"operation_name", T_OBJECT, offsetof(MessageObject, operation), READONLY,
+    {"operation_name", T_OBJECT, MessageField(offsetof(MessageFields, operation)), READONLY,
      "The operation's name, or ''."},
-    {"error", T_OBJECT, offsetof(MessageObject, error), READONLY,
+    {"error", T_OBJECT, MessageField(offsetof(MessageFields, error)), READONLY,
      "Why the coordinates select no operation ('unknown message: no FBlock 99', ...), or "
      "None."},
-    {"params", T_OBJECT, offsetof(MessageObject, params), READONLY,
+    {"params", T_OBJECT, MessageField(offsetof(MessageFields, params)), READONLY,
      "The entries (a tuple of Param) in payload order, diagnostics included."},
     {},
 };
@@ -402,16 +410,16 @@ PyType_Slot kMessageSlots[] = {
     {0, nullptr},
 };
 
-PyType_Spec kMessageSpec = {"mostfcat.DecodedMessage", sizeof(MessageObject), 0, Py_TPFLAGS_DEFAULT,
-                            kMessageSlots};
+PyType_Spec kMessageTypeDef = {"mostfcat.DecodedMessage", sizeof(MessageObject), 0,
+                               Py_TPFLAGS_DEFAULT, kMessageSlots};
 
 } // namespace
 
 bool InitResultTypes() {
     if (g_ParamType) return true;
     g_Empty = PyUnicode_FromStringAndSize("", 0);
-    g_ParamType = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&kParamSpec));
-    g_MessageType = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&kMessageSpec));
+    g_ParamType = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&kParamTypeDef));
+    g_MessageType = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&kMessageTypeDef));
     return g_Empty && g_ParamType && g_MessageType;
 }
 
@@ -469,30 +477,12 @@ PyObject* NewMessage(MessageFields& f) {
                 ? g_SpareMessages[--g_SpareMessageCount]
                 : static_cast<MessageObject*>(PyObject_Malloc(sizeof(MessageObject)));
     if (!m) {
-        Py_XDECREF(f.data);
-        Py_XDECREF(f.fblock);
-        Py_XDECREF(f.instance);
-        Py_XDECREF(f.function);
-        Py_XDECREF(f.operation);
-        Py_XDECREF(f.error);
-        Py_XDECREF(f.params);
+        ReleaseFields(f);
         if (!PyErr_Occurred()) PyErr_NoMemory();
         return nullptr;
     }
     PyObject_Init(reinterpret_cast<PyObject*>(m), g_MessageType);
-    m->channel = f.channel;
-    m->fblockId = f.fblockId;
-    m->instanceId = f.instanceId;
-    m->functionId = f.functionId;
-    m->opType = f.opType;
-    m->options = f.options;
-    m->data = f.data;
-    m->fblock = f.fblock;
-    m->instance = f.instance;
-    m->function = f.function;
-    m->operation = f.operation;
-    m->error = f.error;
-    m->params = f.params;
+    m->f = f;
     return reinterpret_cast<PyObject*>(m);
 }
 

@@ -45,7 +45,7 @@ std::string CommandArgs::Get(const std::string& name, const std::string& fallbac
 }
 
 std::string ParseArgs(const std::string& command, const std::vector<std::string>& args,
-                      const std::vector<OptionSpec>& spec, CommandArgs& out) {
+                      const std::vector<OptionDef>& options, CommandArgs& out) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a.size() < 2 || a[0] != '-') {
@@ -60,8 +60,8 @@ std::string ParseArgs(const std::string& command, const std::vector<std::string>
             name = a.substr(0, eq);
             value = a.substr(eq + 1);
         }
-        const OptionSpec* found = nullptr;
-        for (const OptionSpec& s : spec)
+        const OptionDef* found = nullptr;
+        for (const OptionDef& s : options)
             if (name == s.name) found = &s;
         if (!found) return command + ": unknown option '" + name + "'";
         if (found->takesValue && !inlineValue) {

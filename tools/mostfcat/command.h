@@ -35,7 +35,7 @@ void PrintError(const std::string& text);
 void PrintWarning(const std::string& text);
 
 // An option a command accepts; takesValue: it is followed by one value.
-struct OptionSpec {
+struct OptionDef {
     const char* name;
     bool takesValue;
 };
@@ -54,7 +54,7 @@ struct CommandArgs {
 // Reads args for command; on a mistake returns the one-line text that names
 // the wrong argument (for UsageError), else an empty text.
 std::string ParseArgs(const std::string& command, const std::vector<std::string>& args,
-                      const std::vector<OptionSpec>& spec, CommandArgs& out);
+                      const std::vector<OptionDef>& options, CommandArgs& out);
 
 // Reads the value of --channel: 1 to 16 a bus channel, 0 every channel.
 // Returns an error text, or empty.

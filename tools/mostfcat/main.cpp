@@ -92,7 +92,7 @@ const char* const kHelp =
     "a filter matched nothing or an input did not fit; 2 a usage error or a file\n"
     "that cannot be read\n";
 
-const std::vector<OptionSpec> kChannelOption = {{"--channel", true}};
+const std::vector<OptionDef> kChannelOption = {{"--channel", true}};
 
 // Reads the one catalog argument and the channel of an opening command.
 std::string ReadOpenArgs(const std::string& command, const CommandArgs& a, OpenRequest& request) {
@@ -106,9 +106,9 @@ std::string ReadOpenArgs(const std::string& command, const CommandArgs& a, OpenR
     return std::string();
 }
 
-std::vector<OptionSpec> With(std::vector<OptionSpec> spec) {
-    spec.insert(spec.end(), kChannelOption.begin(), kChannelOption.end());
-    return spec;
+std::vector<OptionDef> With(std::vector<OptionDef> options) {
+    options.insert(options.end(), kChannelOption.begin(), kChannelOption.end());
+    return options;
 }
 
 // ---------------------------------------------------------------------------
