@@ -24,7 +24,8 @@ build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The main job: import the bundled sample catalog and show the result.
-run: build
+run: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target mostfcat_cli
 	./$(BUILD)/mostfcat
 
 test: test-normal test-asan
@@ -57,13 +58,16 @@ $(BUILD_FUZZ)/build.ninja: | deps
 fuzz: deps $(BUILD_FUZZ)/build.ninja
 	cmake --build $(BUILD_FUZZ) -j $(JOBS)
 
+# Every target runs even after another one failed; each finding (crash,
+# leak or undefined behaviour) is kept in fuzz-out/<target>/.
 fuzz-run: fuzz
-	@for t in $(BUILD_FUZZ)/fuzz/fuzz_*; do \
-	  name=$$(basename $$t); mkdir -p fuzz-out/$$name; \
+	@failed=""; for t in $(BUILD_FUZZ)/fuzz/fuzz_*; do \
+	  name=$$(basename $$t); mkdir -p fuzz-out/$$name/corpus; \
 	  echo "== $$name ($(FUZZ_SECONDS)s)"; \
 	  $$t -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=fuzz-out/$$name/ \
-	      fuzz-out/$$name fuzz/corpus/$$name || exit 1; \
-	done
+	      fuzz-out/$$name/corpus fuzz/corpus/$$name || failed="$$failed $$name"; \
+	done; \
+	if [ -n "$$failed" ]; then echo "findings in:$$failed (see fuzz-out/)"; exit 1; fi
 
 # Installs the library, headers, tool, sample catalog, CMake package and
 # mostfcat.pc into PREFIX (a relative PREFIX is taken from this folder).

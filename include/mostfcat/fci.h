@@ -18,6 +18,7 @@
 #include "mostfcat/mesg_info.h"
 #include "mostfcat/message.h"
 #include "mostfcat/param_values.h"
+#include "mostfcat/user_input.h"
 
 #ifndef MOSTFCAT_CLASS
 #if defined(MOSTFCAT_BUILDING_LIBRARY)

@@ -50,6 +50,7 @@ void YFciParamInfoImpl::Reset(uint32_t kind, const uint8_t* data, size_t size, u
     m_IsWildcard = false;
     m_HasEncodingByte = false;
     m_IsOpenEnded = false;
+    m_Remarks = 0;
     m_Numeric = 0;
     m_UInt64 = 0;
     if (m_SharedList) m_SharedList.reset();

@@ -36,6 +36,10 @@ enum YFciParamKind : uint32_t {
 
 using YValueList = std::vector<std::string>;
 
+// Remark bits of an entry (the values of YFciUserInput::Remark).
+// kRemarkOneText: a bool field whose two states share one text.
+enum : uint8_t { kRemarkOutOfRange = 0x1, kRemarkUndefinedCode = 0x2, kRemarkOneText = 0x4 };
+
 class YFciParamInfoImpl : public YFciParamInfo {
 public:
     YFciParamInfoImpl(uint32_t kind, const uint8_t* data, size_t size, uint32_t position,
@@ -114,6 +118,10 @@ public:
 
     // --- internal ---
     uint32_t ErrorKind() const { return m_ErrorKind; }
+    // What a user should be told about the value beyond its texts (bits of
+    // YFciUserInput::Remark: outside the catalog's range, an undefined code).
+    uint8_t Remarks() const { return m_Remarks; }
+    void SetRemarks(uint8_t remarks) { m_Remarks = remarks; }
     // Shares a value list that many entries of one definition show.
     void ShareValueList(std::shared_ptr<const YValueList> list) { m_SharedList = std::move(list); }
     // Direct access for the decoding steps (texts are built in place).
@@ -175,6 +183,7 @@ private:
     bool m_IsWildcard = false;
     bool m_HasEncodingByte = false;
     bool m_IsOpenEnded = false;
+    uint8_t m_Remarks = 0;
     double m_Numeric = 0;
     uint64_t m_UInt64 = 0;
     std::vector<uint8_t> m_Data;

@@ -604,6 +604,9 @@ bool YMTParamBool::Disassemble(DisasmContext& ctx) {
             ctx.SetValueTextOf(*f, set ? field->TrueDesc() : field->FalseDesc());
         if (ctx.Opt(kOptNumeric)) f->SetNumeric(set);
         if (ctx.Opt(kOptRawValue)) f->SetUInt64(set);
+        // A catalog that gave one text gave it to both states: the text does
+        // not tell the state.
+        if (field->TrueDesc() == field->FalseDesc()) f->SetRemarks(kRemarkOneText);
         f->SetValueFlag(true);
         ctx.AddEntry(f);
     }

@@ -896,6 +896,11 @@ void FillNumberEntry(DisasmContext& ctx, const YMTParamNumber& number, YFciParam
     if (ctx.Opt(kOptNumeric)) e.SetNumeric(number.NumberValue(p, n));
     if (ctx.Opt(kOptRawValue)) e.SetUInt64(ReadBigEndian(p, n));
     e.SetValueFlag(number.IsSigned());
+    // Limits of 0 and 0 mean the whole range of the type.
+    if (number.RangeMin() != 0 || number.RangeMax() != 0) {
+        auto raw = static_cast<double>(number.RawValue(p, n));
+        if (raw < number.RangeMin() || raw > number.RangeMax()) e.SetRemarks(kRemarkOutOfRange);
+    }
 }
 
 // A wildcard entry of n zero bytes (the data keeps the payload in shape).
@@ -992,8 +997,10 @@ void FillEnumEntry(DisasmContext& ctx, const YMTParamEnum& en, YFciParamInfoImpl
     uint32_t code = static_cast<uint32_t>(ReadBigEndian(p, n));
     if (ctx.Opt(kOptDecimalText)) AppendUInt(e.DecimalRef(), code);
     if (ctx.Opt(kOptHexText)) AppendHex(e.HexRef(), p, n);
+    const YMTEnumValue* v = en.FindValueByCode(code);
+    if (!v) e.SetRemarks(kRemarkUndefinedCode);
     if (ctx.Opt(kOptValueText)) {
-        if (const YMTEnumValue* v = en.FindValueByCode(code))
+        if (v)
             ctx.SetValueTextOf(e, v->NameRef());
         else
             ctx.SetValueText(e, en.CodeText(code, true));

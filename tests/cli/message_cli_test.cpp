@@ -1,7 +1,7 @@
 // The message commands as a user meets them: decode --json against the
-// library's own descriptions of the same messages, the plain layout, a trace
-// on standard input with malformed lines, and encode by names and by inputs
-// with the reasons of a refusal.
+// library's own descriptions of the same messages, traces with malformed and
+// time-stamped lines, values given as decode shows them, texts in their
+// encoding, the addressed instance, and the reasons of a refusal.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -29,15 +29,11 @@ protected:
     }
 };
 
-// What the library itself says about a message: the object decode --json
+// What the library itself says about a message: the entries decode --json
 // must print for it.
-Json LibraryView(YFciFCatManagerImpl& m, uint32_t fb, uint32_t inst, uint32_t fkt, uint32_t op,
-                 const std::vector<uint8_t>& payload) {
+Json LibraryParams(YFciFCatManagerImpl& m, uint32_t fb, uint32_t inst, uint32_t fkt, uint32_t op,
+                   const std::vector<uint8_t>& payload) {
     std::unique_ptr<YFciMesgInfo> info(m.CreateMesgInfo(0, fb, inst, fkt, op, payload));
-    Json o;
-    if (!info->FBlockName().empty()) o["fblock"] = info->FBlockName();
-    if (!info->FunctionName().empty()) o["function"] = info->FunctionName();
-    if (!info->OperationName().empty()) o["operation"] = info->OperationName();
     Json params = Json::array();
     for (const YFciParamInfo* e : info->Disassemble()) {
         Json p{{"kind", e->ParamType()}, {"level", e->Level()}, {"position", e->Position()}};
@@ -50,8 +46,7 @@ Json LibraryView(YFciFCatManagerImpl& m, uint32_t fb, uint32_t inst, uint32_t fk
         if (e->NumericValue(v)) p["numeric"] = v;
         params.push_back(p);
     }
-    o["params"] = params;
-    return o;
+    return params;
 }
 
 TEST_F(MessageCliTest, DecodeJsonShowsWhatTheLibraryDecodes) {
@@ -82,115 +77,241 @@ TEST_F(MessageCliTest, DecodeJsonShowsWhatTheLibraryDecodes) {
     ASSERT_EQ(manager.OpenFCatNamed(m_Dir.File("amp.xml"), 0, name, 4, ""), 0u);
     for (size_t i = 0; i < messages.size(); ++i) {
         const Message& m = messages[i];
-        Json got = lines[i];
-        EXPECT_FALSE(got.value("instance", "").empty()) << m.arg;
-        got.erase("instance");
-        EXPECT_EQ(got, LibraryView(manager, m.fb, m.inst, m.fkt, m.op, m.payload)) << m.arg;
+        const Json& got = lines[i];
+        EXPECT_EQ(got["params"], LibraryParams(manager, m.fb, m.inst, m.fkt, m.op, m.payload));
+        EXPECT_EQ(got["fblock_id"], m.fb);
+        EXPECT_EQ(got["instance_id"], m.inst);
+        EXPECT_EQ(got["function_id"], m.fkt);
+        EXPECT_EQ(got["operation_id"], m.op);
+        EXPECT_EQ(got["payload"], YFciHexdumpHelper::CondensedString(m.payload)) << m.arg;
     }
     // The first message in full, as a user sees it.
-    EXPECT_EQ(
-        r.out.substr(0, r.out.find('\n')),
-        R"({"fblock":"AudioAmplifier","instance":"Inst01","function":"Volume",)"
-        R"("operation":"Status","params":[{"name":"Volume","kind":8,"level":0,)"
-        R"("position":0,"hex":"3C","decimal":"60","value":"60","unit":"%","numeric":60.0}]})");
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
+              R"({"fblock_id":34,"instance_id":1,"function_id":1024,"operation_id":12,)"
+              R"("fblock":"AudioAmplifier","instance":"Inst01","device":"AmplifierFront",)"
+              R"("function":"Volume","operation":"Status","payload":"3C","params":[{"name":)"
+              R"("Volume","kind":8,"level":0,"position":0,"hex":"3C","decimal":"60","value":)"
+              R"("60","unit":"%","numeric":60.0}]})");
 }
 
-TEST_F(MessageCliTest, PlainDecodeIndentsByLevel) {
-    Result r = Tool({"decode", "amp.xml", "01.00.000.F:0603AABB", "99.01.001.1:00"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "01.00.000.F  NetBlock.Inst00.FBlockIDs.Error\n"
+TEST_F(MessageCliTest, PlainDecodeNamesTheAddressedInstance) {
+    Result r = Tool({"decode", "amp.xml", "01.00.000.F:0603AABB", "22.02.400.C:FF",
+                     "22.03.406.C:0002", "99.01.001.1:00"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "01.00.000.F  NetBlock.Inst00.FBlockIDs.Error (AudioModule)\n"
                      "  ErrorCode: Parameter wrong/out of range [06]\n"
                      "  ErrorInfo(6)\n"
                      "    ParamNo: 3 [03]\n"
                      "    ParamData [AABB]\n"
+                     "22.02.400.C  AudioAmplifier.Inst02.Volume.Status (AmplifierRear)\n"
+                     "  Volume: 255 % [FF]  (outside the catalog's range)\n"
+                     "22.03.406.C  AudioAmplifier.Inst03.ProtectionStatus.Status\n"
+                     "  warning: FBlock 22 has no instance 03: decoded with the layout of "
+                     "instance 01 (AmplifierFront)\n"
+                     "  Protection: 2 [0002]\n"
+                     "    Bit00: Temperature normal [0]\n"
+                     "    Bit01: Short circuit [1]\n"
+                     "    Bit02: Output stage OK [0]\n"
+                     "    Bit03: Output stage OK [0]\n"
+                     "    Bit04: Output stage OK [0]\n"
+                     "    Bit05: False [0]\n"
+                     "    Bit06: False [0]\n"
+                     "    Bit07: False [0]\n"
+                     "    Bit08: Supply voltage OK [0]\n"
+                     "    Bit09: Supply voltage OK [0]\n"
+                     "    Bit10: False [0]\n"
+                     "    Bit11: False [0]\n"
+                     "    Bit12: False [0]\n"
+                     "    Bit13: False [0]\n"
+                     "    Bit14: False [0]\n"
+                     "    Bit15: False [0]\n"
                      "99.01.001.1  unknown message: no FBlock 99\n"
                      "  # Bytes left # [00]\n");
+    EXPECT_EQ(r.err, "mostfcat: 1 of 4 messages could not be decoded (1 unknown message)\n");
+    // Without texts nothing is left to show: no lines of blanks.
+    r = Tool({"decode", "amp.xml", "--options", "0", "22.01.400.C:3C"});
+    EXPECT_EQ(r.out, "22.01.400.C  AudioAmplifier.Inst01.Volume.Status (AmplifierFront)\n");
 }
 
-TEST_F(MessageCliTest, TraceOnStandardInputGoesOnAfterBadLines) {
-    Result r = Tool({"decode", "amp.xml", "--json"},
-                    "# a recorded trace\n\n22.01.400.C:3C\nnot a message\n22.01.400.C:1\n"
-                    "77.00.000.0:\n22.01.400.C:4G\n");
-    ASSERT_EQ(r.status, 0) << r.err;
+// Every line of a trace is decoded or reported on its own; the run goes on
+// and its exit status and summary count what could not be decoded.
+TEST_F(MessageCliTest, TraceLinesStandOnTheirOwn) {
+    const std::string longLine = "22.01.400.C:" + std::string(200, 'Z');
+    const std::string trace = "# a recorded trace\n\n22.01.400.C:3C\nnot a message\n"
+                              "22.01.400.C:3C" +
+                              std::string(1, '\0') +
+                              "\n22.01.400.C:3D\n22.01.400.C:1\n"
+                              "  12.500134 22.01.400.C:3E\r\n77.00.000.0:\n22.01.400.C:4G\n" +
+                              longLine + "\n122.01.400.C:3C\n22.01.400:3C";
+    Result r = Tool({"decode", "amp.xml", "--json"}, trace);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "mostfcat: 8 of 11 messages could not be decoded (7 malformed, 1 unknown "
+                     "message)\n");
     std::vector<Json> lines = Lines(r.out);
-    ASSERT_EQ(lines.size(), 5u) << r.out;
+    ASSERT_EQ(lines.size(), 11u) << r.out;
+    const std::vector<std::pair<size_t, std::string>> errors = {
+        {1, "malformed message: expected FBLOCK.INST.FKT.OP:HEX"},
+        {2, "malformed message: the control byte 0x00 at position 15"},
+        {4, "malformed message: in the payload, the hex digit '1' at position 1 stands alone "
+            "(a byte is two hex digits)"},
+        {6, "unknown message: no FBlock 77"},
+        {7, "malformed message: in the payload, 'G' at position 2 is not a hex digit"},
+        {8, "malformed message: in the payload, 'Z' at position 1 is not a hex digit"},
+        {9, "malformed message: FBlock ID '122' is not a hexadecimal number up to FF"},
+        {10, "malformed message: expected four hexadecimal coordinates FBLOCK.INST.FKT.OP, not "
+             "'22.01.400'"},
+    };
+    for (const auto& [line, error] : errors)
+        EXPECT_EQ(lines[line]["error"], error) << line;
     EXPECT_EQ(lines[0]["params"][0]["value"], "60");
-    EXPECT_EQ(lines[1]["input"], "not a message");
-    EXPECT_EQ(lines[1]["error"], "malformed message: expected FBLOCK.INST.FKT.OP:HEX");
-    // A single digit is the high nibble of a last byte.
-    EXPECT_EQ(lines[2]["params"][0]["hex"], "10");
-    EXPECT_EQ(lines[3]["error"], "unknown message: no FBlock 77");
-    EXPECT_EQ(lines[4]["error"], "malformed message: the payload is not hexadecimal");
+    EXPECT_EQ(lines[3]["params"][0]["value"], "61") << "the line after a NUL byte is kept";
+    EXPECT_EQ(lines[5]["time"].dump(), "12.500134");
+    EXPECT_EQ(lines[5]["params"][0]["value"], "62");
+    EXPECT_EQ(lines[8]["input"], longLine.substr(0, 80)) << "malformed lines are echoed cut";
+    EXPECT_EQ(lines[8]["length"], longLine.size());
+
+    // Messages on the command line are lines like these.
+    r = Tool({"decode", "amp.xml", "22.01.400.C:3", "0.5 22.01.400.C:3C"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "22.01.400.C:3  malformed message: in the payload, the hex digit '3' at "
+                     "position 1 stands alone (a byte is two hex digits)\n"
+                     "0.5 22.01.400.C  AudioAmplifier.Inst01.Volume.Status (AmplifierFront)\n"
+                     "  Volume: 60 % [3C]\n");
+    r = Tool({"decode", "amp.xml"}, longLine);
+    EXPECT_EQ(r.out, longLine.substr(0, 80) + "... (212 bytes)  malformed message: in the "
+                                              "payload, 'Z' at position 1 is not a hex digit\n");
 }
 
-TEST_F(MessageCliTest, DecodeUsageErrorsNameTheArgument) {
+TEST_F(MessageCliTest, DecodeFlagsValuesTheCatalogDoesNotDefine) {
+    Result r = Tool({"decode", "amp.xml", "--json", "22.01.400.C:FF", "22.01.403.C:07",
+                     "22.01.400.C:64", "22.03.400.C:01"});
+    std::vector<Json> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 4u) << r.out;
+    EXPECT_EQ(lines[0]["params"][0].value("out_of_range", false), true);
+    EXPECT_EQ(lines[1]["params"][0].value("undefined", false), true);
+    EXPECT_EQ(lines[2]["params"][0].count("out_of_range"), 0u) << "100 is the upper limit";
+    EXPECT_EQ(lines[3]["instance"], "Inst03");
+    EXPECT_EQ(lines[3].value("instance_fallback", false), true);
+    EXPECT_EQ(lines[3].count("device"), 0u);
+}
+
+TEST_F(MessageCliTest, TextsKeepTheirEncoding) {
     struct Row {
-        std::vector<std::string> args;
-        std::string err;
+        const char* payload;
+        const char* value;
     };
     const Row rows[] = {
-        {{"decode", "amp.xml", "--options", "many"},
-         "mostfcat: decode: --options takes a 32-bit number (for example 0xFFFFFFFF), not "
-         "'many' (see mostfcat help)\n"},
-        {{"decode", "amp.xml", "122.01.400.C:3C"},
-         "mostfcat: decode: '122.01.400.C:3C': FBlock ID '122' is not a hexadecimal number up "
-         "to FF (see mostfcat help)\n"},
-        {{"decode", "amp.xml", "22.01.400:3C"},
-         "mostfcat: decode: '22.01.400:3C': expected four hexadecimal coordinates "
-         "FBLOCK.INST.FKT.OP, not '22.01.400' (see mostfcat help)\n"},
-        {{"decode"}, "mostfcat: decode needs a catalog file (see mostfcat help)\n"},
+        {"0102C3A96C6C6F00", "éllo"},         // UTF-8
+        {"010000E9004C0000", "éL"},           // UTF-16 big-endian
+        {"0101A4E900", "€é"},                 // ISO 8859-15
+        {"0105A4E900", "¤é (encoding 0x05)"}, // unknown: one character per byte
     };
     for (const Row& row : rows) {
-        Result r = Tool(row.args);
-        EXPECT_EQ(r.status, 2) << row.err;
-        EXPECT_EQ(r.err, row.err);
-        EXPECT_EQ(r.out, "");
+        Result r = Tool({"decode", "amp.xml", "--json", std::string("01.00.014.C:") + row.payload});
+        EXPECT_EQ(Json::parse(r.out)["params"][1]["value"], row.value) << row.payload;
     }
+    Result r = Tool({"encode", "amp.xml", "01.00.014.C", "ID=1", "Info=héllo €"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "010168E96C6C6F20A400\n");
+    r = Tool({"encode", "amp.xml", "01.00.014.C", "ID=1", "Info=a¤b"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "mostfcat: Info: the character U+00A4 '¤' at position 2 has no place in "
+                     "ISO 8859-15\n");
 }
 
 TEST_F(MessageCliTest, EncodeByNamesAndByInputs) {
-    Result r = Tool({"encode", "amp.xml", "22.01.400.C", "Volume=60"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "3C\n");
-
+    struct Row {
+        std::vector<std::string> args;
+        std::string out;
+    };
+    const Row rows[] = {
+        {{"22.01.400.C", "Volume=60"}, "3C\n"},
+        {{"22.01.400.C", "Volume=60.0"}, "3C\n"},
+        {{"22.01.400.C", "Volume=6e1"}, "3C\n"},
+        {{"22.01.402.C", "Balance=-1.0"}, "FFF6\n"}, // physical, as decode shows it
+        {{"22.01.402.C", "Balance=-1.5"}, "FFF1\n"},
+        {{"22.01.402.C", "Balance=-10", "--raw"}, "FFF6\n"},
+        {{"22.01.403.C", "Loudness=high"}, "03\n"},
+        {{"22.01.403.C", "Loudness=7", "--raw"}, "07\n"},
+        {{"22.01.406.C", "Protection=0x0102"}, "0102\n"},
+        {{"01.00.000.C", "--inputs", "1", "2", "3", "4"}, "01020304\n"},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> args = {"encode", "amp.xml"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        Result r = Tool(args);
+        EXPECT_EQ(r.status, 0) << row.args[1] << ": " << r.err;
+        EXPECT_EQ(r.out, row.out) << row.args[1];
+    }
     // Array elements are made as they are named; what stays unset is said.
-    r = Tool({"encode", "amp.xml", "01.00.000.C", "FBlockList.FBlockEntry[2].FBlockID=0x22",
-              "FBlockList.FBlockEntry[1].InstID=3", "--json"});
+    Result r = Tool({"encode", "amp.xml", "01.00.000.C", "FBlockList.FBlockEntry[2].FBlockID=0x22",
+                     "FBlockList.FBlockEntry[1].InstID=3", "--json"});
     EXPECT_EQ(r.status, 0) << r.err;
     Json o = Json::parse(r.out);
     EXPECT_EQ(o["payload"], "00032200");
     EXPECT_EQ(o["params"][5]["hex"], "22");
     EXPECT_EQ(r.err, "mostfcat: warning: not set (written as zero bytes): "
                      "FBlockList.FBlockEntry[1].FBlockID, FBlockList.FBlockEntry[2].InstID\n");
-
-    r = Tool({"encode", "amp.xml", "01.00.000.C", "--inputs", "1", "2", "3", "4"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "01020304\n");
+    // An instance the FBlock lacks: the layout of another, and a warning.
+    r = Tool({"encode", "amp.xml", "22.07.400.C", "Volume=1"});
+    EXPECT_EQ(r.out, "01\n");
+    EXPECT_EQ(r.err, "mostfcat: warning: FBlock 22 has no instance 07: encoded with the layout "
+                     "of instance 01 (AmplifierFront)\n");
 }
 
 TEST_F(MessageCliTest, EncodeRefusalsNameTheParameterAndTheRule) {
     struct Row {
         std::vector<std::string> args;
         std::string err;
+        int status = 1;
     };
     const Row rows[] = {
-        {{"encode", "amp.xml", "22.01.400.C", "Volume=150"},
-         "mostfcat: Volume: '150' is outside the range the catalog allows (0 to 100)\n"},
-        {{"encode", "amp.xml", "22.01.400.C", "Volume=loud"},
-         "mostfcat: Volume: 'loud' does not fit: a whole number from 0 to 100 (raw, before "
-         "the exponent 0)\n"},
-        {{"encode", "amp.xml", "22.01.400.C", "Volum=1"},
-         "mostfcat: no parameter Volum in Volume.Status\n"},
-        {{"encode", "amp.xml", "22.01.400.C", "--inputs", "60", "61"},
-         "mostfcat: input 2 '61': more inputs than parameters (status 10)\n"},
-        {{"encode", "amp.xml", "22.01.777.C", "X=1"},
-         "mostfcat: no operation 22.01.777.C in amp.xml\n"},
+        {{"22.01.400.C", "Volume=150"}, "Volume: '150' is outside the range 0..100 %"},
+        {{"22.01.400.C", "Volume=loud"},
+         "Volume: 'loud' is not a number: write it as decode shows it, for example 0"},
+        {{"22.01.400.C", "Volume=nan"},
+         "Volume: 'nan' is not a number: write it as decode shows it, for example 0"},
+        {{"22.01.400.C", "Volume=-inf"},
+         "Volume: '-inf' is not a number: write it as decode shows it, for example 0"},
+        {{"22.01.400.C", "Volume=60.5"},
+         "Volume: '60.5' is finer than the resolution 1 % (exponent 0)"},
+        {{"22.01.400.C", "Volume=1", "volume=2"}, "volume is given twice"},
+        {{"22.01.402.C", "Balance=-1.05"},
+         "Balance: '-1.05' is finer than the resolution 0.1 dB (exponent -1)"},
+        {{"22.01.402.C", "Balance=-1.2"},
+         "Balance: '-1.2' is not on the step grid: steps of 0.5 dB from -20.0"},
+        {{"22.01.402.C", "Balance=-1.0", "--raw"},
+         "Balance: '-1.0' is not a whole number (raw values are integers, decimal or 0x hex)"},
+        {{"22.01.403.C", "Loudness=7"},
+         "Loudness: the code 7 has no value in the catalog (--raw sends it anyway)"},
+        {{"22.01.400.C", "Volum=1"}, "no parameter Volum in Volume.Status"},
+        {{"22.01.400.C", "--inputs", "60", "61"},
+         "input 2 '61': more inputs than parameters (status 10)"},
+        {{"01.00.014.C", "--inputs", "1", "{123}"},
+         "input 2 '{123}': raw bytes: the hex digit '3' at position 3 stands alone (a byte is "
+         "two hex digits)"},
+        {{"22.01.777.C", "X=1"}, "no operation 22.01.777.C in amp.xml"},
+        {{"22.01.400.C", "--inputs"},
+         "encode: --inputs needs at least one input text (see mostfcat help)",
+         2},
     };
     for (const Row& row : rows) {
-        Result r = Tool(row.args);
-        EXPECT_EQ(r.status, 1) << row.err;
-        EXPECT_EQ(r.err, row.err);
+        std::vector<std::string> args = {"encode", "amp.xml"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        Result r = Tool(args);
+        EXPECT_EQ(r.status, row.status) << row.err;
+        EXPECT_EQ(r.err, "mostfcat: " + row.err + "\n");
+        EXPECT_EQ(r.out, "");
     }
+}
+
+TEST_F(MessageCliTest, DecodeUsageErrorsNameTheArgument) {
+    Result r = Tool({"decode", "amp.xml", "--options", "many"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "mostfcat: decode: --options takes a 32-bit number (for example "
+                     "0xFFFFFFFF), not 'many' (see mostfcat help)\n");
+    r = Tool({"decode"});
+    EXPECT_EQ(r.err, "mostfcat: decode needs a catalog file (see mostfcat help)\n");
 }
 
 } // namespace

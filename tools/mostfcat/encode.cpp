@@ -5,97 +5,42 @@
 #include <string>
 #include <vector>
 
-#include "manager/manager.h"
-#include "message/message.h"
 #include "mostfcat/command.h"
 #include "mostfcat/fci.h"
 #include "mostfcat/message_commands.h"
 #include "platform/strings.h"
-#include "values/param_path.h"
 
 namespace mostfcat::cli {
 
 namespace {
 
-std::string Number(double v) {
-    return StrFormat("%.0f", v);
-}
-
-// What a value of this kind accepts, for the message about a text that does
-// not fit.
-std::string Rule(YFciParam& p) {
-    switch (p.ParamType()) {
-    case eFciParamNumber: {
-        auto& n = static_cast<YFciParamNumber&>(p);
-        return "a whole number from " + Number(n.MinValue()) + " to " + Number(n.MaxValue()) +
-               " (raw, before the exponent " + std::to_string(n.Exponent()) + ")";
-    }
-    case eFciParamEnum:
-        return "one of the value names or a code up to " +
-               std::to_string(static_cast<YFciParamEnum&>(p).MaxValue());
-    case eFciParamBool:
-    case eFciParamBitfield:
-        return "a number from 0 to " + std::to_string(static_cast<YFciParamBool&>(p).MaxValue()) +
-               " (decimal or 0x hexadecimal)";
-    case eFciParamBoolfield:
-        return "0 or 1";
-    case eFciParamSignal: {
-        auto& s = static_cast<YFciParamSignal&>(p);
-        return s.IsSigned() ? "a number from " + std::to_string(s.MinValue()) + " to " +
-                                  std::to_string(static_cast<int64_t>(s.MaxValue()))
-                            : "a number from 0 to " + std::to_string(s.MaxValue());
-    }
-    case eFciParamString: {
-        unsigned long most = static_cast<YFciParamString&>(p).MaxSize();
-        return most == static_cast<unsigned long>(-1)
-                   ? "a text"
-                   : "a text of at most " + std::to_string(most) + " bytes";
-    }
-    case eFciParamRawStream:
-    case eFciParamRemain:
-        return "hexadecimal bytes, as many as it holds now (" +
-               std::to_string(p.ValueHexdump().size()) + ") unless it ends the message";
-    default:
-        return "no value of its own (it is a structure)";
-    }
-}
-
-const char* StatusText(uint32_t status) {
-    switch (status) {
-    case 3:
-        return "the catalog has no such operation";
-    case 4:
-        return "the text cannot be converted into bytes";
-    case 5:
-        return "the wildcard * is not allowed here";
-    case 6:
-        return "the input is missing, empty or of the wrong shape for the parameter";
-    case 7:
-        return "no stream case matches the selector value";
-    case 8:
-        return "the value name stands for several codes";
-    case 9:
-        return "this kind of parameter cannot be assembled";
-    case 10:
-        return "more inputs than parameters";
-    default:
-        return "assembling failed";
-    }
-}
-
 void PrintPayload(const std::vector<uint8_t>& payload, YFciFCatManager& manager, uint16_t channel,
                   const MessageCoordinates& at, bool json) {
-    std::string hex = YFciHexdumpHelper::CondensedString(payload);
     if (!json) {
-        std::printf("%s\n", hex.c_str());
+        std::printf("%s\n", YFciHexdumpHelper::CondensedString(payload).c_str());
         return;
     }
-    std::unique_ptr<YFciMesgInfo> info(manager.CreateMesgInfo(channel, at.fblock, at.instance,
-                                                              at.function, at.operation, payload));
+    YFciTraceDecoder decoder(&manager, channel, 0xFFFFFFFF, YFciTraceDecoder::eJson);
+    std::string out;
+    decoder.DecodeMessage(at.fblock, at.instance, at.function, at.operation, payload.data(),
+                          payload.size(), "", out);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+// Warns when the FBlock lacks the addressed instance (the layout of another
+// instance is used).
+void WarnInstanceFallback(YFciFCatManager& manager, uint16_t channel,
+                          const MessageCoordinates& at) {
+    std::unique_ptr<YFciMesgInfo> info(
+        manager.CreateMesgInfo(channel, at.fblock, at.instance, at.function, at.operation));
     if (!info) return;
-    Json o = DescriptionJson(*info);
-    o["payload"] = hex;
-    PrintJson(o, stdout);
+    info->SetInstFallback(1);
+    std::string text = YFciUserInput::InstanceFallbackText(*info);
+    if (!text.empty()) {
+        size_t at_ = text.find("decoded with");
+        if (at_ != std::string::npos) text.replace(at_, 12, "encoded with");
+        PrintWarning(text);
+    }
 }
 
 } // namespace
@@ -113,7 +58,8 @@ int CmdEncode(const std::vector<std::string>& args) {
         else
             own.push_back(arg);
     }
-    std::string problem = ParseArgs("encode", own, {{"--channel", true}, {"--json", false}}, a);
+    std::string problem =
+        ParseArgs("encode", own, {{"--channel", true}, {"--json", false}, {"--raw", false}}, a);
     OpenRequest request;
     MessageCoordinates at;
     if (problem.empty() && a.plain.size() < 2)
@@ -138,24 +84,37 @@ int CmdEncode(const std::vector<std::string>& args) {
     }
     if (problem.empty() && positional && !assignments.empty())
         problem = "encode: NAME=TEXT and --inputs exclude each other";
+    if (problem.empty() && positional && inputs.empty())
+        problem = "encode: --inputs needs at least one input text";
+    if (problem.empty() && positional && a.Has("--raw"))
+        problem = "encode: --raw goes with NAME=VALUE (--inputs are raw already)";
     if (!problem.empty()) return UsageError(problem);
 
     OpenedCatalog opened;
     int rc = OpenForCommand(request, opened);
     if (rc != kExitOk) return rc;
-    YFciFCatManagerImpl* manager = YFciFCatManagerImpl::FromHandle(opened.ManagerHandle());
+    YFciFCatManager* manager = gFciFCatManager(opened.ManagerHandle());
     if (!manager) return kExitFailed;
     uint16_t channel = request.channel == kAllChannels ? 0 : request.channel;
     const bool json = a.Has("--json");
+    WarnInstanceFallback(*manager, channel, at);
 
     if (positional) {
+        uint32_t index = 0;
+        std::string why;
+        if (!YFciUserInput::CheckInputs(inputs, index, why)) {
+            PrintError(StrFormat("input %u '", index + 1) + inputs[index] + "': " + why);
+            return kExitFailed;
+        }
         std::unique_ptr<YFciMesgInfo> info(
             manager->CreateMesgInfo(channel, at.fblock, at.instance, at.function, at.operation));
-        uint32_t status = 0, index = 0;
+        uint32_t status = 0;
+        info->SetInstFallback(1);
         info->Assemble(inputs, status, index);
         if (status != 0) {
             std::string which = index < inputs.size() ? " '" + inputs[index] + "'" : "";
-            PrintError(StrFormat("input %u%s: ", index + 1, which.c_str()) + StatusText(status) +
+            PrintError(StrFormat("input %u%s: ", index + 1, which.c_str()) +
+                       YFciUserInput::AssembleStatusText(status) +
                        StrFormat(" (status %u)", status));
             return kExitFailed;
         }
@@ -164,58 +123,31 @@ int CmdEncode(const std::vector<std::string>& args) {
     }
 
     // Values by name, starting from the operation's default payload.
-    std::unique_ptr<YFciMessage> created(manager->CreateMessage(channel, "", at.fblock, at.instance,
-                                                                0, at.function, at.operation, 1));
-    auto* message = static_cast<YFciMessageImpl*>(created.get());
-    if (!message || !message->IsOperationValid() || !message->OperationNode()) {
+    std::unique_ptr<YFciMessage> message(manager->CreateMessage(channel, "", at.fblock, at.instance,
+                                                                1, at.function, at.operation, 1));
+    if (!message) {
         PrintError(
             "no operation " +
             StrFormat("%02X.%02X.%03X.%X", at.fblock, at.instance, at.function, at.operation) +
             " in " + request.catalog);
         return kExitFailed;
     }
-    for (const auto& [name, text] : assignments) {
-        YParamPath path;
-        if (!ParseParamPath(name, YPathKind::Symbolic, path)) {
-            PrintError("'" + name + "' is not a parameter name (letters, digits, _ and " +
-                       "indexes such as Data.Band[2].Level)");
-            return kExitFailed;
-        }
-        message->ExpandPath(path);
-        YFciParam* p = message->GetParamBySymID(name);
-        if (!p) {
-            PrintError("no parameter " + name + " in " + message->FunctionName() + "." +
-                       message->OperationName());
-            return kExitFailed;
-        }
-        bool changed = false;
-        if (!p->SetUserInputStr(text, changed)) {
-            PrintError(name + ": '" + text + "' does not fit: " + Rule(*p));
-            return kExitFailed;
-        }
-        // Edits that reshape the message (lengths, selectors) take effect here.
-        (void)message->HexdumpStr();
-        p = message->GetParamBySymID(name);
-        if (p && p->IsValueDefined() && !p->IsValueValid()) {
-            std::string range;
-            if (p->ParamType() == eFciParamNumber) {
-                auto* n = static_cast<YFciParamNumber*>(p);
-                range = " (" + Number(n->MinValue()) + " to " + Number(n->MaxValue()) + ")";
-            }
-            PrintError(name + ": '" + text + "' is outside the range the catalog allows" + range);
-            return kExitFailed;
-        }
-    }
+    std::vector<uint8_t> payload;
     std::vector<std::string> unset;
-    for (YFciParam* p : message->AllParams(true))
-        if (!p->IsValueDefined()) unset.push_back(p->SymID());
+    std::string param, why;
+    if (!YFciUserInput::EncodeValues(*message, assignments, a.Has("--raw"), payload, unset, param,
+                                     why)) {
+        if (param.empty() && why.rfind("no operation", 0) == 0) why += " in " + request.catalog;
+        PrintError(why);
+        return kExitFailed;
+    }
     if (!unset.empty()) {
         std::string list;
         for (const std::string& s : unset)
             list += (list.empty() ? "" : ", ") + s;
         PrintWarning("not set (written as zero bytes): " + list);
     }
-    PrintPayload(message->Data(), *manager, channel, at, json);
+    PrintPayload(payload, *manager, channel, at, json);
     return kExitOk;
 }
 

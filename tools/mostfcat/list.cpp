@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mostfcat/cli.h"
+#include "mostfcat/user_input.h"
 #include "params/param_bool.h"
 #include "params/param_number.h"
 #include "params/param_stream.h"
@@ -113,11 +114,7 @@ double PhysicalValue(double raw, int32_t exponent) {
 }
 
 std::string PhysicalText(double raw, int32_t exponent) {
-    double v = PhysicalValue(raw, exponent);
-    if (exponent >= -5 && exponent < 0) return StrFormat("%.*f", -exponent, v);
-    if (exponent >= 0 && exponent <= 5 && std::fabs(raw - std::round(raw)) < 1e-9)
-        return StrFormat("%.0f", v);
-    return StrFormat("%g", v);
+    return YFciUserInput::PhysicalText(raw, exponent);
 }
 
 bool IdFilter::Parse(const std::string& text) {
@@ -148,7 +145,7 @@ std::string Indent(int depth) {
 }
 
 std::string FormatRaw(double v) {
-    return StrFormat("%.6g", v);
+    return YFciUserInput::PhysicalText(v, 0);
 }
 
 // The bit offset in the payload, when the layout fixed one.
@@ -248,7 +245,10 @@ std::string BoolFields(const YMTParamBool& b) {
         }
         bits += StrFormat("; bit %u", pos);
         if (!generic && !name.empty()) bits += " " + name;
-        bits += ": set=" + f->TrueDesc() + ", clear=" + f->FalseDesc();
+        if (f->TrueDesc() == f->FalseDesc())
+            bits += ": one text for both states: " + f->TrueDesc();
+        else
+            bits += ": set=" + f->TrueDesc() + ", clear=" + f->FalseDesc();
     });
     if (!plain.empty())
         bits += (plain.size() == 1 ? "; bit " : "; bits ") + BitRanges(plain) +

@@ -1,6 +1,7 @@
 // mostfcat: the command-line face of the library.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -384,8 +385,12 @@ std::string FindSample(std::vector<std::string>& tried) {
     candidates.push_back(dir / "../share/mostfcat/sample_catalog.xml");
     candidates.push_back(dir / "../examples/catalogs/sample_catalog.xml");
     candidates.push_back(dir / "../../examples/catalogs/sample_catalog.xml");
+#ifdef MOSTFCAT_SOURCE_SAMPLE_CATALOG
+    candidates.push_back(MOSTFCAT_SOURCE_SAMPLE_CATALOG);
+#endif
     for (const fs::path& c : candidates) {
         std::string path = c.lexically_normal().string();
+        if (std::find(tried.begin(), tried.end(), path) != tried.end()) continue;
         tried.push_back(path);
         if (fs::is_regular_file(c, ec)) return path;
     }

@@ -21,8 +21,4 @@ struct MessageCoordinates {
 // Reads coordinates; false with the reason in problem.
 bool ParseCoordinates(const std::string& text, MessageCoordinates& out, std::string& problem);
 
-// A decoded description as one JSON object: the names of the message and its
-// entries (unset fields left out).
-Json DescriptionJson(YFciMesgInfo& info);
-
 } // namespace mostfcat::cli

@@ -1,0 +1,521 @@
+// Trace lines decoded into the text or the JSON a user reads: one message a
+// line, malformed lines reported without losing the others.
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <unordered_map>
+
+#include "mostfcat/fci.h"
+#include "mostfcat/user_input.h"
+#include "platform/hex.h"
+#include "platform/strings.h"
+#include "tree/fblock.h"
+
+using namespace mostfcat;
+
+namespace {
+
+// The longest part of a malformed line that is echoed back.
+constexpr size_t kEchoLimit = 80;
+
+const YMTInstance* InstanceOf(uint64_t handle) {
+    auto* node = reinterpret_cast<YMTNode*>(handle);
+    return node && node->NodeType() == kNodeInstance ? static_cast<const YMTInstance*>(node)
+                                                     : nullptr;
+}
+
+// --- JSON writing ------------------------------------------------------------------------
+
+void JsonString(std::string& out, const std::string& utf8) {
+    out.push_back('"');
+    for (char ch : utf8) {
+        auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                static const char kHex[] = "0123456789abcdef";
+                out += "\\u00";
+                out.push_back(kHex[c >> 4]);
+                out.push_back(kHex[c & 15]);
+            } else {
+                out.push_back(ch);
+            }
+        }
+    }
+    out.push_back('"');
+}
+
+void Key(std::string& out, const char* key) {
+    if (out.back() != '{') out.push_back(',');
+    out.push_back('"');
+    out += key;
+    out += "\":";
+}
+
+void KeyString(std::string& out, const char* key, const std::string& utf8) {
+    Key(out, key);
+    JsonString(out, utf8);
+}
+
+void KeyUInt(std::string& out, const char* key, uint64_t v) {
+    Key(out, key);
+    out += std::to_string(v);
+}
+
+} // namespace
+
+namespace mostfcat {
+
+// A double as JSON writers of the shortest round-trip form print it: plain
+// decimals from 1e-4 to 1e15 ("60.0", "0.001"), else "1.5e+20"; never NaN.
+void AppendJsonNumber(std::string& out, double v) {
+    if (!std::isfinite(v)) {
+        out += "null";
+        return;
+    }
+    if (v == 0) {
+        out += std::signbit(v) ? "-0.0" : "0.0";
+        return;
+    }
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+    std::string sci(buf, r.ptr);
+    if (sci[0] == '-') {
+        out.push_back('-');
+        sci.erase(0, 1);
+    }
+    size_t e = sci.find('e');
+    std::string digits = sci.substr(0, e);
+    if (digits.size() > 1) digits.erase(1, 1); // the point
+    int exp10 = std::stoi(sci.substr(e + 1));
+    int k = static_cast<int>(digits.size());
+    int n = exp10 + 1; // the point's place after the first n digits
+    if (k <= n && n <= 15) {
+        out += digits;
+        out.append(static_cast<size_t>(n - k), '0');
+        out += ".0";
+    } else if (0 < n && n <= 15) {
+        out +=
+            digits.substr(0, static_cast<size_t>(n)) + "." + digits.substr(static_cast<size_t>(n));
+    } else if (-4 < n && n <= 0) {
+        out += "0.";
+        out.append(static_cast<size_t>(-n), '0');
+        out += digits;
+    } else {
+        out += digits.substr(0, 1);
+        if (k > 1) out += "." + digits.substr(1);
+        int x = n - 1;
+        out += x < 0 ? "e-" : "e+";
+        if (x < 0) x = -x;
+        if (x < 10) out.push_back('0');
+        out += std::to_string(x);
+    }
+}
+
+} // namespace mostfcat
+
+std::string YFciUserInput::InstanceFallbackText(YFciMesgInfo& info) {
+    const YMTInstance* used = InstanceOf(info.InstanceNode());
+    if (!used || used->InstanceID == info.InstID()) return std::string();
+    std::string device = used->DeviceName.str();
+    return StrFormat("FBlock %02X has no instance %02X: decoded with the layout of instance %02X",
+                     info.FBlockID(), info.InstID(), used->InstanceID) +
+           (device.empty() ? std::string() : " (" + Latin1ToUtf8(device) + ")");
+}
+
+struct YFciTraceDecoder::Impl {
+    YFciFCatManager* manager;
+    uint16_t channel;
+    uint32_t options;
+    Format format;
+    std::unordered_map<uint64_t, std::unique_ptr<YFciMesgInfo>> infos;
+    uint64_t counts[4] = {0, 0, 0, 0};
+
+    Outcome Malformed(const char* line, size_t length, const std::string& time,
+                      const std::string& why, std::string& out);
+    Outcome Decode(uint32_t fb, uint32_t inst, uint32_t fkt, uint32_t op, const uint8_t* data,
+                   size_t length, const std::string& time, std::string& out);
+    void Json(YFciMesgInfo& info, const std::string& time, const std::string& unknown,
+              bool fallback, std::string& out) const;
+    void Text(YFciMesgInfo& info, const std::string& time, const std::string& unknown,
+              const std::string& fallback, std::string& out) const;
+};
+
+namespace {
+
+// Why a message has no operation, or empty when it has one.
+std::string UnknownReason(YFciMesgInfo& info) {
+    if (!info.FBlockNode()) return StrFormat("unknown message: no FBlock %02X", info.FBlockID());
+    if (!info.InstanceNode())
+        return StrFormat("unknown message: no instance %02X of FBlock %02X", info.InstID(),
+                         info.FBlockID());
+    if (!info.FunctionNode()) return StrFormat("unknown message: no function %03X", info.FktID());
+    if (!info.OperationNode())
+        return StrFormat("unknown message: no operation %X of function %03X", info.OpType(),
+                         info.FktID());
+    return std::string();
+}
+
+// The hex field of an entry: hex always, also where the value text is not
+// (array positions show "PosX=.. PosY=..").
+std::string EntryHex(const YFciParamInfo& e) {
+    if (e.ParamMeaning() != eFciMeaningArrayPos || e.HexText().empty()) return e.HexText();
+    std::string hex;
+    AppendHex(hex, e.Data().data(), e.Data().size());
+    return hex;
+}
+
+std::string InstanceLabel(YFciMesgInfo& info, bool fallback) {
+    const YMTInstance* used = InstanceOf(info.InstanceNode());
+    if (!used || fallback) return StrFormat("Inst%02X", info.InstID());
+    return YFciUserInput::Latin1ToUtf8(used->NameRef());
+}
+
+std::string DeviceOf(YFciMesgInfo& info, bool fallback) {
+    const YMTInstance* used = InstanceOf(info.InstanceNode());
+    return used && !fallback ? YFciUserInput::Latin1ToUtf8(used->DeviceName.str()) : std::string();
+}
+
+// Text of a line for output: control bytes as \xNN, other bytes as
+// characters of the catalog's 8-bit convention.
+std::string Echo(const char* line, size_t length) {
+    std::string out;
+    size_t n = std::min(length, kEchoLimit);
+    for (size_t i = 0; i < n; ++i) {
+        auto c = static_cast<unsigned char>(line[i]);
+        if (c < 0x20 || c == 0x7F)
+            out += StrFormat("\\x%02X", c);
+        else
+            out += YFciUserInput::Latin1ToUtf8(std::string(1, static_cast<char>(c)));
+    }
+    return out;
+}
+
+bool ReadHexField(const std::string& t, uint32_t max, uint32_t& out) {
+    std::string s = Trim(t);
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.erase(0, 2);
+    if (s.empty() || s.size() > 8) return false;
+    uint32_t v = 0;
+    for (char c : s) {
+        int d = HexDigit(c);
+        if (d < 0) return false;
+        v = v * 16 + static_cast<uint32_t>(d);
+    }
+    if (v > max) return false;
+    out = v;
+    return true;
+}
+
+// "FBLOCK.INST.FKT.OP"; false with the reason.
+bool ParseCoordinates(const std::string& text, uint32_t (&at)[4], std::string& why) {
+    static const char* const kWhat[] = {"FBlock ID", "instance ID", "function ID", "OpType"};
+    static const uint32_t kMax[] = {0xFF, 0xFF, 0xFFF, 0xF};
+    size_t start = 0;
+    for (int i = 0; i < 4; ++i) {
+        size_t dot = i < 3 ? text.find('.', start) : std::string::npos;
+        if (i < 3 && dot == std::string::npos) {
+            why = "expected four hexadecimal coordinates FBLOCK.INST.FKT.OP, not '" + text + "'";
+            return false;
+        }
+        std::string part = text.substr(start, dot == std::string::npos ? dot : dot - start);
+        if (i == 3 && part.find('.') != std::string::npos) {
+            why = "expected four hexadecimal coordinates FBLOCK.INST.FKT.OP, not '" + text + "'";
+            return false;
+        }
+        if (!ReadHexField(part, kMax[i], at[i])) {
+            why = std::string(kWhat[i]) + " '" + part + "' is not a hexadecimal number up to " +
+                  StrFormat("%X", kMax[i]);
+            return false;
+        }
+        start = dot + 1;
+    }
+    return true;
+}
+
+// A time stamp: digits with one '.', as a JSON number.
+bool IsTime(const std::string& t) {
+    size_t dots = 0, digits = 0;
+    for (char c : t) {
+        if (c == '.')
+            ++dots;
+        else if (c >= '0' && c <= '9')
+            ++digits;
+        else
+            return false;
+    }
+    return dots == 1 && digits > 0;
+}
+
+std::string JsonTime(const std::string& t) {
+    std::string s = t;
+    if (s.front() == '.') s.insert(0, "0");
+    if (s.back() == '.') s += "0";
+    size_t nonzero = s.find_first_not_of('0');
+    if (nonzero != std::string::npos && nonzero > 0 && s[nonzero] == '.') nonzero -= 1;
+    return nonzero == std::string::npos ? s : s.substr(nonzero);
+}
+
+} // namespace
+
+YFciTraceDecoder::YFciTraceDecoder(YFciFCatManager* manager, uint16_t channel, uint32_t options,
+                                   Format format)
+    : m_Impl(new Impl{manager, channel, options, format, {}}) {}
+
+YFciTraceDecoder::~YFciTraceDecoder() {
+    delete m_Impl;
+}
+
+uint64_t YFciTraceDecoder::Count(Outcome outcome) const {
+    return static_cast<unsigned>(outcome) < 4 ? m_Impl->counts[outcome] : 0;
+}
+
+std::string YFciTraceDecoder::Summary() const {
+    const uint64_t* c = m_Impl->counts;
+    uint64_t bad = c[eUnknown] + c[eMalformed], all = bad + c[eDecoded];
+    if (bad == 0) return std::string();
+    std::string text = std::to_string(bad) + " of " + std::to_string(all) +
+                       (all == 1 ? " message" : " messages") + " could not be decoded (";
+    if (c[eMalformed]) text += std::to_string(c[eMalformed]) + " malformed";
+    if (c[eMalformed] && c[eUnknown]) text += ", ";
+    if (c[eUnknown])
+        text += std::to_string(c[eUnknown]) +
+                (c[eUnknown] == 1 ? " unknown message" : " unknown messages");
+    return text + ")";
+}
+
+YFciTraceDecoder::Outcome YFciTraceDecoder::DecodeLine(const char* line, size_t length,
+                                                       std::string& out) {
+    try {
+        for (size_t i = 0; i < length; ++i) {
+            auto c = static_cast<unsigned char>(line[i]);
+            if ((c < 0x20 && c != '\t' && c != '\r') || c == 0x7F)
+                return m_Impl->Malformed(
+                    line, length, "",
+                    StrFormat("the control byte 0x%02X at position %zu", c, i + 1), out);
+        }
+        std::string text(line, length);
+        for (char& c : text)
+            if (c == '\t' || c == '\r') c = ' ';
+        std::string t = Trim(text);
+        if (t.empty() || t[0] == '#') {
+            ++m_Impl->counts[eSkipped];
+            return eSkipped;
+        }
+        std::string time;
+        size_t blank = t.find(' ');
+        if (blank != std::string::npos && IsTime(t.substr(0, blank))) {
+            time = JsonTime(t.substr(0, blank));
+            t = Trim(t.substr(blank + 1));
+        }
+        size_t colon = t.find(':');
+        if (colon == std::string::npos)
+            return m_Impl->Malformed(line, length, time, "expected FBLOCK.INST.FKT.OP:HEX", out);
+        uint32_t at[4] = {0, 0, 0, 0};
+        std::string why;
+        if (!ParseCoordinates(t.substr(0, colon), at, why))
+            return m_Impl->Malformed(line, length, time, why, out);
+        YFciUserInput::Bytes payload;
+        if (!YFciUserInput::ParseHex(t.substr(colon + 1), payload, why))
+            return m_Impl->Malformed(line, length, time, "in the payload, " + why, out);
+        return m_Impl->Decode(at[0], at[1], at[2], at[3], payload.data(), payload.size(), time,
+                              out);
+    } catch (const std::exception& e) {
+        return m_Impl->Malformed(line, length, "", std::string("not decoded: ") + e.what(), out);
+    }
+}
+
+YFciTraceDecoder::Outcome YFciTraceDecoder::DecodeMessage(uint32_t fblock, uint32_t instance,
+                                                          uint32_t function, uint32_t operation,
+                                                          const uint8_t* data, size_t length,
+                                                          const std::string& time,
+                                                          std::string& out) {
+    try {
+        if (fblock > 0xFF || instance > 0xFF || function > 0xFFF || operation > 0xF ||
+            (!data && length))
+            return m_Impl->Malformed("", 0, time, "coordinates out of range", out);
+        return m_Impl->Decode(fblock, instance, function, operation, data, length, time, out);
+    } catch (const std::exception& e) {
+        return m_Impl->Malformed("", 0, time, std::string("not decoded: ") + e.what(), out);
+    }
+}
+
+YFciTraceDecoder::Outcome YFciTraceDecoder::Impl::Malformed(const char* line, size_t length,
+                                                            const std::string& time,
+                                                            const std::string& why,
+                                                            std::string& out) {
+    ++counts[eMalformed];
+    std::string echo = Echo(line, length);
+    if (format == eJson) {
+        out += "{";
+        if (!time.empty()) {
+            Key(out, "time");
+            out += time;
+        }
+        KeyString(out, "input", echo);
+        KeyUInt(out, "length", length);
+        KeyString(out, "error", "malformed message: " + why);
+        out += "}\n";
+    } else {
+        out += echo;
+        if (length > kEchoLimit) out += StrFormat("... (%zu bytes)", length);
+        out += "  malformed message: " + why + "\n";
+    }
+    return eMalformed;
+}
+
+YFciTraceDecoder::Outcome YFciTraceDecoder::Impl::Decode(uint32_t fb, uint32_t inst, uint32_t fkt,
+                                                         uint32_t op, const uint8_t* data,
+                                                         size_t length, const std::string& time,
+                                                         std::string& out) {
+    uint64_t key = uint64_t(fb) << 24 | uint64_t(inst) << 16 | uint64_t(fkt) << 4 | op;
+    std::unique_ptr<YFciMesgInfo>& info = infos[key];
+    if (!info) {
+        info.reset(manager ? manager->CreateMesgInfo(channel, fb, inst, fkt, op) : nullptr);
+        if (!info) {
+            infos.erase(key);
+            return Malformed("", 0, time, "no catalog manager", out);
+        }
+        // An instance the FBlock lacks is decoded with the layout of its
+        // lowest instance, and said.
+        info->SetInstFallback(1);
+        info->SetOptions(options);
+    }
+    info->ClearParamInfos();
+    info->SetData(data, static_cast<uint32_t>(length));
+    std::string unknown = UnknownReason(*info);
+    std::string fallback = YFciUserInput::InstanceFallbackText(*info);
+    if (format == eJson)
+        Json(*info, time, unknown, !fallback.empty(), out);
+    else
+        Text(*info, time, unknown, fallback, out);
+    Outcome outcome = unknown.empty() ? eDecoded : eUnknown;
+    ++counts[outcome];
+    return outcome;
+}
+
+void YFciTraceDecoder::Impl::Json(YFciMesgInfo& info, const std::string& time,
+                                  const std::string& unknown, bool fallback,
+                                  std::string& out) const {
+    out += "{";
+    if (!time.empty()) {
+        Key(out, "time");
+        out += time;
+    }
+    KeyUInt(out, "fblock_id", info.FBlockID());
+    KeyUInt(out, "instance_id", info.InstID());
+    KeyUInt(out, "function_id", info.FktID());
+    KeyUInt(out, "operation_id", info.OpType());
+    auto name = [&out](const char* key, const std::string& text) {
+        if (!text.empty()) KeyString(out, key, YFciUserInput::Latin1ToUtf8(text));
+    };
+    name("fblock", info.FBlockName());
+    if (info.FBlockNode()) KeyString(out, "instance", InstanceLabel(info, fallback));
+    std::string device = DeviceOf(info, fallback);
+    if (!device.empty()) KeyString(out, "device", device);
+    if (fallback) {
+        Key(out, "instance_fallback");
+        out += "true";
+    }
+    name("function", info.FunctionName());
+    name("operation", info.OperationName());
+    if (!unknown.empty()) KeyString(out, "error", unknown);
+    std::string hex;
+    AppendHex(hex, info.Data().data(), info.Data().size());
+    KeyString(out, "payload", hex);
+    Key(out, "params");
+    out += "[";
+    bool first = true;
+    for (const YFciParamInfo* e : info.Disassemble()) {
+        if (!first) out += ",";
+        first = false;
+        out += "{";
+        std::string full = e->FullName();
+        if (!full.empty()) KeyString(out, "name", YFciUserInput::Latin1ToUtf8(full));
+        KeyUInt(out, "kind", e->ParamType());
+        KeyUInt(out, "level", e->Level());
+        KeyUInt(out, "position", e->Position());
+        std::string entryHex = EntryHex(*e);
+        if (!entryHex.empty()) KeyString(out, "hex", entryHex);
+        if (!e->DecimalText().empty())
+            KeyString(out, "decimal", YFciUserInput::Latin1ToUtf8(e->DecimalText()));
+        std::string value = e->ValueText().empty() && e->ParamType() != eFciParamString
+                                ? std::string()
+                                : YFciUserInput::EntryValueText(*e);
+        if (!value.empty()) KeyString(out, "value", value);
+        if (!e->UnitText().empty())
+            KeyString(out, "unit", YFciUserInput::Latin1ToUtf8(e->UnitText()));
+        double numeric = 0;
+        if (e->NumericValue(numeric)) {
+            Key(out, "numeric");
+            AppendJsonNumber(out, numeric);
+        }
+        uint32_t remarks = YFciUserInput::EntryRemarks(*e);
+        if (remarks & YFciUserInput::eRemarkOutOfRange) {
+            Key(out, "out_of_range");
+            out += "true";
+        }
+        if (remarks & YFciUserInput::eRemarkUndefined) {
+            Key(out, "undefined");
+            out += "true";
+        }
+        out += "}";
+    }
+    out += "]}\n";
+}
+
+void YFciTraceDecoder::Impl::Text(YFciMesgInfo& info, const std::string& time,
+                                  const std::string& unknown, const std::string& fallback,
+                                  std::string& out) const {
+    if (!time.empty()) out += time + " ";
+    out += StrFormat("%02X.%02X.%03X.%X  ", info.FBlockID(), info.InstID(), info.FktID(),
+                     info.OpType());
+    if (!unknown.empty()) {
+        out += unknown;
+    } else {
+        bool fb = !fallback.empty();
+        out += YFciUserInput::Latin1ToUtf8(info.FBlockName()) + "." + InstanceLabel(info, fb) +
+               "." + YFciUserInput::Latin1ToUtf8(info.FunctionName()) + "." +
+               YFciUserInput::Latin1ToUtf8(info.OperationName());
+        std::string device = DeviceOf(info, fb);
+        if (!device.empty()) out += " (" + device + ")";
+    }
+    out += "\n";
+    if (!fallback.empty()) out += "  warning: " + fallback + "\n";
+    for (const YFciParamInfo* e : info.Disassemble()) {
+        std::string full = e->FullName();
+        std::string value = YFciUserInput::EntryValueText(*e);
+        std::string hex = EntryHex(*e);
+        if (full.empty() && value.empty() && hex.empty() && e->UnitText().empty()) continue;
+        out.append(2 + 2 * size_t(e->Level() < 50 ? e->Level() : 50), ' ');
+        out += YFciUserInput::Latin1ToUtf8(full);
+        if (!value.empty()) out += ": " + value;
+        if (!e->UnitText().empty()) out += " " + YFciUserInput::Latin1ToUtf8(e->UnitText());
+        if (!hex.empty()) out += " [" + hex + "]";
+        if (YFciUserInput::EntryRemarks(*e) & YFciUserInput::eRemarkOutOfRange)
+            out += "  (outside the catalog's range)";
+        out += "\n";
+    }
+}
