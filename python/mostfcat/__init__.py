@@ -16,7 +16,14 @@ payloads with them::
         for p in msg.params:
             print(p.name, p.value, p.unit, p.numeric)
         payload = mgr.encode(channel=1, fblock=0x22, instance=1, function=0x400,
-                             operation=0xC, values={"Volume": "60"})
+                             operation=0xC, values={"Volume": 60})
+
+Values go in as decode shows them (physical numbers such as "-1.0" for a
+value with exponent -1, enumeration names, strings as str) and are checked
+against the catalog: a value that does not fit raises EncodeError, nothing is
+rounded or cut. Decoded strings are decoded by their encoding byte. Decoding
+and ``python3 -m mostfcat decode`` give what ``mostfcat decode --json`` gives
+(``DecodedMessage.to_json``), since both use the library's implementation.
 
 Results (decoded messages, their entries, catalog trees) are plain objects
 copied out of the library: they stay valid after the manager is closed.
@@ -31,7 +38,7 @@ from dataclasses import dataclass
 from typing import List, Optional, Tuple, Union
 
 from .errors import (CatalogNotFound, EncodeError, Error, ImportFailed,
-                     ManagerClosed)
+                     InstanceFallbackWarning, ManagerClosed, UnsetValuesWarning)
 from . import errors as _status
 from ._mostfcat import DecodedMessage, Param, _Manager
 from ._mostfcat import __version__  # noqa: F401  (set by the build)
@@ -40,6 +47,7 @@ __all__ = [
     "Manager", "Catalog", "FBlock", "Instance", "Function", "Operation",
     "DecodedMessage", "Param", "Kind", "ALL_OPTIONS",
     "Error", "ManagerClosed", "CatalogNotFound", "ImportFailed", "EncodeError",
+    "UnsetValuesWarning", "InstanceFallbackWarning",
 ]
 
 #: The decode option word with every bit set: every text, every diagnostic.

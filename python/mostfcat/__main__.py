@@ -1,86 +1,31 @@
 """python3 -m mostfcat decode CATALOG [--channel N] [--options WORD] [MESSAGE ...]
 
-Writes what ``mostfcat decode CATALOG --json`` writes: one JSON object per
-message and line, with the same fields and values (byte for byte for catalogs
-whose texts are ASCII). A MESSAGE is FBLOCK.INST.FKT.OP:HEX with hexadecimal
+Writes what ``mostfcat decode CATALOG --json`` writes, byte for byte: one
+JSON object per message, decoded by the library's trace decoder, the one the
+tool uses. A MESSAGE is [TIME] FBLOCK.INST.FKT.OP:HEX with hexadecimal
 coordinates; without MESSAGE arguments the messages are read from standard
-input, one a line (blank lines and lines starting with # are skipped, a
-malformed line gets a line saying why). Exit status: 0 success, 1 the import
-failed, 2 a usage error or a catalog that cannot be read.
+input, one a line (lines end at a newline byte only; blank lines and lines
+starting with # are skipped). A line that cannot be decoded, given as an
+argument or read, gets an object saying why, and the others go on. Exit
+status: 0 every message decoded, 1 some could not be (a summary on standard
+error) or the import failed, 2 a usage error or a catalog that cannot be
+read.
 """
 
 from __future__ import annotations
 
-import json
 import os
 import sys
-from typing import BinaryIO, List, Optional, Sequence, Tuple
+from typing import BinaryIO, List, Optional, Sequence
 
 from . import CatalogNotFound, ImportFailed, Manager, ALL_OPTIONS
-from ._mostfcat import json_number, parse_hex
 
 USAGE = ("usage: python3 -m mostfcat decode CATALOG [--channel N] [--options WORD] "
-         "[--json] [FBLOCK.INST.FKT.OP:HEX ...]")
-
-_BLANKS = " \t\r\n"
-_COORDINATES = (("FBlock ID", 0xFF), ("instance ID", 0xFF), ("function ID", 0xFFF),
-                ("OpType", 0xF))
-
-Message = Tuple[Tuple[int, int, int, int], bytes]
+         "[--json] [[TIME] FBLOCK.INST.FKT.OP:HEX ...]")
 
 
 class UsageError(Exception):
     pass
-
-
-def _hex_number(text: str, limit: int) -> Optional[int]:
-    t = text.strip(_BLANKS)
-    if len(t) > 2 and t[0] == "0" and t[1] in "xX":
-        t = t[2:]
-    if not t or len(t) > 8 or any(c not in "0123456789abcdefABCDEF" for c in t):
-        return None
-    value = int(t, 16)
-    return value if value <= limit else None
-
-
-def parse_message(text: str) -> Tuple[Optional[Message], str]:
-    """Reads FBLOCK.INST.FKT.OP:HEX; returns the message, or None and why."""
-    colon = text.find(":")
-    if colon < 0:
-        return None, "expected FBLOCK.INST.FKT.OP:HEX"
-    parts = text[:colon].split(".")
-    if len(parts) != 4:
-        return None, ("expected four hexadecimal coordinates FBLOCK.INST.FKT.OP, not '"
-                      f"{text[:colon]}'")
-    coordinates = []
-    for part, (what, limit) in zip(parts, _COORDINATES):
-        value = _hex_number(part, limit)
-        if value is None:
-            return None, f"{what} '{part}' is not a hexadecimal number up to {limit:X}"
-        coordinates.append(value)
-    payload = parse_hex(text[colon + 1:].replace("\t", " ").replace("\r", " "))
-    if payload is None:
-        return None, "the payload is not hexadecimal"
-    fb, inst, fkt, op = coordinates
-    return ((fb, inst, fkt, op), payload), ""
-
-
-def _json(obj: object) -> str:
-    """Compact JSON as the tool writes it. Floats take the tool's number
-    format (both read back exactly, but the digits may differ from repr)."""
-    if isinstance(obj, float):
-        return json_number(obj)
-    if isinstance(obj, dict):
-        return "{" + ",".join(json.dumps(k, ensure_ascii=False) + ":" + _json(v)
-                              for k, v in obj.items()) + "}"
-    if isinstance(obj, list):
-        return "[" + ",".join(_json(v) for v in obj) + "]"
-    return json.dumps(obj, ensure_ascii=False, separators=(",", ":"))
-
-
-def _dump(obj: object, out: BinaryIO) -> None:
-    out.write(_json(obj).encode("utf-8"))
-    out.write(b"\n")
 
 
 def _channel(text: str) -> int:
@@ -112,12 +57,6 @@ def _options(text: str) -> int:
         raise UsageError(f"decode: --options takes a 32-bit number (for example 0xFFFFFFFF), "
                          f"not '{text}'")
     return value
-
-
-def _arg_text(arg: str) -> str:
-    # Arguments as the bytes the shell passed, one character per byte (the
-    # catalog texts' convention).
-    return os.fsencode(arg).decode("latin-1")
 
 
 def decode_command(args: Sequence[str], stdin: BinaryIO, stdout: BinaryIO) -> int:
@@ -157,13 +96,6 @@ def decode_command(args: Sequence[str], stdin: BinaryIO, stdout: BinaryIO) -> in
         print(f"mostfcat: cannot read {catalog}: a catalog file name must end in .xml",
               file=sys.stderr)
         return 2
-    given: List[Message] = []
-    for text in plain[1:]:
-        message, why = parse_message(_arg_text(text))
-        if message is None:
-            raise UsageError(f"decode: '{text}': {why}")
-        given.append(message)
-
     with Manager("mostfcat") as mgr:
         try:
             mgr.open(catalog, channel, log_path=None)
@@ -173,26 +105,22 @@ def decode_command(args: Sequence[str], stdin: BinaryIO, stdout: BinaryIO) -> in
         except ImportFailed as e:
             print(f"mostfcat: {e}", file=sys.stderr)
             return 1
-
-        def decode(message: Message) -> None:
-            (fb, inst, fkt, op), payload = message
-            msg = mgr.decode(fb, inst, fkt, op, payload, channel=channel, options=options)
-            _dump(msg.to_json(), stdout)
-
-        if given:
-            for message in given:
-                decode(message)
+        decoder = mgr._trace_decoder(channel, options, True)
+        # Messages given as arguments are lines like those of a trace: the
+        # bytes the shell passed.
+        if plain[1:]:
+            for text in plain[1:]:
+                stdout.write(decoder.line(os.fsencode(text)))
         else:
+            # Binary lines end at b"\n" only: any other byte (a NUL, a
+            # carriage return) stays in its line.
             for raw in stdin:
-                line = raw.decode("latin-1").strip(_BLANKS)
-                if not line or line.startswith("#"):
-                    continue
-                message, why = parse_message(line)
-                if message is None:
-                    _dump({"input": line, "error": f"malformed message: {why}"}, stdout)
-                else:
-                    decode(message)
-    stdout.flush()
+                stdout.write(decoder.line(raw[:-1] if raw.endswith(b"\n") else raw))
+        stdout.flush()
+        summary = decoder.summary()
+    if summary:
+        print(f"mostfcat: {summary}", file=sys.stderr)
+        return 1
     return 0
 
 

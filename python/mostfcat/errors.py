@@ -1,9 +1,10 @@
-"""The exceptions of the mostfcat module.
+"""The exceptions and warnings of the mostfcat module.
 
-Every failure the library reports becomes one of these; each carries the
-library's status code (the ``MOSTFCAT_*`` codes of the C interface) in
-``status``. Wrong argument types and values out of range raise the usual
-``TypeError`` and ``ValueError`` instead.
+Every failure the library reports becomes one of these exceptions; each
+carries the library's status code (the ``MOSTFCAT_*`` codes of the C
+interface) in ``status``. Wrong argument types and values out of range raise
+the usual ``TypeError`` and ``ValueError`` instead. What encoding does on
+the caller's behalf without failing is said by a warning.
 """
 
 from __future__ import annotations
@@ -90,3 +91,13 @@ class EncodeError(Error):
                  status: int = INVALID) -> None:
         super().__init__(message, status)
         self.param = param
+
+
+class UnsetValuesWarning(UserWarning):
+    """Manager.encode left parameters without a value: they are written as
+    zero bytes. The message names them."""
+
+
+class InstanceFallbackWarning(UserWarning):
+    """The FBlock lacks the addressed instance: Manager.encode used the
+    layout of its lowest instance. The message names both."""

@@ -10,6 +10,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -21,13 +22,16 @@
 
 #include <mostfcat/fci.h>
 #include <mostfcat/fct.h>
-#include <nlohmann/json.hpp>
 
 #include "results.h"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
 using namespace mostfcat::python;
+
+static_assert(uint32_t(kRemarkOutOfRange) == uint32_t(YFciUserInput::eRemarkOutOfRange) &&
+                  uint32_t(kRemarkUndefined) == uint32_t(YFciUserInput::eRemarkUndefined),
+              "the remark bits of Param are the library's");
 
 namespace {
 
@@ -95,35 +99,68 @@ inline uint32_t Unsigned(py::handle value, const char* what, uint32_t max) {
     BadUnsigned(value, what, max);
 }
 
-// Text for the library from a str (Latin-1, as the catalog texts) or a
-// number (its decimal form).
+// The text of a value as the library reads it: a str as UTF-8, an int in
+// decimal, a float in its shortest form that reads back exactly (60.0 gives
+// "60.0", which a number of the catalog takes as 60).
 std::string InputText(py::handle value, const std::string& name) {
     PyObject* o = value.ptr();
     if (PyUnicode_Check(o)) {
-        PyObject* bytes = PyUnicode_AsLatin1String(o);
-        if (!bytes) {
+        Py_ssize_t size = 0;
+        const char* utf8 = PyUnicode_AsUTF8AndSize(o, &size);
+        if (!utf8) {
+            // A lone surrogate has no UTF-8 form.
             PyErr_Clear();
             Raise("EncodeError",
-                  py::make_tuple(name + ": the text has characters outside the catalog's 8-bit "
-                                        "character set (Latin-1)",
+                  py::make_tuple(name + ": the text is not valid Unicode (it holds a lone "
+                                        "surrogate)",
                                  name, MOSTFCAT_INVALID));
         }
-        std::string out(PyBytes_AS_STRING(bytes), static_cast<size_t>(PyBytes_GET_SIZE(bytes)));
-        Py_DECREF(bytes);
-        return out;
+        return std::string(utf8, static_cast<size_t>(size));
     }
-    if ((PyLong_Check(o) && !PyBool_Check(o)) || PyFloat_Check(o)) return py::str(value);
+    if (PyLong_Check(o) && !PyBool_Check(o)) return py::str(value);
+    if (PyFloat_Check(o)) {
+        double v = PyFloat_AsDouble(o);
+        if (!std::isfinite(v))
+            throw py::value_error("the value of " + name + " must be a finite number, not " +
+                                  py::repr(value).cast<std::string>());
+        return py::repr(value);
+    }
     throw py::type_error("the value of " + name + " must be a str or a number, not " +
                          Py_TYPE(o)->tp_name);
 }
 
-// The node name of an instance: "Inst" and its ID in two hexadecimal digits
-// (string attribute 3 of an instance is its device name instead).
-std::string InstanceNodeName(uint64_t node) {
-    uint32_t id = 0;
-    if (!node || gFctGetAttrInt(node, 4, &id) != MOSTFCAT_OK) return std::string();
-    static const char kDigits[] = "0123456789ABCDEF";
-    return {'I', 'n', 's', 't', kDigits[(id >> 4) & 0xF], kDigits[id & 0xF]};
+// A text of the library (UTF-8) as str; a byte that is not UTF-8 becomes
+// U+FFFD rather than an error.
+py::str Utf8(const std::string& text) {
+    PyObject* s =
+        PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace");
+    if (!s) throw py::error_already_set();
+    return py::reinterpret_steal<py::str>(s);
+}
+
+// Issues a warning of a class of mostfcat.errors (raises when the warning
+// filters turn it into an error).
+void Warn(const char* cls, const std::string& text) {
+    py::object type = py::module_::import("mostfcat.errors").attr(cls);
+    py::str message = Utf8(text);
+    const char* utf8 = PyUnicode_AsUTF8(message.ptr());
+    if (!utf8 || PyErr_WarnEx(type.ptr(), utf8, 1) != 0) throw py::error_already_set();
+}
+
+// The label of the addressed instance: "Inst" and its ID in two hexadecimal
+// digits, given whenever the FBlock is known (also when another instance's
+// layout stands in for it).
+std::string InstanceLabel(YFciMesgInfo& info) {
+    if (!info.FBlockNode()) return std::string();
+    return Format("Inst%02X", info.InstID() & 0xFF);
+}
+
+// The device name of the addressed instance ('' when it is a stand-in).
+std::string DeviceName(YFciMesgInfo& info, bool fallback) {
+    const char* s = nullptr;
+    uint64_t node = info.InstanceNode();
+    if (fallback || !node || gFctGetAttrStr(node, 3, &s) != MOSTFCAT_OK || !s) return std::string();
+    return s;
 }
 
 // Why the coordinates of a message select no operation, or empty.
@@ -142,70 +179,6 @@ template <class T> std::pair<std::string, uint32_t> UnknownReason(T& m) {
     return {std::string(), MOSTFCAT_OK};
 }
 
-// What a value of this kind accepts, for the message about a text that does not fit.
-std::string Accepts(YFciParam& p) {
-    auto whole = [](double v) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%.0f", v);
-        return std::string(buf);
-    };
-    switch (p.ParamType()) {
-    case eFciParamNumber: {
-        auto& n = static_cast<YFciParamNumber&>(p);
-        return "a number from " + whole(n.MinValue()) + " to " + whole(n.MaxValue()) +
-               " (raw, before the exponent " + std::to_string(n.Exponent()) + ")";
-    }
-    case eFciParamEnum:
-        return "one of the value names or a code up to " +
-               std::to_string(static_cast<YFciParamEnum&>(p).MaxValue());
-    case eFciParamBool:
-    case eFciParamBitfield:
-        return "a number from 0 to " + std::to_string(static_cast<YFciParamBool&>(p).MaxValue());
-    case eFciParamBoolfield:
-        return "0 or 1";
-    case eFciParamSignal: {
-        auto& s = static_cast<YFciParamSignal&>(p);
-        return s.IsSigned() ? "a number from " + std::to_string(s.MinValue()) + " to " +
-                                  std::to_string(static_cast<int64_t>(s.MaxValue()))
-                            : "a number from 0 to " + std::to_string(s.MaxValue());
-    }
-    case eFciParamString:
-        return "a text of at most " + std::to_string(static_cast<YFciParamString&>(p).MaxSize()) +
-               " bytes";
-    case eFciParamRawStream:
-    case eFciParamRemain:
-        return "hexadecimal bytes";
-    default:
-        return "no value of its own (it is a structure)";
-    }
-}
-
-// Makes the array elements that a symbolic id names exist: the message starts
-// with the elements of the operation's default payload, and an id such as
-// "List.Entry[3].Level" needs a third element.
-void AddElements(YFciMessage& message, const std::string& id) {
-    std::string parent; // the id of the part before the current one
-    size_t start = 0;
-    while (true) {
-        size_t dot = id.find('.', start);
-        std::string upto = id.substr(0, dot);
-        size_t open = upto.find('[', start);
-        if (open != std::string::npos && !parent.empty() && !message.GetParamBySymID(upto)) {
-            unsigned long index = std::strtoul(upto.c_str() + open + 1, nullptr, 10);
-            YFciParam* array = message.GetParamBySymID(parent);
-            if (array && array->ParamType() == eFciParamArray) {
-                auto* a = static_cast<YFciParamArray*>(array);
-                // Elements are appended; an array holds at most a few hundred.
-                while (a->SubParamList().size() < index && a->InsertElem()) {
-                }
-            }
-        }
-        if (dot == std::string::npos) return;
-        parent = upto;
-        start = dot + 1;
-    }
-}
-
 // --- the manager ------------------------------------------------------------------------
 
 // Told by the library when the manager's catalogs change, which includes a
@@ -217,6 +190,8 @@ public:
     void OnFCatChanging() override { stale = true; }
     bool stale = false;
 };
+
+class TraceDecoder;
 
 class Manager {
 public:
@@ -340,12 +315,33 @@ public:
         info.SetData(payload.bytes, payload.length);
         const std::vector<YFciParamInfo*>& entries = info.Disassemble();
 
-        // The hex, decimal and value texts of all entries in one block.
+        // The hex, decimal and value texts of all entries in one block. The
+        // value is the library's text for users (UTF-8; strings decoded by
+        // their encoding byte); it is left empty where the library gave no
+        // value text, as decode --json leaves it out there.
         std::vector<const std::string*>& texts = d->texts;
+        std::vector<std::string>& owned = d->owned;
         texts.clear();
+        if (owned.size() < 2 * entries.size()) owned.resize(2 * entries.size());
         size_t total = 0;
-        for (const YFciParamInfo* e : entries) {
-            const std::string* t[3] = {&e->HexText(), &e->DecimalText(), &e->ValueText()};
+        for (size_t k = 0; k < entries.size(); ++k) {
+            const YFciParamInfo& e = *entries[k];
+            const std::string* t[3] = {&e.HexText(), &e.DecimalText(), &owned[2 * k + 1]};
+            if (e.ParamMeaning() == eFciMeaningArrayPos && !t[0]->empty()) {
+                // An array position's text is not its bytes: the bytes in hex.
+                std::string& hex = owned[2 * k];
+                hex.clear();
+                static const char kDigits[] = "0123456789ABCDEF";
+                for (uint8_t b : e.Data()) {
+                    hex.push_back(kDigits[b >> 4]);
+                    hex.push_back(kDigits[b & 0xF]);
+                }
+                t[0] = &hex;
+            }
+            if (e.ValueText().empty() && e.ParamType() != eFciParamString)
+                owned[2 * k + 1].clear();
+            else
+                owned[2 * k + 1] = YFciUserInput::EntryValueText(e);
             total += t[0]->size() + t[1]->size() + t[2]->size();
             texts.insert(texts.end(), t, t + 3);
         }
@@ -383,6 +379,7 @@ public:
             f.kind = e->ParamType();
             f.level = e->Level();
             f.position = e->Position();
+            f.remarks = YFciUserInput::EntryRemarks(*e);
             PyObject* p = NewParam(f);
             if (!p) throw py::error_already_set();
             PyTuple_SET_ITEM(params.ptr(), i++, p);
@@ -393,6 +390,8 @@ public:
         out.function = d->function.inc_ref().ptr();
         out.operation = d->operation.inc_ref().ptr();
         out.error = d->error.inc_ref().ptr();
+        out.device = d->device.inc_ref().ptr();
+        out.instanceFallback = d->fallback;
         // The tuple holds only Params, which refer to nothing: no cycle can
         // pass through it, so the garbage collector need not look at it.
         PyObject_GC_UnTrack(params.ptr());
@@ -403,12 +402,15 @@ public:
     }
 
     py::bytes Encode(py::handle fblock, py::handle instance, py::handle function,
-                     py::handle operation, py::handle values, py::handle channel) {
+                     py::handle operation, py::handle values, py::handle channel, py::handle raw) {
         uint32_t fb = Unsigned(fblock, "fblock", 0xFF);
         uint32_t inst = Unsigned(instance, "instance", 0xFF);
         uint32_t fkt = Unsigned(function, "function", 0xFFF);
         uint32_t op = Unsigned(operation, "operation", 0xF);
         uint32_t ch = Unsigned(channel, "channel", kMaxChannel);
+        if (!PyBool_Check(raw.ptr()))
+            throw py::type_error(std::string("raw must be a bool, not ") +
+                                 Py_TYPE(raw.ptr())->tp_name);
         // Name and text pairs in the caller's order: a selector set first
         // decides which stream case a later name reaches.
         std::vector<std::pair<std::string, std::string>> pairs;
@@ -424,50 +426,56 @@ public:
                 if (!PyUnicode_Check(kv[0].ptr()))
                     throw py::type_error(std::string("parameter names must be str, not ") +
                                          Py_TYPE(kv[0].ptr())->tp_name);
-                std::string name = kv[0].cast<std::string>();
+                std::string name = InputText(kv[0], "a parameter name");
                 pairs.emplace_back(name, InputText(kv[1], name));
             }
         }
         YFciFCatManager& m = Live();
 
-        // Decode option 1: an operation without payload starts from its defaults.
+        // Instance fallback 1: an instance the FBlock lacks takes the layout
+        // of its lowest instance (and is warned about). Decode option 1: an
+        // operation without payload starts from its defaults.
         std::unique_ptr<YFciMessage> message(
-            m.CreateMessage(static_cast<uint16_t>(ch), "", fb, inst, 0, fkt, op, 1));
+            m.CreateMessage(static_cast<uint16_t>(ch), "", fb, inst, 1, fkt, op, 1));
         if (!message) RaiseError("the library could not make a message", MOSTFCAT_INVALID);
         if (!message->IsOperationValid() || !message->OperationNode()) {
             auto [reason, status] = UnknownReason(*message);
             if (reason.empty()) reason = "unknown message";
-            char where[48];
-            std::snprintf(where, sizeof where, "%02X.%02X.%03X.%X", fb, inst, fkt, op);
-            Raise("EncodeError", py::make_tuple(reason + " (" + where + ")", py::none(),
-                                                status ? status : MOSTFCAT_NO_OPERATION));
+            Raise("EncodeError",
+                  py::make_tuple(reason + " (" + Format("%02X.%02X.", fb, inst) +
+                                     Format("%03X.%X", fkt, op) + ")",
+                                 py::none(), status ? status : MOSTFCAT_NO_OPERATION));
         }
-        for (const auto& [name, text] : pairs) {
-            AddElements(*message, name);
-            YFciParam* p = message->GetParamBySymID(name);
-            if (!p)
-                Raise("EncodeError",
-                      py::make_tuple("no parameter '" + name + "' in " + message->FunctionName() +
-                                         "." + message->OperationName(),
-                                     name, MOSTFCAT_NO_PARAM));
-            bool changed = false;
-            if (!p->SetUserInputStr(text, changed))
-                Raise("EncodeError",
-                      py::make_tuple(name + ": '" + text + "' does not fit: " + Accepts(*p), name,
-                                     MOSTFCAT_INVALID));
-            // Edits that reshape the message (lengths, selectors) take effect here;
-            // the value handle may have been replaced.
-            (void)message->HexdumpStr();
-            p = message->GetParamBySymID(name);
-            if (p && p->IsValueDefined() && !p->IsValueValid())
-                Raise(
-                    "EncodeError",
-                    py::make_tuple(name + ": '" + text +
-                                       "' is outside the range the catalog allows: " + Accepts(*p),
-                                   name, MOSTFCAT_INVALID));
+        std::unique_ptr<YFciMesgInfo> info(
+            m.CreateMesgInfo(static_cast<uint16_t>(ch), fb, inst, fkt, op));
+        if (info) {
+            info->SetInstFallback(1);
+            std::string text = YFciUserInput::InstanceFallbackText(*info);
+            size_t word = text.find("decoded with");
+            if (word != std::string::npos) text.replace(word, 12, "encoded with");
+            if (!text.empty()) Warn("InstanceFallbackWarning", text);
         }
-        std::vector<uint8_t> bytes = message->Data();
-        return py::bytes(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+
+        YFciUserInput::Bytes payload;
+        std::vector<std::string> unset;
+        std::string param, error;
+        if (!YFciUserInput::EncodeValues(*message, pairs, raw.ptr() == Py_True, payload, unset,
+                                         param, error)) {
+            // A name that selects no parameter, or a value that does not fit.
+            uint32_t status = !param.empty() && !message->GetParamBySymID(param) ? MOSTFCAT_NO_PARAM
+                                                                                 : MOSTFCAT_INVALID;
+            Raise("EncodeError",
+                  py::make_tuple(Utf8(error),
+                                 param.empty() ? py::object(py::none()) : py::object(Utf8(param)),
+                                 status));
+        }
+        if (!unset.empty()) {
+            std::string list;
+            for (const std::string& name : unset)
+                list += (list.empty() ? "" : ", ") + YFciUserInput::Latin1ToUtf8(name);
+            Warn("UnsetValuesWarning", "not set (written as zero bytes): " + list);
+        }
+        return py::bytes(reinterpret_cast<const char*>(payload.data()), payload.size());
     }
 
 private:
@@ -479,12 +487,17 @@ private:
         // The names the coordinates resolved to. Every change of the
         // manager's catalogs drops the descriptions, so the names hold as
         // long as the description.
-        py::object fblock, instance, function, operation, error;
+        py::object fblock, instance, function, operation, error, device;
+        // True when the FBlock lacks the instance and another one's layout
+        // stands in.
+        bool fallback = false;
         // The name and unit texts of the entries of the last decoding, by
         // entry: most messages of a kind have the same layout every time.
         std::vector<std::pair<std::string, py::object>> names, units;
-        // The hex, decimal and value texts of the entries being copied.
+        // The hex, decimal and value texts of the entries being copied, and
+        // the texts made here for them (two an entry: hex, value).
         std::vector<const std::string*> texts;
+        std::vector<std::string> owned;
         bool busy = false;
     };
     // The descriptions by message kind: an open-addressing table in one
@@ -509,6 +522,9 @@ private:
                                                 at.instanceId, at.functionId, at.opType));
         if (!d->info)
             RaiseError("the library could not make a message description", MOSTFCAT_INVALID);
+        // An instance the FBlock lacks is decoded with the layout of its
+        // lowest instance, as the command-line tool does.
+        d->info->SetInstFallback(1);
         Name(*d);
         return d;
     }
@@ -516,7 +532,9 @@ private:
     static void Name(Description& d) {
         YFciMesgInfo& info = *d.info;
         d.fblock = Latin1(info.FBlockName());
-        d.instance = Latin1(InstanceNodeName(info.InstanceNode()));
+        d.fallback = !YFciUserInput::InstanceFallbackText(info).empty();
+        d.instance = Latin1(InstanceLabel(info));
+        d.device = Latin1(DeviceName(info, d.fallback));
         d.function = Latin1(info.FunctionName());
         d.operation = Latin1(info.OperationName());
         std::string reason = UnknownReason(info).first;
@@ -539,19 +557,41 @@ private:
     }
 
     // Descriptions resolved against the catalogs of the moment are stale once
-    // a catalog opens or closes. (One in use by a call keeps living through
-    // that call's reference.)
+    // a catalog opens or closes; so are those of the trace decoders. (One in use by a call keeps
+    // living through that call's reference.)
     void ForgetDescriptions() {
+        DropTraceDecoders();
         m_Sink.stale = false;
         std::vector<Slot> old;
         old.swap(m_Slots);
     }
 
+public:
     YFciFCatManager& Live() {
         if (!m_Manager) Raise("ManagerClosed", py::make_tuple());
         return *m_Manager;
     }
 
+    // Trace decoders keep descriptions of the manager's catalogs: they are
+    // dropped before the catalogs change or the manager closes.
+    void AddTraceDecoder(TraceDecoder* d) { m_TraceDecoders.push_back(d); }
+    void RemoveTraceDecoder(TraceDecoder* d) {
+        for (size_t i = 0; i < m_TraceDecoders.size(); ++i)
+            if (m_TraceDecoders[i] == d) {
+                m_TraceDecoders.erase(m_TraceDecoders.begin() + static_cast<ptrdiff_t>(i));
+                return;
+            }
+    }
+    // True when the catalogs changed since the descriptions were dropped
+    // last (also when another manager sharing a catalog loaded it anew).
+    bool CatalogsChanged() const { return m_Sink.stale; }
+    // Drops what was resolved against catalogs that changed since.
+    void Refresh() {
+        if (m_Sink.stale) ForgetDescriptions();
+    }
+    void DropTraceDecoders();
+
+private:
     // A payload from bytes or any other object with the buffer interface
     // (bytearray, memoryview, array); None and text are refused.
     class Payload {
@@ -648,21 +688,64 @@ private:
     YFciFCatManager* m_Manager = nullptr;
     ChangeSink m_Sink;
     std::vector<Slot> m_Slots;
+    std::vector<TraceDecoder*> m_TraceDecoders;
 };
 
-// Reads hex text as the command-line tool does (blanks anywhere, a last
-// single digit is a high nibble); None when it is not hexadecimal.
-py::object ParseHex(const std::string& text) {
-    std::vector<unsigned char> bytes;
-    if (!YFciHexdumpHelper::StringToBytes(bytes, text)) return py::none();
-    return py::bytes(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-}
+// The library's trace decoder on a manager: decodes trace lines into the
+// exact text or JSON lines `mostfcat decode` writes. It refuses to go on
+// once the manager's catalogs changed or the manager closed.
+class TraceDecoder {
+public:
+    TraceDecoder(py::object owner, Manager& manager, uint16_t channel, uint32_t options, bool json)
+        : m_Owner(std::move(owner)), m_Manager(&manager) {
+        m_Decoder.reset(
+            new YFciTraceDecoder(&manager.Live(), channel, options,
+                                 json ? YFciTraceDecoder::eJson : YFciTraceDecoder::eText));
+        manager.AddTraceDecoder(this);
+    }
+    ~TraceDecoder() {
+        Drop();
+        if (m_Manager) m_Manager->RemoveTraceDecoder(this);
+    }
+    TraceDecoder(const TraceDecoder&) = delete;
+    TraceDecoder& operator=(const TraceDecoder&) = delete;
 
-// A number as the command-line tool's JSON writes it: its shortest form
-// that reads back exactly is not always the one Python's repr picks, and
-// python3 -m mostfcat decode writes the same bytes as the tool.
-std::string JsonNumber(double value) {
-    return nlohmann::json(value).dump();
+    void Drop() { m_Decoder.reset(); }
+
+    // One line (without its line end) decoded into the output lines, UTF-8.
+    py::bytes Line(py::buffer line) {
+        YFciTraceDecoder& d = Live();
+        py::buffer_info b = line.request();
+        if (b.ndim != 1 || b.itemsize != 1)
+            throw py::type_error("line must be bytes or another bytes-like object");
+        std::string out;
+        d.DecodeLine(static_cast<const char*>(b.ptr), static_cast<size_t>(b.size), out);
+        return py::bytes(out);
+    }
+
+    py::str Summary() {
+        if (!m_Decoder) Live();
+        return Utf8(m_Decoder->Summary());
+    }
+
+private:
+    YFciTraceDecoder& Live() {
+        m_Manager->Live();
+        if (m_Manager->CatalogsChanged()) Drop();
+        if (!m_Decoder)
+            RaiseError("the manager's catalogs changed since this trace decoder was made",
+                       MOSTFCAT_INVALID);
+        return *m_Decoder;
+    }
+
+    py::object m_Owner; // keeps the manager alive
+    Manager* m_Manager;
+    std::unique_ptr<YFciTraceDecoder> m_Decoder;
+};
+
+void Manager::DropTraceDecoders() {
+    for (TraceDecoder* d : m_TraceDecoders)
+        d->Drop();
 }
 
 // The Manager behind self (an instance of _Manager or of a subclass, as the
@@ -775,22 +858,45 @@ PYBIND11_MODULE(_mostfcat, m) {
         .def("_catalog_names", &Manager::CatalogNames, "channel"_a)
         .def("_tree", &Manager::Tree, "channel"_a, "name"_a)
         .def("encode", &Manager::Encode, "fblock"_a, "instance"_a, "function"_a, "operation"_a,
-             "values"_a = py::none(), "channel"_a = 0,
+             "values"_a = py::none(), "channel"_a = 0, "raw"_a = false,
              R"(Builds the payload of a message from values set by name.
 
 values maps symbolic parameter names ('Volume', 'Tone.Bass',
-'List.Entry[2].Level', 'ErrorInfo(6).ParamNo') to input texts (or
-numbers), applied in order, starting from the operation's default payload;
-array elements are added as the names need them. Returns the payload as
-bytes. Raises EncodeError naming the parameter when a name does not exist
-or a text does not fit.)");
+'List.Entry[2].Level', 'ErrorInfo(6).ParamNo') to values as decode shows
+them: numbers physical (60, '-1.0'; exactly on the catalog's step grid and
+inside its range), enumerations by value name or defined code, strings as
+str, raw bytes as hex text. A float is written in its shortest exact form
+(nan and infinity are refused with ValueError). raw=True takes numbers as
+raw integers and any enumeration code that fits. Values are applied in
+order, starting from the operation's default payload; array elements are
+added as the names need them. Returns the payload as bytes.
+
+Raises EncodeError (with param) when a name is given twice or does not
+exist, or a value does not fit. Warns UnsetValuesWarning naming the
+parameters left without a value (written as zero bytes), and
+InstanceFallbackWarning when the FBlock lacks the instance (the layout of
+its lowest instance is used).)")
+        .def(
+            "_trace_decoder",
+            [](py::object self, py::handle channel, py::handle options, bool json) {
+                Manager& m = self.cast<Manager&>();
+                m.Live();
+                // Catalogs opened before are those the decoder works with.
+                m.Refresh();
+                uint32_t ch = Unsigned(channel, "channel", kMaxChannel);
+                uint32_t opt = Unsigned(options, "options", 0xFFFFFFFFu);
+                return std::make_unique<TraceDecoder>(self, m, static_cast<uint16_t>(ch), opt,
+                                                      json);
+            },
+            "channel"_a = 0, "options"_a = 0xFFFFFFFFu, "json"_a = true,
+            "A decoder of trace lines into the lines `mostfcat decode` writes.");
+    py::class_<TraceDecoder>(m, "_TraceDecoder")
+        .def("line", &TraceDecoder::Line, "line"_a,
+             "Decodes one trace line (bytes, without its line end) into output lines (UTF-8).")
+        .def("summary", &TraceDecoder::Summary,
+             "'N of M messages could not be decoded (...)', or '' when all were.");
     PyObject* decode =
         PyDescr_NewMethod(reinterpret_cast<PyTypeObject*>(manager.ptr()), &kDecodeMethod);
     if (!decode) throw py::error_already_set();
     manager.attr("decode") = py::reinterpret_steal<py::object>(decode);
-
-    m.def("json_number", &JsonNumber, "value"_a,
-          "A float as the command-line tool's JSON output writes it.");
-    m.def("parse_hex", &ParseHex, "text"_a,
-          "Reads hex text as the command-line tool does; None when it is not hexadecimal.");
 }

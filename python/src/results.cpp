@@ -26,7 +26,7 @@ struct ParamObject {
     PyObject* made[3];
     double numeric;
     bool hasNumeric;
-    uint32_t kind, level, position;
+    uint32_t kind, level, position, remarks;
 };
 enum : int { kHex = 0, kDecimal = 1, kValue = 2 };
 
@@ -48,6 +48,7 @@ void ReleaseFields(MessageFields& f) {
     Py_XDECREF(f.function);
     Py_XDECREF(f.operation);
     Py_XDECREF(f.error);
+    Py_XDECREF(f.device);
     Py_XDECREF(f.params);
 }
 
@@ -135,10 +136,13 @@ bool SameText(const ParamObject* x, const ParamObject* y, int which) {
            std::memcmp(Chars(x, which), Chars(y, which), x->lengths[which]) == 0;
 }
 
-// The str of a text (a new reference), made at the first read.
+// The str of a text (a new reference), made at the first read. The value
+// is UTF-8 (the library makes it valid), the others one character per byte.
 PyObject* Made(ParamObject* p, int which) {
     if (!p->made[which]) {
-        p->made[which] = PyUnicode_DecodeLatin1(Chars(p, which), p->lengths[which], nullptr);
+        p->made[which] = which == kValue
+                             ? PyUnicode_DecodeUTF8(Chars(p, which), p->lengths[which], "replace")
+                             : PyUnicode_DecodeLatin1(Chars(p, which), p->lengths[which], nullptr);
         if (!p->made[which]) return nullptr;
     }
     Py_INCREF(p->made[which]);
@@ -178,6 +182,12 @@ PyObject* GetLevel(PyObject* self, void*) {
 PyObject* GetPosition(PyObject* self, void*) {
     return PyLong_FromUnsignedLong(reinterpret_cast<ParamObject*>(self)->position);
 }
+PyObject* GetOutOfRange(PyObject* self, void*) {
+    return PyBool_FromLong(reinterpret_cast<ParamObject*>(self)->remarks & kRemarkOutOfRange);
+}
+PyObject* GetUndefined(PyObject* self, void*) {
+    return PyBool_FromLong(reinterpret_cast<ParamObject*>(self)->remarks & kRemarkUndefined);
+}
 
 PyObject* ParamRepr(PyObject* self) {
     auto* p = reinterpret_cast<ParamObject*>(self);
@@ -206,6 +216,11 @@ PyObject* ParamRepr(PyObject* self) {
         }
         Py_DECREF(n);
     }
+    if ((p->remarks & kRemarkOutOfRange) &&
+        !Append(text, PyUnicode_FromString(", out_of_range=True")))
+        return nullptr;
+    if ((p->remarks & kRemarkUndefined) && !Append(text, PyUnicode_FromString(", undefined=True")))
+        return nullptr;
     if (!Append(text, PyUnicode_FromString(")"))) return nullptr;
     return text;
 }
@@ -219,8 +234,8 @@ PyObject* ParamCompare(PyObject* a, PyObject* b, int op) {
         x->hasNumeric == y->hasNumeric && (!x->hasNumeric || x->numeric == y->numeric ||
                                            (std::isnan(x->numeric) && std::isnan(y->numeric)));
     int equal = x->kind == y->kind && x->level == y->level && x->position == y->position &&
-                sameNumeric && SameText(x, y, kHex) && SameText(x, y, kDecimal) &&
-                SameText(x, y, kValue);
+                x->remarks == y->remarks && sameNumeric && SameText(x, y, kHex) &&
+                SameText(x, y, kDecimal) && SameText(x, y, kValue);
     PyObject* const pairs[][2] = {{x->name, y->name}, {x->unit, y->unit}};
     for (size_t i = 0; equal == 1 && i < sizeof pairs / sizeof pairs[0]; ++i)
         equal = SameValue(pairs[i][0], pairs[i][1]);
@@ -228,8 +243,9 @@ PyObject* ParamCompare(PyObject* a, PyObject* b, int op) {
     return PyBool_FromLong(op == Py_EQ ? equal : !equal);
 }
 
-// The entry as the command-line tool's decode --json writes it: empty texts
-// left out, a numeric value that JSON cannot hold (NaN, infinity) as null.
+// The entry as the command-line tool's decode --json writes it (the same
+// keys in the same order): empty texts left out, a numeric value that JSON
+// cannot hold (NaN, infinity) as null, remarks only when they hold.
 PyObject* ParamJson(PyObject* self, PyObject*) {
     auto* p = reinterpret_cast<ParamObject*>(self);
     PyObject* d = PyDict_New();
@@ -250,6 +266,8 @@ PyObject* ParamJson(PyObject* self, PyObject*) {
             ok = Put(d, "numeric", Py_None);
         }
     }
+    if (ok && (p->remarks & kRemarkOutOfRange)) ok = Put(d, "out_of_range", PyBool_FromLong(1));
+    if (ok && (p->remarks & kRemarkUndefined)) ok = Put(d, "undefined", PyBool_FromLong(1));
     if (!ok) Py_CLEAR(d);
     return d;
 }
@@ -264,9 +282,15 @@ PyGetSetDef kParamGetSet[] = {
     {"hex", GetHex, nullptr, "The entry's bytes as hex text.", nullptr},
     {"decimal", GetDecimal, nullptr, "The raw value as decimal text.", nullptr},
     {"value", GetValue, nullptr,
-     "The value as the catalog presents it (scaled number, enumeration name, text).", nullptr},
+     "The value as a user reads it (physical number, enumeration name, string decoded by its "
+     "encoding), or ''.",
+     nullptr},
     {"unit", GetUnit, nullptr, "The unit text.", nullptr},
     {"numeric", GetNumeric, nullptr, "The numeric value as a float, or None.", nullptr},
+    {"out_of_range", GetOutOfRange, nullptr, "True when a number lies outside the catalog's range.",
+     nullptr},
+    {"undefined", GetUndefined, nullptr,
+     "True when an enumeration code has no value in the catalog.", nullptr},
     {},
 };
 
@@ -336,14 +360,36 @@ PyObject* MessageOk(PyObject* self, void*) {
     return PyBool_FromLong(!m->f.error || m->f.error == Py_None);
 }
 
-// The message as the command-line tool's decode --json writes it.
+// The payload as hex text: two upper-case digits a byte.
+PyObject* PayloadHex(PyObject* data) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    Py_ssize_t n = PyBytes_GET_SIZE(data);
+    PyObject* text = PyUnicode_New(2 * n, 127);
+    if (!text) return nullptr;
+    auto* in = reinterpret_cast<const unsigned char*>(PyBytes_AS_STRING(data));
+    auto* out = static_cast<char*>(PyUnicode_DATA(text));
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        out[2 * i] = kDigits[in[i] >> 4];
+        out[2 * i + 1] = kDigits[in[i] & 0xF];
+    }
+    return text;
+}
+
+// The message as the command-line tool's decode --json writes it (the same
+// keys in the same order).
 PyObject* MessageJson(PyObject* self, PyObject*) {
     auto* m = reinterpret_cast<MessageObject*>(self);
     PyObject* d = PyDict_New();
     if (!d) return nullptr;
-    bool ok = PutText(d, "fblock", m->f.fblock) && PutText(d, "instance", m->f.instance) &&
-              PutText(d, "function", m->f.function) && PutText(d, "operation", m->f.operation) &&
-              PutText(d, "error", m->f.error);
+    bool ok = Put(d, "fblock_id", PyLong_FromUnsignedLong(m->f.fblockId)) &&
+              Put(d, "instance_id", PyLong_FromUnsignedLong(m->f.instanceId)) &&
+              Put(d, "function_id", PyLong_FromUnsignedLong(m->f.functionId)) &&
+              Put(d, "operation_id", PyLong_FromUnsignedLong(m->f.opType)) &&
+              PutText(d, "fblock", m->f.fblock) && PutText(d, "instance", m->f.instance) &&
+              PutText(d, "device", m->f.device);
+    if (ok && m->f.instanceFallback) ok = Put(d, "instance_fallback", PyBool_FromLong(1));
+    ok = ok && PutText(d, "function", m->f.function) && PutText(d, "operation", m->f.operation) &&
+         PutText(d, "error", m->f.error) && Put(d, "payload", PayloadHex(m->f.data));
     Py_ssize_t n = ok && m->f.params ? PyTuple_GET_SIZE(m->f.params) : 0;
     PyObject* list = ok ? PyList_New(n) : nullptr;
     for (Py_ssize_t i = 0; list && i < n; ++i) {
@@ -374,7 +420,13 @@ PyMemberDef kMessageMembers[] = {
     {"fblock_name", T_OBJECT, MessageField(offsetof(MessageFields, fblock)), READONLY,
      "The FBlock's name, or '' when no open catalog has the FBlock."},
     {"instance_name", T_OBJECT, MessageField(offsetof(MessageFields, instance)), READONLY,
-     "The instance's node name ('Inst' and its ID: 'Inst01'), or ''."},
+     "The addressed instance's node name ('Inst' and its ID: 'Inst01'), or '' when no open "
+     "catalog has the FBlock."},
+    {"device_name", T_OBJECT, MessageField(offsetof(MessageFields, device)), READONLY,
+     "The device name of the instance, or '' (also when another instance stood in)."},
+    {"instance_fallback", T_BOOL, MessageField(offsetof(MessageFields, instanceFallback)), READONLY,
+     "True when the FBlock lacks the instance: the message was decoded with the layout of its "
+     "lowest instance."},
     {"function_name", T_OBJECT, MessageField(offsetof(MessageFields, function)), READONLY,
      "The function's name, or ''."},
     {"operation_name", T_OBJECT, MessageField(offsetof(MessageFields, operation)), READONLY,
@@ -466,13 +518,15 @@ PyObject* NewParam(ParamFields& f) {
     p->kind = f.kind;
     p->level = f.level;
     p->position = f.position;
+    p->remarks = f.remarks;
     return reinterpret_cast<PyObject*>(p);
 }
 
 PyObject* NewMessage(MessageFields& f) {
     // Every field is set below, so the memory is not cleared first.
     MessageObject* m = nullptr;
-    if (f.data && f.fblock && f.instance && f.function && f.operation && f.error && f.params)
+    if (f.data && f.fblock && f.instance && f.function && f.operation && f.error && f.device &&
+        f.params)
         m = g_SpareMessageCount > 0
                 ? g_SpareMessages[--g_SpareMessageCount]
                 : static_cast<MessageObject*>(PyObject_Malloc(sizeof(MessageObject)));

@@ -39,10 +39,23 @@ def test_results_outlive_a_closed_and_collected_manager(catalog):
 def test_closed_manager_refuses_every_call(catalog):
     with mostfcat.Manager() as mgr:
         cat = mgr.open(catalog)
+        # A trace decoder works with the catalogs it was made with.
+        decoder = mgr._trace_decoder()
+        assert decoder.line(b"22.01.400.C:3C").startswith(b'{"fblock_id":34,')
+        other = mgr.open(catalog, name="again", log_path=None)
+        with pytest.raises(mostfcat.Error, match="catalogs changed"):
+            decoder.line(b"22.01.400.C:3C")
+        decoder = mgr._trace_decoder()
+        other.close()
+        with pytest.raises(mostfcat.Error, match="catalogs changed"):
+            decoder.summary()
+        decoder = mgr._trace_decoder()
     assert mgr.closed
     calls = [lambda: mgr.decode(0x22, 1, 0x400, 0xC, b"\x01"),
              lambda: mgr.encode(0x22, 1, 0x400, 0xC, {"Volume": "1"}),
-             lambda: mgr.open(catalog), lambda: mgr.catalogs(), cat.fblocks, cat.close]
+             lambda: mgr.open(catalog), lambda: mgr.catalogs(), cat.fblocks, cat.close,
+             lambda: decoder.line(b"22.01.400.C:3C"), decoder.summary,
+             mgr._trace_decoder]
     for call in calls:
         with pytest.raises(mostfcat.ManagerClosed, match="closed"):
             call()

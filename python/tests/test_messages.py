@@ -19,6 +19,7 @@ def test_decode_names_the_message_and_its_values(opened):
     assert msg.ok and msg.error is None
     assert (msg.fblock_name, msg.instance_name, msg.function_name, msg.operation_name) == (
         "AudioAmplifier", "Inst01", "Volume", "Status")
+    assert (msg.device_name, msg.instance_fallback) == ("AmplifierFront", False)
     assert (msg.channel, msg.fblock_id, msg.instance_id, msg.function_id, msg.op_type) == (
         1, 0x22, 1, 0x400, 0xC)
     assert msg.data == b"\x3c" and msg.options == mostfcat.ALL_OPTIONS
@@ -131,19 +132,22 @@ def test_encode_sets_values_by_name(opened):
     assert opened.encode(channel=1, fblock=0x22, instance=1, function=0x400, operation=0xC,
                          values={"Volume": "60"}) == b"\x3c"
     assert opened.encode(0x22, 1, 0x400, 0xC, {"volume": 7}) == b"\x07"  # any case, a number
-    # Fields of a record; a field not given keeps its default.
-    assert opened.encode(0x22, 1, 0x404, 0x0, {"Tone.Bass": "-3", "Tone.Treble": "5"}) == \
-        b"\xfd\x00\x05"
+    # Fields of a record; a field not given is written as zero, and said.
+    with pytest.warns(mostfcat.UnsetValuesWarning, match=r"zero bytes\): Tone\.Middle$"):
+        assert opened.encode(0x22, 1, 0x404, 0x0, {"Tone.Bass": "-3", "Tone.Treble": "5"}) == \
+            b"\xfd\x00\x05"
     # A selector set first chooses the stream case that a later name reaches.
-    payload = opened.encode(0x22, 1, 0x404, 0xF, {
-        "ErrorCode": "Parameter wrong/out of range", "ErrorInfo(6).ParamNo": "3"})
+    with pytest.warns(mostfcat.UnsetValuesWarning, match=r"ErrorInfo\(6\)\.ParamData$"):
+        payload = opened.encode(0x22, 1, 0x404, 0xF, {
+            "ErrorCode": "Parameter wrong/out of range", "ErrorInfo(6).ParamNo": "3"})
     assert payload == b"\x06\x03"
     assert decoded(opened, (0x22, 1, 0x404, 0xF), payload)["ParamNo"] == "3"
 
 
 def test_encode_adds_the_array_elements_a_name_needs(opened):
-    payload = opened.encode(0x01, 0, 0x000, 0x0, {
-        "FBlockList.FBlockEntry[3].FBlockID": "0x22", "FBlockList.FBlockEntry[1].InstID": "1"})
+    with pytest.warns(mostfcat.UnsetValuesWarning):
+        payload = opened.encode(0x01, 0, 0x000, 0x0, {
+            "FBlockList.FBlockEntry[3].FBlockID": "0x22", "FBlockList.FBlockEntry[1].InstID": "1"})
     assert payload == bytes([0, 1, 0, 0, 0x22, 0])
     msg = opened.decode(0x01, 0, 0x000, 0x0, payload)
     assert [p.name for p in msg.params if p.kind == Kind.RECORD] == [
@@ -151,20 +155,19 @@ def test_encode_adds_the_array_elements_a_name_needs(opened):
 
 
 @pytest.mark.parametrize("at, values, text, param, status", [
-    ((0x22, 1, 0x400, 0xC), {"Loudness": "1"}, "no parameter 'Loudness' in Volume.Status",
+    ((0x22, 1, 0x400, 0xC), {"Loudness": "1"}, "no parameter Loudness in Volume.Status",
      "Loudness", mostfcat.errors.NO_PARAM),
-    ((0x22, 1, 0x400, 0xC), {"Volume[": "1"}, "no parameter 'Volume['", "Volume[",
+    ((0x22, 1, 0x400, 0xC), {"Volume[": "1"}, "'Volume[' is not a parameter name", "Volume[",
      mostfcat.errors.NO_PARAM),
-    ((0x22, 1, 0x400, 0xC), {"Volume": "loud"},
-     "Volume: 'loud' does not fit: a number from 0 to 100", "Volume", mostfcat.errors.INVALID),
-    ((0x22, 1, 0x400, 0xC), {"Volume": "101"},
-     "Volume: '101' is outside the range the catalog allows", "Volume", mostfcat.errors.INVALID),
-    ((0x01, 0, 0x000, 0x0), {"FBlockList.FBlockEntry[999].FBlockID": "1"},
-     "no parameter 'FBlockList.FBlockEntry[999].FBlockID'", "FBlockList.FBlockEntry[999].FBlockID",
-     mostfcat.errors.NO_PARAM),
-    ((0x40, 1, 0x401, 0xC), {"Stations.Station[1].ProgramService": "Radio \u20ac"},
-     "outside the catalog's 8-bit character set", "Stations.Station[1].ProgramService",
+    ((0x22, 1, 0x400, 0xC), {"Volume": "loud"}, "Volume: 'loud' is not a number", "Volume",
      mostfcat.errors.INVALID),
+    ((0x22, 1, 0x400, 0xC), {"Volume": "101"}, "Volume: '101' is outside the range 0..100",
+     "Volume", mostfcat.errors.INVALID),
+    ((0x01, 0, 0x000, 0x0), {"FBlockList.FBlockEntry[999].FBlockID": "1"},
+     "no parameter FBlockList.FBlockEntry[999].FBlockID", "FBlockList.FBlockEntry[999].FBlockID",
+     mostfcat.errors.NO_PARAM),
+    ((0x40, 1, 0x401, 0xC), {"Stations.Station[1].ProgramService": "Radio \ud800"},
+     "not valid Unicode", "Stations.Station[1].ProgramService", mostfcat.errors.INVALID),
     ((0x22, 1, 0x400, 0x5), {}, "unknown message: no operation 5 of function 400 (22.01.400.5)",
      None, mostfcat.errors.NO_OPERATION),
     ((0x23, 1, 0x400, 0xC), {}, "unknown message: no FBlock 23", None,
@@ -187,3 +190,11 @@ def test_encode_errors_name_the_parameter(opened, at, values, text, param, statu
 def test_encode_refuses_bad_values(opened, values, text):
     with pytest.raises(TypeError, match=text):
         opened.encode(0x22, 1, 0x400, 0xC, values)
+
+
+def test_encode_raw_takes_raw_integers_and_undefined_codes(opened):
+    assert opened.encode(0x22, 1, 0x402, 0x0, {"Balance": "-10"}, raw=True) == b"\xff\xf6"
+    with pytest.raises(mostfcat.EncodeError, match="Balance"):
+        opened.encode(0x22, 1, 0x402, 0x0, {"Balance": "-1.0"}, raw=True)
+    with pytest.raises(TypeError, match="raw must be a bool"):
+        opened.encode(0x22, 1, 0x402, 0x0, {"Balance": "-10"}, raw=1)
