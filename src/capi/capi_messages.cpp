@@ -10,6 +10,7 @@
 #include "message/message.h"
 #include "mostfcat/fct.h"
 #include "params/param_number.h"
+#include "params/param_queries.h"
 #include "platform/strings.h"
 #include "tree/catalog.h"
 #include "tree/fblock.h"

@@ -1,7 +1,6 @@
-#include "message/disasm_context.h"
+#include "decoding/disasm_context.h"
 
 #include "mostfcat/hexdump.h"
-#include "params/param.h"
 #include "platform/hex.h"
 #include "platform/strings.h"
 
@@ -35,7 +34,7 @@ std::vector<uint8_t> DisasmContext::ReadBits(uint32_t bytePos, uint16_t bitOffse
     return out;
 }
 
-void DisasmContext::RecordSelector(const YMTNode* definition, uint32_t value, uint8_t flag) {
+void DisasmContext::RecordSelector(YDefinitionKey definition, uint32_t value, uint8_t flag) {
     if (!definition) return;
     for (Recorded& r : m_Selectors)
         if (r.definition == definition) {
@@ -46,7 +45,7 @@ void DisasmContext::RecordSelector(const YMTNode* definition, uint32_t value, ui
     m_Selectors.push_back(Recorded{definition, value, flag});
 }
 
-bool DisasmContext::RecordedSelectorAndFlag(const YMTNode* definition, uint32_t& value,
+bool DisasmContext::RecordedSelectorAndFlag(YDefinitionKey definition, uint32_t& value,
                                             uint8_t& flag) const {
     for (const Recorded& r : m_Selectors)
         if (r.definition == definition) {
@@ -59,12 +58,12 @@ bool DisasmContext::RecordedSelectorAndFlag(const YMTNode* definition, uint32_t&
     return false;
 }
 
-bool DisasmContext::RecordedSelector(const YMTNode* definition, uint32_t& value) const {
+bool DisasmContext::RecordedSelector(YDefinitionKey definition, uint32_t& value) const {
     uint8_t flag;
     return RecordedSelectorAndFlag(definition, value, flag);
 }
 
-void DisasmContext::RecordCount(const YMTNode* definition, uint32_t value) {
+void DisasmContext::RecordCount(YDefinitionKey definition, uint32_t value) {
     if (!definition) return;
     for (auto& c : m_Counts)
         if (c.first == definition) {
@@ -74,7 +73,7 @@ void DisasmContext::RecordCount(const YMTNode* definition, uint32_t value) {
     m_Counts.emplace_back(definition, value);
 }
 
-bool DisasmContext::RecordedCount(const YMTNode* definition, uint32_t& value) const {
+bool DisasmContext::RecordedCount(YDefinitionKey definition, uint32_t& value) const {
     for (const auto& c : m_Counts)
         if (c.first == definition) {
             value = c.second;
@@ -213,23 +212,14 @@ bool DisasmContext::TakeInput(bool& done) {
     return true;
 }
 
-uint32_t DisasmContext::LevelOf(const YMTNode& definition) {
-    // The length fields and contents that raw short and classified streams
-    // generate are never checked and keep level 0: their depth in the tree
-    // stands in for it.
-    uint32_t level = definition.CheckedLevel();
-    if (level == 0) level = definition.ParamLevel();
-    return level >= 5 ? level - 5 : 0;
-}
-
-YFciParamInfoImpl* DisasmContext::NewEntry(uint32_t kind, const YMTParam& definition,
+YFciParamInfoImpl* DisasmContext::NewEntry(uint32_t kind, const YEntryDescription& definition,
                                            const uint8_t* data, size_t size, uint32_t pos,
                                            bool hasNoData, uint32_t bitLength) {
     YFciParamInfoImpl* entry = MakeEntry(kind, data, size, pos, hasNoData, bitLength);
-    if (Opt(kOptNames)) entry->NameRef() = definition.NameRef();
-    entry->SetLevel(LevelOf(definition));
-    entry->SetMeaning(definition.ParamMeaning());
-    entry->SetDispMode(definition.ParamDispMode());
+    if (Opt(kOptNames)) entry->NameRef() = *definition.name;
+    entry->SetLevel(definition.level);
+    entry->SetMeaning(definition.meaning);
+    entry->SetDispMode(definition.dispMode);
     return entry;
 }
 
@@ -251,17 +241,16 @@ void DisasmContext::SetValueTextOf(YFciParamInfoImpl& entry, const std::string& 
     }
 }
 
-const uint8_t* DisasmContext::ValueBytes(const YMTParam& definition, uint32_t n) {
+const uint8_t* DisasmContext::ValueBytes(const YEntryDescription& definition, uint32_t n) {
     static const uint8_t kNone = 0;
     if (!Fits(m_Pos, n)) {
-        if (Opt(kOptDiagLength))
-            Diagnose(1, definition.NameRef(), nullptr, 0, m_Pos, LevelOf(definition));
+        if (Opt(kOptDiagLength)) Diagnose(1, *definition.name, nullptr, 0, m_Pos, definition.level);
         return nullptr;
     }
     return n ? m_Payload + m_Pos : &kNone;
 }
 
-void DisasmContext::AddHead(uint32_t kind, const YMTParam& definition) {
+void DisasmContext::AddHead(uint32_t kind, const YEntryDescription& definition) {
     if (!Opt(kOptHeads)) return;
     AddEntry(NewEntry(kind, definition, nullptr, 0, m_Pos, true, 0));
 }

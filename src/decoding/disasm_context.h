@@ -10,12 +10,23 @@
 #include <utility>
 #include <vector>
 
-#include "message/param_info.h"
+#include "decoding/param_info.h"
 
 namespace mostfcat {
 
-class YMTNode;
-class YMTParam;
+// What an entry takes from the parameter definition it describes. The
+// definition itself stays unknown here: this layer lies below the catalog
+// model, whose parameter kinds decode into it.
+struct YEntryDescription {
+    const std::string* name;
+    uint32_t level;
+    uint32_t meaning;
+    uint32_t dispMode;
+};
+
+// Selectors, counts and value lists are recorded per definition; its address
+// is the key.
+using YDefinitionKey = const void*;
 
 // Option bits of the decode (the message description's option word).
 enum YDisasmOption : uint32_t {
@@ -57,12 +68,12 @@ constexpr uint32_t kNoLimit = 0xFFFFFFFF;
 // shared by every entry that shows them.
 class YValueListCache {
 public:
-    std::shared_ptr<const YValueList> Get(const YMTNode* definition, uint32_t mode) const {
+    std::shared_ptr<const YValueList> Get(YDefinitionKey definition, uint32_t mode) const {
         for (const Item& i : m_Lists)
             if (i.definition == definition && i.mode == mode) return i.list;
         return nullptr;
     }
-    void Put(const YMTNode* definition, uint32_t mode, std::shared_ptr<const YValueList> list) {
+    void Put(YDefinitionKey definition, uint32_t mode, std::shared_ptr<const YValueList> list) {
         m_Lists.push_back(Item{definition, mode, std::move(list)});
     }
     void Clear() { m_Lists.clear(); }
@@ -70,7 +81,7 @@ public:
 private:
     // A description shows few enumerations: a short list beats a hash map.
     struct Item {
-        const YMTNode* definition;
+        YDefinitionKey definition;
         uint32_t mode;
         std::shared_ptr<const YValueList> list;
     };
@@ -127,11 +138,11 @@ public:
     uint32_t SwapStreamLimit(uint32_t limit) { return std::exchange(m_StreamLimit, limit); }
 
     // --- selectors and counts recorded during the run ---
-    void RecordSelector(const YMTNode* definition, uint32_t value, uint8_t flag);
-    bool RecordedSelector(const YMTNode* definition, uint32_t& value) const;
-    bool RecordedSelectorAndFlag(const YMTNode* definition, uint32_t& value, uint8_t& flag) const;
-    void RecordCount(const YMTNode* definition, uint32_t value);
-    bool RecordedCount(const YMTNode* definition, uint32_t& value) const;
+    void RecordSelector(YDefinitionKey definition, uint32_t value, uint8_t flag);
+    bool RecordedSelector(YDefinitionKey definition, uint32_t& value) const;
+    bool RecordedSelectorAndFlag(YDefinitionKey definition, uint32_t& value, uint8_t& flag) const;
+    void RecordCount(YDefinitionKey definition, uint32_t value);
+    bool RecordedCount(YDefinitionKey definition, uint32_t& value) const;
 
     // --- entries ---
     uint32_t EntryCount() const { return static_cast<uint32_t>(m_Target.entries->size()); }
@@ -177,33 +188,31 @@ public:
 
     // --- helpers for the steps of the parameter kinds ---
     bool Opt(uint32_t bits) const { return (m_Options & bits) != 0; }
-    // The entry level of a definition: its checked level minus the levels of
-    // catalog, FBlock, instance, function and operation.
-    static uint32_t LevelOf(const YMTNode& definition);
     // A new entry with the definition's name (by option), level, meaning and
     // display mode.
-    YFciParamInfoImpl* NewEntry(uint32_t kind, const YMTParam& definition, const uint8_t* data,
-                                size_t size, uint32_t pos, bool hasNoData, uint32_t bitLength);
+    YFciParamInfoImpl* NewEntry(uint32_t kind, const YEntryDescription& definition,
+                                const uint8_t* data, size_t size, uint32_t pos, bool hasNoData,
+                                uint32_t bitLength);
     // Stores a value text, cut to the text limit and followed by "...".
     void SetValueText(YFciParamInfoImpl& entry, std::string text) const;
     void SetValueTextOf(YFciParamInfoImpl& entry, const std::string& text) const;
     // The n bytes of a fixed-size value at the cursor; when they are not all
     // available, a kind 1 diagnostic (by option) and null.
-    const uint8_t* ValueBytes(const YMTParam& definition, uint32_t n);
+    const uint8_t* ValueBytes(const YEntryDescription& definition, uint32_t n);
     // A head entry of a structure (by option).
-    void AddHead(uint32_t kind, const YMTParam& definition);
+    void AddHead(uint32_t kind, const YEntryDescription& definition);
     // Sets the suffix of the entries from index first on that are at level
     // and are not diagnostics.
     void SuffixEntries(uint32_t first, uint32_t level, const char* format, uint32_t number);
     // The value list of an enumeration for the list mode of the option word.
     template <class Make>
-    std::shared_ptr<const YValueList> ValueListOf(const YMTNode& definition, Make make) {
+    std::shared_ptr<const YValueList> ValueListOf(YDefinitionKey definition, Make make) {
         uint32_t mode = (m_Options >> 16) & 0x3F;
         if (m_Target.valueLists)
-            if (auto list = m_Target.valueLists->Get(&definition, mode)) return list;
+            if (auto list = m_Target.valueLists->Get(definition, mode)) return list;
         auto list = std::make_shared<YValueList>();
         make(mode, *list);
-        if (m_Target.valueLists) m_Target.valueLists->Put(&definition, mode, list);
+        if (m_Target.valueLists) m_Target.valueLists->Put(definition, mode, list);
         return list;
     }
 
@@ -215,13 +224,13 @@ private:
     const std::vector<std::string>* m_Inputs;
 
     struct Recorded {
-        const YMTNode* definition;
+        YDefinitionKey definition;
         uint32_t value;
         uint8_t flag;
     };
     // Few selectors per message: a vector searched from the back beats a map.
     std::vector<Recorded> m_Selectors;
-    std::vector<std::pair<const YMTNode*, uint32_t>> m_Counts;
+    std::vector<std::pair<YDefinitionKey, uint32_t>> m_Counts;
 };
 
 // Texts of the diagnostic kinds (without the "# " ... " #" frame).

@@ -1,6 +1,6 @@
-#include "message/param_info.h"
+#include "decoding/param_info.h"
 
-#include "params/value_text.h"
+#include "decoding/value_text.h"
 
 // The destructors of the exported interfaces live in the library so that
 // hosts find their vtables here.

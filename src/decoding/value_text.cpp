@@ -1,4 +1,4 @@
-#include "params/value_text.h"
+#include "decoding/value_text.h"
 
 namespace mostfcat {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "message/disasm_context.h"
+#include "decoding/disasm_context.h"
 #include "mostfcat/mesg_info.h"
 
 namespace mostfcat {

@@ -9,7 +9,7 @@
 #include <exception>
 
 #include "message/message.h"
-#include "message/param_info.h"
+#include "decoding/param_info.h"
 #include "params/param_bool.h"
 #include "params/param_number.h"
 #include "platform/hex.h"

@@ -1,6 +1,6 @@
 #include "params/param.h"
 
-#include "message/disasm_context.h"
+#include "decoding/disasm_context.h"
 
 #include "import/import_log.h"
 #include "import/text_read.h"
@@ -240,6 +240,15 @@ bool YMTParam::Assemble(DisasmContext& ctx) {
     if (!ctx.TakeInput(done)) return done;
     ctx.SetStatus(kAsmNotAssemblable, ctx.m_InputIndex);
     return false;
+}
+
+uint32_t YMTParam::EntryLevelOf(const YMTNode& definition) {
+    // The length fields and contents that raw short and classified streams
+    // generate are never checked and keep level 0: their depth in the tree
+    // stands in for it.
+    uint32_t level = definition.CheckedLevel();
+    if (level == 0) level = definition.ParamLevel();
+    return level >= 5 ? level - 5 : 0;
 }
 
 } // namespace mostfcat

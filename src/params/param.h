@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "decoding/disasm_context.h"
 #include "tree/node.h"
 
 namespace mostfcat {
@@ -58,6 +59,14 @@ public:
     // A kind that cannot be assembled takes raw input in braces and reports
     // status 9 for anything else.
     bool Assemble(DisasmContext& ctx) override;
+
+    // The entry level of a definition: its checked level minus the levels of
+    // catalog, FBlock, instance, function and operation.
+    static uint32_t EntryLevelOf(const YMTNode& definition);
+    // What the entries of this parameter show of it.
+    YEntryDescription Entry() const {
+        return {&NameRef(), EntryLevelOf(*this), ParamMeaning(), ParamDispMode()};
+    }
 
     // --- slots added by parameters ---
     virtual void SetMsgBitPos(uint32_t bitPos) { m_MsgBitPos = bitPos; }

@@ -1,7 +1,7 @@
 #include "params/param_bool.h"
 
-#include "message/disasm_context.h"
-#include "params/value_text.h"
+#include "decoding/disasm_context.h"
+#include "decoding/value_text.h"
 #include "platform/hex.h"
 
 #include "import/import_log.h"
@@ -582,10 +582,10 @@ void FillBoolEntry(DisasmContext& ctx, YFciParamInfoImpl& e, const uint8_t* p, s
 bool YMTParamBool::Disassemble(DisasmContext& ctx) {
     uint32_t pos = ctx.m_Pos;
     uint32_t n = BytesInMsg();
-    const uint8_t* p = ctx.ValueBytes(*this, n);
+    const uint8_t* p = ctx.ValueBytes(Entry(), n);
     if (!p) return false;
     uint32_t kind = NodeType() == kNodeBitField ? kKindBitField : kKindBool;
-    YFciParamInfoImpl* e = ctx.NewEntry(kind, *this, p, n, pos, false, n * 8);
+    YFciParamInfoImpl* e = ctx.NewEntry(kind, Entry(), p, n, pos, false, n * 8);
     FillBoolEntry(ctx, *e, p, n);
     ctx.AddEntry(e);
     uint64_t value = ReadBigEndian(p, n);
@@ -596,7 +596,7 @@ bool YMTParamBool::Disassemble(DisasmContext& ctx) {
         uint8_t set = static_cast<uint8_t>((value >> bit) & 1);
         // Bits 0 to 7 lie in the value's last byte.
         uint32_t at = pos + n - 1 - bit / 8;
-        YFciParamInfoImpl* f = ctx.NewEntry(kKindBoolField, *field, &set, 1, at, true, 1);
+        YFciParamInfoImpl* f = ctx.NewEntry(kKindBoolField, field->Entry(), &set, 1, at, true, 1);
         char digit = set ? '1' : '0';
         if (ctx.Opt(kOptHexText)) f->HexRef().assign(1, digit);
         if (ctx.Opt(kOptDecimalText)) f->DecimalRef().assign(1, digit);
@@ -636,7 +636,7 @@ bool YMTParamBool::Assemble(DisasmContext& ctx) {
         }
     }
     uint32_t n = static_cast<uint32_t>(bytes.size());
-    YFciParamInfoImpl* e = ctx.NewEntry(kind, *this, bytes.data(), n, ctx.m_Pos, false, n * 8);
+    YFciParamInfoImpl* e = ctx.NewEntry(kind, Entry(), bytes.data(), n, ctx.m_Pos, false, n * 8);
     FillBoolEntry(ctx, *e, bytes.data(), n);
     e->SetWildcard(wildcard);
     ctx.AddEntry(e);

@@ -9,8 +9,8 @@
 #include "import/import_log.h"
 #include "import/import_state.h"
 #include "import/text_read.h"
-#include "message/disasm_context.h"
-#include "params/value_text.h"
+#include "decoding/disasm_context.h"
+#include "decoding/value_text.h"
 #include "platform/hex.h"
 #include "platform/strings.h"
 #include "tree/catalog.h"
@@ -906,7 +906,7 @@ void FillNumberEntry(DisasmContext& ctx, const YMTParamNumber& number, YFciParam
 // A wildcard entry of n zero bytes (the data keeps the payload in shape).
 void AddWildcard(DisasmContext& ctx, uint32_t kind, const YMTParam& param, uint32_t n) {
     std::vector<uint8_t> zeros(n, 0);
-    YFciParamInfoImpl* e = ctx.NewEntry(kind, param, zeros.data(), n, ctx.m_Pos, false, n * 8);
+    YFciParamInfoImpl* e = ctx.NewEntry(kind, param.Entry(), zeros.data(), n, ctx.m_Pos, false, n * 8);
     e->SetWildcard(true);
     ctx.AddEntry(e);
     ctx.m_Pos += n;
@@ -918,12 +918,12 @@ void AddWildcard(DisasmContext& ctx, uint32_t kind, const YMTParam& param, uint3
 bool YMTParamNumber::Disassemble(DisasmContext& ctx) {
     uint32_t pos = ctx.m_Pos;
     uint32_t n = BytesInMsg();
-    const uint8_t* p = ctx.ValueBytes(*this, n);
+    const uint8_t* p = ctx.ValueBytes(Entry(), n);
     if (!p) return false;
     uint64_t value = ReadBigEndian(p, n);
     if (IsSelector()) ctx.RecordSelector(this, static_cast<uint32_t>(value), 0);
     if (IsCountSource()) ctx.RecordCount(this, static_cast<uint32_t>(value));
-    YFciParamInfoImpl* e = ctx.NewEntry(kKindNumber, *this, p, n, pos, false, n * 8);
+    YFciParamInfoImpl* e = ctx.NewEntry(kKindNumber, Entry(), p, n, pos, false, n * 8);
     FillNumberEntry(ctx, *this, *e, p, n);
     ctx.AddEntry(e);
     ctx.m_Pos = pos + n;
@@ -958,7 +958,7 @@ bool YMTParamNumber::Assemble(DisasmContext& ctx) {
     if (IsSelector()) ctx.RecordSelector(this, static_cast<uint32_t>(value), 0);
     if (IsCountSource()) ctx.RecordCount(this, static_cast<uint32_t>(value));
     YFciParamInfoImpl* e =
-        ctx.NewEntry(kKindNumber, *this, bytes.data(), n, ctx.m_Pos, false, n * 8);
+        ctx.NewEntry(kKindNumber, Entry(), bytes.data(), n, ctx.m_Pos, false, n * 8);
     FillNumberEntry(ctx, *this, *e, bytes.data(), n);
     ctx.AddEntry(e);
     ctx.m_Pos += n;
@@ -1008,7 +1008,7 @@ void FillEnumEntry(DisasmContext& ctx, const YMTParamEnum& en, YFciParamInfoImpl
     if (ctx.Opt(kOptNumeric)) e.SetNumeric(code);
     if ((ctx.m_Options >> 16) & 0x3F)
         e.ShareValueList(ctx.ValueListOf(
-            en, [&en](uint32_t mode, YValueList& list) { en.ListEntries(list, mode); }));
+            &en, [&en](uint32_t mode, YValueList& list) { en.ListEntries(list, mode); }));
     if (ctx.Opt(kOptRawValue)) e.SetUInt64(code);
     e.SetValueFlag(true);
 }
@@ -1018,10 +1018,10 @@ void FillEnumEntry(DisasmContext& ctx, const YMTParamEnum& en, YFciParamInfoImpl
 bool YMTParamEnum::Disassemble(DisasmContext& ctx) {
     uint32_t pos = ctx.m_Pos;
     uint32_t n = BytesInMsg();
-    const uint8_t* p = ctx.ValueBytes(*this, n);
+    const uint8_t* p = ctx.ValueBytes(Entry(), n);
     if (!p) return false;
     if (IsSelector()) ctx.RecordSelector(this, static_cast<uint32_t>(ReadBigEndian(p, n)), 0);
-    YFciParamInfoImpl* e = ctx.NewEntry(kKindEnum, *this, p, n, pos, false, n * 8);
+    YFciParamInfoImpl* e = ctx.NewEntry(kKindEnum, Entry(), p, n, pos, false, n * 8);
     FillEnumEntry(ctx, *this, *e, p, n);
     ctx.AddEntry(e);
     ctx.m_Pos = pos + n;
@@ -1052,7 +1052,7 @@ bool YMTParamEnum::Assemble(DisasmContext& ctx) {
     }
     uint32_t n = static_cast<uint32_t>(bytes.size());
     if (IsSelector()) ctx.RecordSelector(this, code, 0);
-    YFciParamInfoImpl* e = ctx.NewEntry(kKindEnum, *this, bytes.data(), n, ctx.m_Pos, false, n * 8);
+    YFciParamInfoImpl* e = ctx.NewEntry(kKindEnum, Entry(), bytes.data(), n, ctx.m_Pos, false, n * 8);
     FillEnumEntry(ctx, *this, *e, bytes.data(), n);
     ctx.AddEntry(e);
     ctx.m_Pos += n;

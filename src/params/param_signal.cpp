@@ -5,10 +5,10 @@
 #include "import/import_log.h"
 #include "import/text_read.h"
 #include "import/xml.h"
-#include "message/disasm_context.h"
+#include "decoding/disasm_context.h"
 #include "mostfcat/hexdump.h"
 #include "params/param_stream.h"
-#include "params/value_text.h"
+#include "decoding/value_text.h"
 #include "platform/strings.h"
 #include "tree/identifiers.h"
 
@@ -264,17 +264,17 @@ bool YMTParamSignal::Disassemble(DisasmContext& ctx) {
     uint32_t pos = ctx.m_Pos;
     if (n == 0) {
         if (ctx.Opt(kOptHeads))
-            ctx.AddEntry(ctx.NewEntry(kKindSignal, *this, nullptr, 0, pos, true, 0));
+            ctx.AddEntry(ctx.NewEntry(kKindSignal, Entry(), nullptr, 0, pos, true, 0));
         return true;
     }
     if (!ctx.Fits(pos, (uint64_t(ctx.m_BitPos) + n + 7) / 8)) {
         if (ctx.Opt(kOptDiagLength))
-            ctx.Diagnose(1, NameRef(), nullptr, 0, pos, DisasmContext::LevelOf(*this));
+            ctx.Diagnose(1, NameRef(), nullptr, 0, pos, EntryLevelOf(*this));
         return false;
     }
     std::vector<uint8_t> bytes = ctx.ReadBits(pos, ctx.m_BitPos, n, m_LittleEndian);
     YFciParamInfoImpl* e =
-        ctx.NewEntry(kKindSignal, *this, bytes.data(), bytes.size(), pos, false, n);
+        ctx.NewEntry(kKindSignal, Entry(), bytes.data(), bytes.size(), pos, false, n);
     FillSignalEntry(ctx, *this, *e);
     ctx.AddEntry(e);
     AdvanceBits(ctx, n);
@@ -297,7 +297,7 @@ bool YMTParamSignal::Assemble(DisasmContext& ctx) {
     }
     uint32_t n = Bits(m_BitLength);
     YFciParamInfoImpl* e =
-        ctx.NewEntry(kKindSignal, *this, bytes.data(), bytes.size(), ctx.m_Pos, false, n);
+        ctx.NewEntry(kKindSignal, Entry(), bytes.data(), bytes.size(), ctx.m_Pos, false, n);
     FillSignalEntry(ctx, *this, *e);
     ctx.AddEntry(e);
     AdvanceBits(ctx, n);

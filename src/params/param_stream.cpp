@@ -9,9 +9,9 @@
 #include "import/import_log.h"
 #include "import/text_read.h"
 #include "import/xml.h"
-#include "message/disasm_context.h"
+#include "decoding/disasm_context.h"
 #include "params/param_number.h"
-#include "params/value_text.h"
+#include "decoding/value_text.h"
 #include "platform/hex.h"
 #include "platform/strings.h"
 #include "tree/identifiers.h"
@@ -579,7 +579,7 @@ void YMTParamString::EncodeString(const std::string& text, uint8_t encoding,
 
 bool YMTParamString::Disassemble(DisasmContext& ctx) {
     uint32_t pos = ctx.m_Pos;
-    uint32_t level = DisasmContext::LevelOf(*this);
+    uint32_t level = EntryLevelOf(*this);
     uint32_t avail = ctx.AvailableLength();
     uint8_t encoding = 1;
     uint32_t i = pos;
@@ -618,7 +618,7 @@ bool YMTParamString::Disassemble(DisasmContext& ctx) {
     }
     uint32_t size = i > pos ? i - pos : 0;
     const uint8_t* data = ctx.BytesAt(pos, size);
-    YFciParamInfoImpl* e = ctx.NewEntry(kKindString, *this, data, size, pos, false, 0);
+    YFciParamInfoImpl* e = ctx.NewEntry(kKindString, Entry(), data, size, pos, false, 0);
     e->SetHasEncodingByte(m_HasEncodingByte);
     uint64_t shown = uint64_t(BytesPerChar(encoding)) * ctx.m_TextLimit + 2;
     if (size > shown) e->SetLength(static_cast<uint32_t>(shown));
@@ -650,7 +650,7 @@ bool YMTParamString::Assemble(DisasmContext& ctx) {
         EncodeString(input.substr(1, input.size() - 2), 1, bytes);
     }
     uint32_t n = static_cast<uint32_t>(bytes.size());
-    YFciParamInfoImpl* e = ctx.NewEntry(kKindString, *this, bytes.data(), n, ctx.m_Pos, false, 0);
+    YFciParamInfoImpl* e = ctx.NewEntry(kKindString, Entry(), bytes.data(), n, ctx.m_Pos, false, 0);
     e->SetHasEncodingByte(m_HasEncodingByte);
     e->SetWildcard(wildcard);
     if (ctx.Opt(kOptHexText)) AppendHex(e->HexRef(), bytes.data(), n);
@@ -679,7 +679,7 @@ uint32_t YMTParamString::ConvertBytesToStr(const uint8_t* bytes, uint32_t length
 }
 
 bool YMTParamVoid::Disassemble(DisasmContext& ctx) {
-    ctx.AddEntry(ctx.NewEntry(kKindVoid, *this, nullptr, 0, ctx.m_Pos, false, 0));
+    ctx.AddEntry(ctx.NewEntry(kKindVoid, Entry(), nullptr, 0, ctx.m_Pos, false, 0));
     return true;
 }
 
@@ -735,7 +735,7 @@ bool YMTParamFktIDBitStream::Disassemble(DisasmContext& ctx) {
     uint32_t size = pos < avail ? avail - pos : 0;
     if (ctx.m_StreamLimit < size) size = ctx.m_StreamLimit;
     const uint8_t* p = ctx.BytesAt(pos, size);
-    YFciParamInfoImpl* e = ctx.NewEntry(kKindFktIDBitStream, *this, p, size, pos, false, 0);
+    YFciParamInfoImpl* e = ctx.NewEntry(kKindFktIDBitStream, Entry(), p, size, pos, false, 0);
     if (ctx.Opt(kOptDecimalText | kOptValueText)) {
         std::string text = FktIDListText(p, size, false);
         if (ctx.Opt(kOptDecimalText)) e->DecimalRef() = text;
@@ -751,7 +751,7 @@ bool YMTParamFktIDBitStream::Disassemble(DisasmContext& ctx) {
 bool YMTParamRawStream::Disassemble(DisasmContext& ctx) {
     uint32_t pos = ctx.m_Pos;
     uint32_t avail = ctx.AvailableLength();
-    uint32_t level = DisasmContext::LevelOf(*this);
+    uint32_t level = EntryLevelOf(*this);
     if (pos > avail) {
         if (ctx.Opt(kOptDiagLength)) ctx.Diagnose(1, NameRef(), nullptr, 0, pos, level);
         return false;
@@ -771,7 +771,7 @@ bool YMTParamRawStream::Disassemble(DisasmContext& ctx) {
         size = left < m_Length ? left : m_Length;
     }
     const uint8_t* p = ctx.BytesAt(pos, size);
-    YFciParamInfoImpl* e = ctx.NewEntry(kKindRawStream, *this, p, size, pos, false, 0);
+    YFciParamInfoImpl* e = ctx.NewEntry(kKindRawStream, Entry(), p, size, pos, false, 0);
     uint32_t half = ctx.m_TextLimit / 2;
     e->SetLength(half < size ? half : size);
     if (ctx.Opt(kOptHexText)) {
@@ -794,7 +794,7 @@ bool YMTParamRawStream::Assemble(DisasmContext& ctx) {
     const std::string& input = ctx.CurrentInput();
     if (input == "*") {
         if (!ctx.WildcardAllowed()) return false;
-        YFciParamInfoImpl* e = ctx.NewEntry(kKindRawStream, *this, nullptr, 0, ctx.m_Pos, false, 0);
+        YFciParamInfoImpl* e = ctx.NewEntry(kKindRawStream, Entry(), nullptr, 0, ctx.m_Pos, false, 0);
         e->SetWildcard(true);
         ctx.AddEntry(e);
         ++ctx.m_InputIndex;
@@ -828,7 +828,7 @@ uint32_t SaturatingAdd(uint32_t a, uint32_t b) {
 
 bool YMTParamLengthStreamBase::Disassemble(DisasmContext& ctx) {
     bool classified = NodeType() == kNodeCStream;
-    ctx.AddHead(classified ? kKindCStream : kKindRawShortStream, *this);
+    ctx.AddHead(classified ? kKindCStream : kKindRawShortStream, Entry());
     if (!ChildDisassemble(*this, 1, ctx)) return false;
     YFciParamInfoImpl* last = ctx.LastEntry();
     uint32_t length = last ? last->DataAsULong() : 0;
@@ -854,7 +854,7 @@ bool YMTParamLengthStreamBase::Disassemble(DisasmContext& ctx) {
 
 bool YMTParamLengthStreamBase::Assemble(DisasmContext& ctx) {
     bool classified = NodeType() == kNodeCStream;
-    ctx.AddHead(classified ? kKindCStream : kKindRawShortStream, *this);
+    ctx.AddHead(classified ? kKindCStream : kKindRawShortStream, Entry());
     uint32_t last = classified ? 3 : 2;
     for (uint32_t i = 1; i <= last; ++i) {
         if (ctx.EntryLimitReached() || !ctx.InputsLeft()) break;
@@ -866,11 +866,11 @@ bool YMTParamLengthStreamBase::Assemble(DisasmContext& ctx) {
 bool YMTParamDetailedStreamBase::Disassemble(DisasmContext& ctx) {
     bool isShort = NodeType() == kNodeDetailedShortStream;
     uint32_t kind = isShort ? kKindDetailedShortStream : kKindDetailedStream;
-    uint32_t level = DisasmContext::LevelOf(*this);
+    uint32_t level = EntryLevelOf(*this);
     uint32_t start = ctx.m_Pos;
     YFciParamInfoImpl* head = nullptr;
     if (ctx.Opt(kOptHeads)) {
-        head = ctx.NewEntry(kind, *this, nullptr, 0, start, true, 0);
+        head = ctx.NewEntry(kind, Entry(), nullptr, 0, start, true, 0);
         ctx.AddEntry(head);
     }
     uint32_t end = 0;

@@ -9,7 +9,7 @@
 #include "import/import_log.h"
 #include "import/text_read.h"
 #include "import/xml.h"
-#include "message/disasm_context.h"
+#include "decoding/disasm_context.h"
 #include "params/param_number.h"
 #include "params/param_stream.h"
 #include "platform/strings.h"

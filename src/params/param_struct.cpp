@@ -1,6 +1,6 @@
 #include "params/param_struct.h"
 
-#include "message/disasm_context.h"
+#include "decoding/disasm_context.h"
 
 #include "import/import_log.h"
 #include "import/text_read.h"
@@ -436,11 +436,11 @@ uint32_t Selection(DisasmContext& ctx, const YMTParam& structure, const YMTParam
 
 bool YMTParamArray::Disassemble(DisasmContext& ctx) {
     if (ctx.EntryLimitReached()) return true;
-    ctx.AddHead(kKindArray, *this);
+    ctx.AddHead(kKindArray, Entry());
     uint32_t v = Selection(ctx, *this, SelectorParam());
     YMTParam* element = Element();
     if (!element) return false;
-    uint32_t level = DisasmContext::LevelOf(*this);
+    uint32_t level = EntryLevelOf(*this);
     if (ctx.m_OpenLength && ctx.m_Pos < ctx.AvailableLength()) {
         if (ctx.Opt(kOptDiagNoInterp)) ctx.Diagnose(5, NameRef(), nullptr, 0, ctx.m_Pos, level);
         return false;
@@ -467,11 +467,11 @@ bool YMTParamArray::Disassemble(DisasmContext& ctx) {
 }
 
 bool YMTParamArray::Assemble(DisasmContext& ctx) {
-    ctx.AddHead(kKindArray, *this);
+    ctx.AddHead(kKindArray, Entry());
     uint32_t v = Selection(ctx, *this, SelectorParam());
     YMTParam* element = Element();
     if (!element) return false;
-    uint32_t level = DisasmContext::LevelOf(*this);
+    uint32_t level = EntryLevelOf(*this);
     for (uint64_t i = 1; i < ctx.m_LoopLimit && i <= m_NMax; ++i) {
         if (!ctx.InputsLeft() || ctx.EntryLimitReached()) break;
         uint32_t first = ctx.EntryCount();
@@ -485,7 +485,7 @@ bool YMTParamArray::Assemble(DisasmContext& ctx) {
 
 bool YMTParamRecord::Disassemble(DisasmContext& ctx) {
     if (ctx.EntryLimitReached()) return true;
-    ctx.AddHead(kKindRecord, *this);
+    ctx.AddHead(kKindRecord, Entry());
     uint32_t v = Selection(ctx, *this, SelectorParam());
     uint32_t pos = 0;
     for (bool more = GetFirstPos(pos); more; more = GetNextPos(pos, pos)) {

@@ -2,7 +2,6 @@
 
 #include "import/import_log.h"
 #include "import/text_read.h"
-#include "params/param.h"
 #include "platform/strings.h"
 #include "tree/identifiers.h"
 #include "tree/operation.h"

@@ -5,7 +5,7 @@
 #include "import/import_log.h"
 #include "import/import_state.h"
 #include "import/text_read.h"
-#include "message/disasm_context.h"
+#include "decoding/disasm_context.h"
 #include "params/error_params.h"
 #include "params/param.h"
 #include "platform/strings.h"

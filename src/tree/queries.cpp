@@ -2,7 +2,6 @@
 
 #include <set>
 
-#include "params/param.h"
 #include "platform/strings.h"
 #include "tree/catalog.h"
 #include "tree/fblock.h"
@@ -65,58 +64,8 @@ YMTFunction* FunctionById(const YMTInstance& instance, uint32_t functionId) {
     return (n && n->NodeType() == kNodeFunction) ? static_cast<YMTFunction*>(n) : nullptr;
 }
 
-YMTInstance* InstanceWithFunction(const YMTFBlock& fblock, uint32_t functionId, uint32_t fallback) {
-    YMTInstance* result = nullptr;
-    ForEachChild(fblock, [&](uint32_t pos, YMTNode*) {
-        if (result) return;
-        YMTInstance* inst = fblock.SelectInstance(pos, fallback);
-        if (inst && FunctionById(*inst, functionId)) result = inst;
-    });
-    return result;
-}
-
-YMTInstance* InstanceWithFunctionName(const YMTFBlock& fblock, const std::string& name,
-                                      uint32_t fallback) {
-    YMTInstance* result = nullptr;
-    ForEachChild(fblock, [&](uint32_t pos, YMTNode*) {
-        if (result) return;
-        YMTInstance* inst = fblock.SelectInstance(pos, fallback);
-        YMTNode* f = inst ? inst->FindChild(name) : nullptr;
-        if (f && f->NodeType() == kNodeFunction) result = inst;
-    });
-    return result;
-}
-
 YMTOperation* OperationByCode(const YMTFunction& function, uint32_t opType) {
     return function.OperationAt(opType);
-}
-
-YMTParam* ParamAt(const YMTOperation& operation, uint32_t position) {
-    return operation.ParamAt(position);
-}
-
-YMTParam* FirstParam(const YMTOperation& operation) {
-    return operation.GetAt(0) ? operation.ParamAt(0) : operation.ParamAt(1);
-}
-
-YMTParam* FindParamByName(const YMTOperation& operation, const std::string& name, bool exactCase) {
-    return FindParamInList(operation, name, exactCase);
-}
-
-bool FunctionHasParamType(const YMTFunction& function, uint32_t nodeType) {
-    bool found = false;
-    ForEachChild(function, [&](uint32_t, YMTNode* op) {
-        if (found || op->NodeType() != kNodeOperation) return;
-        ForEachChild(*static_cast<YMTOperation*>(op), [&](uint32_t, YMTNode* p) {
-            if (p->NodeType() == nodeType) found = true;
-        });
-    });
-    return found;
-}
-
-bool FirstParamIsVoid(const YMTOperation& operation) {
-    YMTParam* p = FirstParam(operation);
-    return p && p->NodeType() == kNodeVoid;
 }
 
 void ListNodes(const YMTNode& parent, std::vector<YMTNode*>& out) {

@@ -13,7 +13,6 @@ class YMTFBlock;
 class YMTInstance;
 class YMTFunction;
 class YMTOperation;
-class YMTParam;
 class YMTNode;
 
 // --- navigation (null when the key finds nothing) ---
@@ -24,15 +23,7 @@ YMTFBlock* FBlockByInstFBlockName(const YMTCatalog& catalog, const std::string& 
 // 2: the instance, else the first one; other: the instance only.
 YMTInstance* SelectInstance(const YMTFBlock& fblock, uint32_t instanceId, uint32_t fallback);
 YMTFunction* FunctionById(const YMTInstance& instance, uint32_t functionId);
-YMTInstance* InstanceWithFunction(const YMTFBlock& fblock, uint32_t functionId, uint32_t fallback);
-YMTInstance* InstanceWithFunctionName(const YMTFBlock& fblock, const std::string& name,
-                                      uint32_t fallback);
 YMTOperation* OperationByCode(const YMTFunction& function, uint32_t opType);
-YMTParam* ParamAt(const YMTOperation& operation, uint32_t position);
-YMTParam* FirstParam(const YMTOperation& operation);
-YMTParam* FindParamByName(const YMTOperation& operation, const std::string& name, bool exactCase);
-bool FunctionHasParamType(const YMTFunction& function, uint32_t nodeType);
-bool FirstParamIsVoid(const YMTOperation& operation);
 
 // --- listing: appends the children of one node in index order ---
 // Children of a catalog, FBlock, instance or function.

@@ -6,7 +6,7 @@
 #include "params/param_bool.h"
 #include "params/param_number.h"
 #include "params/param_stream.h"
-#include "params/value_text.h"
+#include "decoding/value_text.h"
 #include "platform/hex.h"
 #include "platform/strings.h"
 #include "values/value_impl.h"

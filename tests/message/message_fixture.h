@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "message/mesg_info.h"
-#include "message/param_info.h"
+#include "decoding/param_info.h"
 #include "mostfcat/mesg_info.h"
 #include "support/message_xml.h"
 
