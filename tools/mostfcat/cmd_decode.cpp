@@ -5,10 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "mostfcat/command.h"
 #include "mostfcat/fci.h"
-#include "mostfcat/message_commands.h"
-#include "platform/strings.h"
+#include "tool_command.h"
 
 namespace mostfcat::cli {
 
@@ -46,48 +44,11 @@ template <class Handle> void ForEachLine(FILE* in, Handle handle) {
     if (!pending.empty()) handle(pending.data(), pending.size());
 }
 
-} // namespace
-
-bool ParseCoordinates(const std::string& text, MessageCoordinates& out, std::string& problem) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (true) {
-        size_t dot = text.find('.', start);
-        parts.push_back(
-            text.substr(start, dot == std::string::npos ? std::string::npos : dot - start));
-        if (dot == std::string::npos) break;
-        start = dot + 1;
-    }
-    if (parts.size() != 4) {
-        problem = "expected four hexadecimal coordinates FBLOCK.INST.FKT.OP, not '" + text + "'";
-        return false;
-    }
-    static const char* const kWhat[] = {"FBlock ID", "instance ID", "function ID", "OpType"};
-    static const uint32_t kMax[] = {0xFF, 0xFF, 0xFFF, 0xF};
-    uint32_t* fields[] = {&out.fblock, &out.instance, &out.function, &out.operation};
-    for (int i = 0; i < 4; ++i) {
-        std::string t = Trim(parts[i]);
-        if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t.erase(0, 2);
-        bool ok = !t.empty() && t.size() <= 8 &&
-                  t.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
-        unsigned long v = ok ? std::strtoul(t.c_str(), nullptr, 16) : 0;
-        if (!ok || v > kMax[i]) {
-            problem = std::string(kWhat[i]) + " '" + parts[i] +
-                      "' is not a hexadecimal number up to " + StrFormat("%X", kMax[i]);
-            return false;
-        }
-        *fields[i] = static_cast<uint32_t>(v);
-    }
-    return true;
-}
-
-int CmdDecode(const std::vector<std::string>& args) {
-    CommandArgs a;
-    std::string problem =
-        ParseArgs("decode", args, {{"--channel", true}, {"--options", true}, {"--json", false}}, a);
+int Run(const CommandArgs& a) {
+    std::string problem;
     OpenRequest request;
-    uint32_t options = 0xFFFFFFFF;
-    if (problem.empty() && a.plain.empty()) problem = "decode needs a catalog file";
+    uint32_t options = MOSTFCAT_DECODE_ALL;
+    if (a.plain.empty()) problem = "decode needs a catalog file";
     if (problem.empty()) request.catalog = a.plain[0];
     if (problem.empty() && a.Has("--channel")) {
         std::string p = ParseChannel(a.Get("--channel"), request.channel);
@@ -107,7 +68,7 @@ int CmdDecode(const std::vector<std::string>& args) {
     OpenedCatalog opened;
     int rc = OpenForCommand(request, opened);
     if (rc != kExitOk) return rc;
-    YFciFCatManager* manager = gFciFCatManager(opened.ManagerHandle());
+    YFciFCatManager* manager = opened.Manager();
     if (!manager) return kExitFailed;
     uint16_t channel = request.channel == kAllChannels ? 0 : request.channel;
     YFciTraceDecoder decoder(manager, channel, options,
@@ -132,5 +93,21 @@ int CmdDecode(const std::vector<std::string>& args) {
     PrintError(summary);
     return kExitFailed;
 }
+
+} // namespace
+
+const ToolCommand kDecodeCommand = {
+    "decode",
+    {{"--channel", true}, {"--options", true}, {"--json", false}},
+    nullptr,
+    "  decode CATALOG [--channel N] [--options WORD] [--json] [MESSAGE ...]\n"
+    "        decode message payloads; MESSAGE is FBLOCK.INST.FKT.OP:HEX with the\n"
+    "        coordinates in hexadecimal (22.01.400.C:3C). Without MESSAGE the\n"
+    "        messages are read from standard input, one a line (blank lines and\n"
+    "        lines starting with # are skipped). --json: one object per message\n"
+    "        and line; an unknown or malformed message gets an \"error\" field.\n"
+    "        WORD is the option word of the decode (default 0xFFFFFFFF)\n",
+    Run,
+};
 
 } // namespace mostfcat::cli

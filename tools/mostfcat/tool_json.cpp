@@ -1,4 +1,4 @@
-#include "mostfcat/json_util.h"
+#include "tool_json.h"
 
 namespace mostfcat::cli {
 

@@ -4,15 +4,10 @@
 #include <cstdint>
 #include <string>
 
-#include "mostfcat/json_util.h"
+#include "tool_json.h"
+#include "tool_tree.h"
 
-namespace mostfcat {
-
-class YMTCatalog;
-class YMTFBlock;
-class YMTFunction;
-
-namespace cli {
+namespace mostfcat::cli {
 
 struct ListOptions {
     std::string fblock;   // an FBlock name or hexadecimal ID; empty: every FBlock
@@ -35,25 +30,25 @@ struct IdFilter {
     bool Matches(const std::string& itemName, uint32_t itemId) const;
 };
 
-// Appends a readable outline of the catalog to out: FBlocks with their IDs
-// and instances, functions with ID, kind and class, operations and their
-// parameters with position, width, bit offset, unit, physical and raw range
-// or values. Returns false when the filters matched nothing.
-bool ListCatalog(const YMTCatalog& catalog, const ListOptions& options, std::string& out);
+// Appends a readable outline of the catalog (a node handle) to out: FBlocks
+// with their IDs and instances, functions with ID, kind and class,
+// operations and their parameters with position, width, bit offset, unit,
+// physical and raw range or values. Returns false when the filters matched
+// nothing.
+bool ListCatalog(TreeNode catalog, const ListOptions& options, std::string& out);
 
 // The same outline as one JSON object (every parameter in full).
-bool ListCatalogJson(const YMTCatalog& catalog, const ListOptions& options, Json& out);
+bool ListCatalogJson(TreeNode catalog, const ListOptions& options, Json& out);
 
-// Names of a function class code and of its derived element-type code.
-const char* FunctionClassName(uint8_t code);
-std::string ClassSubName(uint8_t classCode, uint8_t subCode);
+// The children of a node that are of one item kind, in slot order.
+std::vector<std::pair<uint32_t, TreeNode>> ItemsOf(TreeNode node, uint32_t kind);
+// The parameters below a node (array element, record fields, stream cases
+// and their members, operation parameters), in slot order.
+std::vector<std::pair<uint32_t, TreeNode>> ParamsOf(TreeNode node);
 
 // The physical value raw x 10^exponent (for a negative exponent computed as
 // a division, which is exact for whole tenths: -200 and -1 give -20, not
 // -20.000000000000004).
 double PhysicalValue(double raw, int32_t exponent);
-// The same as text, with as many decimals as the exponent gives ("-20.0").
-std::string PhysicalText(double raw, int32_t exponent);
 
-} // namespace cli
-} // namespace mostfcat
+} // namespace mostfcat::cli

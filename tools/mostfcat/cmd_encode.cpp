@@ -5,10 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "mostfcat/command.h"
 #include "mostfcat/fci.h"
-#include "mostfcat/message_commands.h"
-#include "platform/strings.h"
+#include "tool_command.h"
 
 namespace mostfcat::cli {
 
@@ -20,7 +18,7 @@ void PrintPayload(const std::vector<uint8_t>& payload, YFciFCatManager& manager,
         std::printf("%s\n", YFciHexdumpHelper::CondensedString(payload).c_str());
         return;
     }
-    YFciTraceDecoder decoder(&manager, channel, 0xFFFFFFFF, YFciTraceDecoder::eJson);
+    YFciTraceDecoder decoder(&manager, channel, MOSTFCAT_DECODE_ALL, YFciTraceDecoder::eJson);
     std::string out;
     decoder.DecodeMessage(at.fblock, at.instance, at.function, at.operation, payload.data(),
                           payload.size(), "", out);
@@ -43,23 +41,11 @@ void WarnInstanceFallback(YFciFCatManager& manager, uint16_t channel,
     }
 }
 
-} // namespace
-
-int CmdEncode(const std::vector<std::string>& args) {
-    CommandArgs a;
-    // --inputs takes the rest of the plain arguments as input texts.
-    std::vector<std::string> own, inputs;
-    bool positional = false;
-    for (const std::string& arg : args) {
-        if (positional)
-            inputs.push_back(arg);
-        else if (arg == "--inputs")
-            positional = true;
-        else
-            own.push_back(arg);
-    }
-    std::string problem =
-        ParseArgs("encode", own, {{"--channel", true}, {"--json", false}, {"--raw", false}}, a);
+int Run(const CommandArgs& a) {
+    // --inputs takes the rest of the arguments as input texts.
+    const bool positional = a.restGiven;
+    const std::vector<std::string>& inputs = a.rest;
+    std::string problem;
     OpenRequest request;
     MessageCoordinates at;
     if (problem.empty() && a.plain.size() < 2)
@@ -93,7 +79,7 @@ int CmdEncode(const std::vector<std::string>& args) {
     OpenedCatalog opened;
     int rc = OpenForCommand(request, opened);
     if (rc != kExitOk) return rc;
-    YFciFCatManager* manager = gFciFCatManager(opened.ManagerHandle());
+    YFciFCatManager* manager = opened.Manager();
     if (!manager) return kExitFailed;
     uint16_t channel = request.channel == kAllChannels ? 0 : request.channel;
     const bool json = a.Has("--json");
@@ -103,7 +89,7 @@ int CmdEncode(const std::vector<std::string>& args) {
         uint32_t index = 0;
         std::string why;
         if (!YFciUserInput::CheckInputs(inputs, index, why)) {
-            PrintError(StrFormat("input %u '", index + 1) + inputs[index] + "': " + why);
+            PrintError(Format("input %u '", index + 1) + inputs[index] + "': " + why);
             return kExitFailed;
         }
         std::unique_ptr<YFciMesgInfo> info(
@@ -111,11 +97,10 @@ int CmdEncode(const std::vector<std::string>& args) {
         uint32_t status = 0;
         info->SetInstFallback(1);
         info->Assemble(inputs, status, index);
-        if (status != 0) {
+        if (status != MOSTFCAT_ASSEMBLE_OK) {
             std::string which = index < inputs.size() ? " '" + inputs[index] + "'" : "";
-            PrintError(StrFormat("input %u%s: ", index + 1, which.c_str()) +
-                       YFciUserInput::AssembleStatusText(status) +
-                       StrFormat(" (status %u)", status));
+            PrintError(Format("input %u%s: ", index + 1, which.c_str()) +
+                       YFciUserInput::AssembleStatusText(status) + Format(" (status %u)", status));
             return kExitFailed;
         }
         PrintPayload(info->Data(), *manager, channel, at, json);
@@ -126,10 +111,9 @@ int CmdEncode(const std::vector<std::string>& args) {
     std::unique_ptr<YFciMessage> message(manager->CreateMessage(channel, "", at.fblock, at.instance,
                                                                 1, at.function, at.operation, 1));
     if (!message) {
-        PrintError(
-            "no operation " +
-            StrFormat("%02X.%02X.%03X.%X", at.fblock, at.instance, at.function, at.operation) +
-            " in " + request.catalog);
+        PrintError("no operation " +
+                   Format("%02X.%02X.%03X.%X", at.fblock, at.instance, at.function, at.operation) +
+                   " in " + request.catalog);
         return kExitFailed;
     }
     std::vector<uint8_t> payload;
@@ -150,5 +134,20 @@ int CmdEncode(const std::vector<std::string>& args) {
     PrintPayload(payload, *manager, channel, at, json);
     return kExitOk;
 }
+
+} // namespace
+
+const ToolCommand kEncodeCommand = {
+    "encode",
+    {{"--channel", true}, {"--json", false}, {"--raw", false}},
+    "--inputs",
+    "  encode CATALOG [--channel N] FBLOCK.INST.FKT.OP [NAME=TEXT ... | --inputs\n"
+    "         TEXT ...] [--json]\n"
+    "        make a payload: NAME=TEXT sets a value by its symbolic identifier\n"
+    "        (Data.Band[2].Level=-3) starting from the default payload; --inputs\n"
+    "        assembles it from positional input texts. Prints the payload as hex\n"
+    "        (--json: decoded, as decode --json shows it, with \"payload\")\n",
+    Run,
+};
 
 } // namespace mostfcat::cli
