@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "message/disasm_context.h"
+#include "decoding/disasm_context.h"
 #include "mostfcat/hexdump.h"
 
 namespace mostfcat {
