@@ -98,7 +98,9 @@ public:
     enum Format { eText = 0, eJson = 1 };
     enum Outcome { eDecoded = 0, eSkipped = 1, eUnknown = 2, eMalformed = 3 };
 
-    // The manager must outlive the decoder.
+    // The manager must outlive the decoder. The decoder keeps a description
+    // per message kind: make a new one after the manager's catalogs were
+    // opened, closed or reloaded.
     YFciTraceDecoder(YFciFCatManager* manager, uint16_t channel, uint32_t options, Format format);
     ~YFciTraceDecoder();
     YFciTraceDecoder(const YFciTraceDecoder&) = delete;

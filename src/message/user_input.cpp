@@ -720,6 +720,10 @@ std::string YFciUserInput::PhysicalText(double raw, long exponent) {
 }
 
 std::string YFciUserInput::Latin1ToUtf8(const std::string& text) {
+    bool ascii = true;
+    for (char ch : text)
+        ascii = ascii && static_cast<unsigned char>(ch) < 0x80;
+    if (ascii) return text;
     std::string out;
     out.reserve(text.size());
     for (char ch : text)
