@@ -92,42 +92,6 @@ TEST_F(DescriptionTest, CoordinateSettersTakeEffectAtInvalidate) {
     EXPECT_EQ(info->InstFallback(), 1u);
 }
 
-TEST_F(DescriptionTest, SettersClearOnlyOnAChange) {
-    auto* info = static_cast<YFciMesgInfoImpl*>(Info(0x100, {7, 1}, kTexts));
-    auto first = [&] { return Row(*info->Disassemble().at(0)); };
-    ASSERT_EQ(first(), "8 L0 @0 N d=7 h=07 v=7");
-    // New data alone does not clear: the entries still describe the old bytes
-    // until a setter changes something.
-    info->SetData(Bytes{8, 0});
-    struct Step {
-        std::function<void()> set;
-        bool clears;
-    };
-    const Step steps[] = {
-        {[&] { info->SetMaxParams(65535); }, false},  {[&] { info->SetValueTextLimit(36); }, false},
-        {[&] { info->SetOptions(kTexts); }, false},   {[&] { info->SetAuxLimit(65535); }, false},
-        {[&] { info->SetInstFallback(0); }, false},   {[&] { info->SetMaxParams(100); }, true},
-        {[&] { info->SetValueTextLimit(10); }, true}, {[&] { info->SetOptions(kTexts | 1); }, true},
-        {[&] { info->SetAuxLimit(5); }, true},        {[&] { info->SetInstFallback(2); }, true},
-        {[&] { info->ClearParamInfos(); }, true},     {[&] { info->Invalidate(); }, true},
-    };
-    uint8_t value = 8;
-    for (size_t i = 0; i < std::size(steps); ++i) {
-        steps[i].set();
-        std::string want = steps[i].clears
-                               ? StrFormat("8 L0 @0 N d=%u h=%02X v=%u", value, value, value)
-                               : first();
-        EXPECT_EQ(first(), want) << "step " << i;
-        info->SetData(Bytes{++value, 0});
-    }
-    EXPECT_EQ(info->MaxParams() + info->ValueTextLimit() + info->AuxLimit(), 100u + 10u + 5u);
-    Bytes raw{1, 2, 3};
-    info->SetData(raw.data(), 2);
-    EXPECT_EQ(Hex(info->Data()), "0102");
-    info->SetData(nullptr, 5);
-    EXPECT_TRUE(info->Data().empty());
-}
-
 TEST_F(DescriptionTest, Clones) {
     YFciMesgInfo* info = Info(0x100, {7, 1, 9}, kTexts | 0x8);
     info->SetMaxParams(7);

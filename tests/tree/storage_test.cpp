@@ -21,24 +21,6 @@ namespace {
 
 using test::TestNode;
 
-TEST(ArenaTest, AlignedMemoryFromBlocksThatItKnows) {
-    YArena arena;
-    std::set<uintptr_t> seen;
-    for (size_t size : {1u, 3u, 8u, 24u, 100u, 5000u, 70000u, 3000000u}) {
-        for (size_t align : {1u, 2u, 8u, 16u}) {
-            auto* p = static_cast<char*>(arena.Allocate(size, align));
-            ASSERT_EQ(reinterpret_cast<uintptr_t>(p) % align, 0u) << size << " " << align;
-            EXPECT_TRUE(arena.Contains(p));
-            EXPECT_TRUE(arena.Contains(p + size - 1));
-            std::memset(p, 0xAB, size); // the sanitizer build checks the bounds
-            EXPECT_TRUE(seen.insert(reinterpret_cast<uintptr_t>(p)).second);
-        }
-    }
-    int local = 0;
-    EXPECT_FALSE(arena.Contains(&local));
-    EXPECT_GE(arena.BytesReserved(), arena.BytesUsed());
-}
-
 TEST(StringPoolTest, EqualTextsShareOneStringAndOthersDoNot) {
     YArena arena;
     YStringPool pool(arena);
@@ -110,40 +92,6 @@ TEST(StorageTest, NodesAndTextsOfAScopeLiveInTheStorage) {
     EXPECT_EQ(TestNode::Destroyed(), destroyed + 101);
     EXPECT_EQ(b->NameRef(), "Volume"); // the texts stay with the storage
     delete b;
-}
-
-TEST(StorageTest, HeapNodesOwnTheirTexts) {
-    TestNode node("Name");
-    node.SetDescription("Text");
-    const std::string& description = node.Description();
-    node.SetName("Other name");
-    // A changed name leaves the description where it was.
-    EXPECT_EQ(&node.Description(), &description);
-    EXPECT_EQ(description, "Text");
-    TestNode copy("");
-    copy.YMTNode::CopyFrom(&node);
-    EXPECT_EQ(copy.NameRef(), "Other name");
-    EXPECT_NE(&copy.NameRef(), &node.NameRef());
-    node.SetName("");
-    EXPECT_TRUE(node.NameRef().empty());
-    EXPECT_EQ(&node.Description(), &description);
-
-    YMTText text;
-    text = "abc";
-    YMTText same;
-    same = text;
-    EXPECT_EQ(same, "abc");
-    EXPECT_NE(&same.str(), &text.str());
-    text = text.str(); // from its own characters
-    EXPECT_EQ(text.str(), "abc");
-
-    YMTWords words;
-    words = std::vector<uint16_t>{1, 2, 3};
-    YMTWords other;
-    other = words;
-    EXPECT_EQ(other, (std::vector<uint16_t>{1, 2, 3}));
-    other = std::vector<uint16_t>{};
-    EXPECT_TRUE(other.empty());
 }
 
 TEST(StorageTest, SharedArraysAreCopiedBeforeTheyChange) {

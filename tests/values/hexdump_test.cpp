@@ -98,60 +98,6 @@ TEST(HexdumpTest, HexInput) {
     }
 }
 
-TEST(HexdumpTest, Append) {
-    Bytes dst{1};
-    H::Append(dst, Bytes{2, 3});
-    H::Append(dst, Bytes{4, 5, 6}, 2);
-    H::Append(dst, Bytes{7}, 1);
-    const unsigned char more[2] = {8, 9};
-    H::Append(dst, more, 2);
-    H::Append(dst, nullptr, 2);
-    H::Append(dst, more, 0);
-    EXPECT_EQ(dst, (Bytes{1, 2, 3, 6, 8, 9}));
-}
-
-TEST(HexdumpTest, AppendBitsExamples) {
-    struct Step {
-        Bytes src;
-        unsigned long bitPos, count;
-        bool big;
-        long index;
-        Bytes dst;
-    };
-    struct Row {
-        const char* what;
-        Bytes start;
-        std::vector<Step> steps;
-    };
-    const Row rows[] = {
-        {"3 bits of 5, then 3 bits of 7 at bit 3",
-         {},
-         {{{0x05}, 0, 3, true, 0, {0xA0}}, {{0x07}, 3, 3, true, 0, {0xBC}}}},
-        {"12-bit 0xABC msb first from bit 4 of an existing byte",
-         {0xF0},
-         {{{0x0A, 0xBC}, 4, 12, true, 1, {0xFA, 0xBC}}}},
-        {"12-bit 0xABC lsb first from bit 4 of an existing byte",
-         {0x0F},
-         {{{0xBC, 0x0A}, 4, 12, false, 1, {0xCF, 0xAB}}}},
-        {"only the last bits of the source count",
-         {},
-         {{{0xFF}, 0, 3, true, 0, {0xE0}}, {{0xFF}, 3, 2, false, 0, {0xF8}}}},
-        {"bit position 0 starts a new byte",
-         {0x55},
-         {{{0x01}, 0, 1, true, 1, {0x55, 0x80}}, {{0x01}, 0, 1, false, 2, {0x55, 0x80, 0x01}}}},
-        {"no bits", {0x55}, {{{0xFF}, 5, 0, true, 0, {0x55}}}},
-    };
-    for (const Row& r : rows) {
-        Bytes dst = r.start;
-        long last = static_cast<long>(dst.size()) - 1;
-        for (const Step& s : r.steps) {
-            last = H::AppendHexDumpBits(s.src, dst, last, s.bitPos, s.count, s.big);
-            EXPECT_EQ(last, s.index) << r.what;
-            EXPECT_EQ(H::CondensedString(dst), H::CondensedString(s.dst)) << r.what;
-        }
-    }
-}
-
 // --- random checks against a bit-by-bit reference -----------------------------------
 
 // The bits of the payload from bit offset `first` on (msb-first numbering
