@@ -30,18 +30,6 @@ std::recursive_mutex& ApiMutex() {
 
 namespace {
 
-YMTNode* NodeOf(uint64_t handle) {
-    return reinterpret_cast<YMTNode*>(handle);
-}
-
-template <class F> uint32_t Guarded(F&& f) {
-    try {
-        return f();
-    } catch (...) {
-        return MOSTFCAT_INVALID;
-    }
-}
-
 template <class F> uint32_t Locked(F&& f) {
     return Guarded([&] {
         std::lock_guard<std::recursive_mutex> lock(ApiMutex());

@@ -22,14 +22,6 @@ using namespace mostfcat;
 
 namespace {
 
-template <class F> uint32_t Guarded(F&& f) {
-    try {
-        return f();
-    } catch (...) {
-        return MOSTFCAT_INVALID;
-    }
-}
-
 bool ValidChannel(uint16_t channel) {
     return channel <= 16 || channel == 0xFFFF;
 }

@@ -30,18 +30,6 @@ using namespace mostfcat;
 
 namespace {
 
-YMTNode* NodeOf(uint64_t handle) {
-    return reinterpret_cast<YMTNode*>(handle);
-}
-
-template <class F> uint32_t Guarded(F&& f) {
-    try {
-        return f();
-    } catch (...) {
-        return MOSTFCAT_INVALID;
-    }
-}
-
 // The parameter kind of a parameter node (0 for any other node). The kinds
 // and the node types name the same classes under other numbers.
 uint32_t KindOf(const YMTNode& n) {
