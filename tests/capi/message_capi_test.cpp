@@ -109,11 +109,8 @@ TEST_F(MessageCapiTest, DefaultLengthsAreTheDefaultPayloadsByteCounts) {
         uint32_t length;
     };
     const Row rows[] = {
+        // The other Lab functions are compared with the object interface below.
         {Key(0x50, 0x100, 0xC), 1, 0, 9}, // Word, Small, Long, Byte, Color
-        {Key(0x50, 0x101, 0xC), 1, 0, 0}, // no elements without payload
-        {Key(0x50, 0x102, 0xC), 1, 0, 2}, // Mode, no case, Tail
-        {Key(0x50, 0x104, 0xC), 1, 0, 3}, // Kind, no case, After
-        {Key(0x50, 0x106, 0xC), 1, 0, 2}, // Pos
         {Key(0x50, 0x100, 0x0), 1, 0, 0}, // no such operation
         {Key(0x77, 0x100, 0xC), 1, 0, 0}, // no such FBlock
         {Key(0x51, 0x200, 0xC), 1, 0, 0}, // on channel 2 only

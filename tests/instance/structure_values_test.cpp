@@ -132,6 +132,10 @@ TEST_F(StructureTest, LookupsByIdentifierFollowThePathSyntax) {
         {table.get(), "Outer.Row[2] ", true, nullptr},
         {table.get(), "Nothing", true, nullptr},
         {table.get(), "1", false, outer},
+        // The largest index is the "no index" mark of values that are no
+        // elements: it must not make such a value an element.
+        {table.get(), "Outer[4294967295]", true, nullptr},
+        {table.get(), "1[4294967295].1[1].1", false, nullptr},
         {mux.get(), "Data(3).Level", true, level},
         {mux.get(), "2(3).2", false, level},
         {mux.get(), "Data.Level", true, level},
@@ -145,15 +149,6 @@ TEST_F(StructureTest, LookupsByIdentifierFollowThePathSyntax) {
             p.symbolic ? p.msg->GetParamBySymID(p.text) : p.msg->GetParamByShortID(p.text);
         EXPECT_EQ(found, p.expected) << '"' << p.text << '"';
     }
-}
-
-// The largest index a path can hold is the "no index" mark of values that
-// are no elements: it must not make such a value an element.
-TEST_F(StructureTest, AnIndexOnAValueThatIsNoElementFindsNothing) {
-    MessagePtr table = Msg(kTable, "010203");
-    YFciParam* found = table->GetParamBySymID("Outer[4294967295]");
-    EXPECT_EQ(found, nullptr);
-    EXPECT_EQ(table->GetParamByShortID("1[4294967295].1[1].1"), nullptr);
 }
 
 TEST_F(StructureTest, ElementsAreRenumberedAfterInsertAndRemove) {
