@@ -13,11 +13,13 @@
 #include <utility>
 #include <vector>
 
+#include "mostfcat/catalog_diff.h"
 #include "mostfcat/fct.h"
 #include "mostfcat/hexdump.h"
 #include "mostfcat/mesg_info.h"
 #include "mostfcat/message.h"
 #include "mostfcat/param_values.h"
+#include "mostfcat/telegrams.h"
 #include "mostfcat/user_input.h"
 
 #ifndef MOSTFCAT_CLASS

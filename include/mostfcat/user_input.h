@@ -114,6 +114,12 @@ public:
     Outcome DecodeMessage(uint32_t fblock, uint32_t instance, uint32_t function, uint32_t operation,
                           const uint8_t* data, size_t length, const std::string& time,
                           std::string& out);
+    // The same with what a trace said about the message: the source node
+    // address (negative: none) and how many telegrams carried it (0: not
+    // said). The output is that of the message alone plus those fields.
+    Outcome DecodeMessage(uint32_t fblock, uint32_t instance, uint32_t function, uint32_t operation,
+                          const uint8_t* data, size_t length, const std::string& time,
+                          int32_t source, uint32_t telegrams, std::string& out);
     // How many lines had each outcome so far.
     uint64_t Count(Outcome outcome) const;
     // "N of M messages could not be decoded (...)", or empty when all were.

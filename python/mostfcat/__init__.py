@@ -35,12 +35,12 @@ import enum
 import os
 import re
 from dataclasses import dataclass
-from typing import List, Optional, Tuple, Union
+from typing import Iterable, Iterator, List, Optional, Tuple, Union
 
 from .errors import (CatalogNotFound, EncodeError, Error, ImportFailed,
                      InstanceFallbackWarning, ManagerClosed, UnsetValuesWarning)
 from . import errors as _status
-from ._mostfcat import DecodedMessage, Param, _Manager
+from ._mostfcat import DecodedMessage, Param, _Manager, _Telegrams, _diff_json
 from ._mostfcat import __version__  # noqa: F401  (set by the build)
 
 __all__ = [
@@ -48,6 +48,7 @@ __all__ = [
     "DecodedMessage", "Param", "Kind", "ALL_OPTIONS",
     "Error", "ManagerClosed", "CatalogNotFound", "ImportFailed", "EncodeError",
     "UnsetValuesWarning", "InstanceFallbackWarning",
+    "Reassembled", "TelegramFault", "diff",
 ]
 
 #: The decode option word with every bit set: every text, every diagnostic.
@@ -233,9 +234,74 @@ class Manager(_Manager):
         raise ImportFailed(text, shown, written,
                            _status.OPEN_STATUS3 if status == 3 else _status.INVALID)
 
+    def telegrams(self, lines: Union[bytes, str, Iterable[Union[bytes, str]]], *,
+                  most150: bool = False, channel: int = 0,
+                  options: int = ALL_OPTIONS) -> Iterator[Union["Reassembled", "TelegramFault"]]:
+        """Puts control telegrams together and decodes the messages they carry.
+
+        lines: telegram lines ("[TIME] [SRC:] BYTES" or JSON capture lines), as
+        an iterable of lines or as one bytes/str text. Yields a Reassembled for
+        each complete message (decoded as ``decode`` decodes its payload) and a
+        TelegramFault for each fault; at the end, messages still incomplete are
+        reported as faults.
+        """
+        if isinstance(lines, (bytes, str)):
+            lines = lines.splitlines()
+        t = _Telegrams(most150)
+        for line in lines:
+            if isinstance(line, str):
+                line = line.encode("utf-8")
+            yield from self._telegram_results(t.feed(line.rstrip(b"\r\n")), channel, options)
+        yield from self._telegram_results(t.feed(b"", True), channel, options)
+
+    def _telegram_results(self, results, channel, options):
+        for r in results:
+            if r[0] == "fault":
+                yield TelegramFault(r[1], r[2].decode("utf-8", "replace") or None)
+                continue
+            _, fb, inst, fkt, op, payload, time, source, count = r
+            msg = self.decode(fb, inst, fkt, op, payload, channel=channel, options=options)
+            yield Reassembled(msg, time, source, count)
+
     def catalogs(self, channel: int = 0) -> List[str]:
         """The names of the catalogs open on a channel (0: every channel)."""
         return self._catalog_names(channel)
+
+
+@dataclass(frozen=True)
+class Reassembled:
+    """A message put together from telegrams: its decode, the time stamp of its
+    last telegram and its source node (None where the lines gave none), and
+    how many telegrams carried it."""
+
+    message: DecodedMessage
+    time: Optional[float]
+    source: Optional[int]
+    telegrams: int
+
+
+@dataclass(frozen=True)
+class TelegramFault:
+    """A fault in a telegram stream: what happened (with the coordinates) and
+    the line that caused it, where one did."""
+
+    error: str
+    input: Optional[str]
+
+
+def diff(old: Union[str, "os.PathLike[str]"],
+         new: Union[str, "os.PathLike[str]"]) -> List[dict]:
+    """Compares two versions of a catalog; returns the changes as
+    ``mostfcat diff --json`` lists them (dicts with "change", "item", "class",
+    the coordinates that apply, "old", "new" and "detail").
+
+    Raises CatalogNotFound or ImportFailed when a catalog cannot be opened.
+    """
+    import json
+    with Manager("diff-old") as a, Manager("diff-new") as b:
+        ca = a.open(old, 1, log_path=None)
+        cb = b.open(new, 1, log_path=None)
+        return json.loads(_diff_json(a, 1, ca.name, b, 1, cb.name))["changes"]
 
 
 _PARSER_LINE = re.compile(r"^(Fatal error|Error) at file '.*': Line: (\d+), Char: (\d+)\s*$")

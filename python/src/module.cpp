@@ -895,6 +895,57 @@ its lowest instance is used).)")
              "Decodes one trace line (bytes, without its line end) into output lines (UTF-8).")
         .def("summary", &TraceDecoder::Summary,
              "'N of M messages could not be decoded (...)', or '' when all were.");
+    // Telegrams put together into messages: a line (bytes) in, a list of
+    // results out, each ("message", fblock, instance, function, operation,
+    // payload, time, source, telegrams) or ("fault", error, input).
+    py::class_<YFciTelegrams>(m, "_Telegrams")
+        .def(py::init([](bool most150) {
+                 return std::make_unique<YFciTelegrams>(most150 ? YFciTelegrams::eMost150
+                                                                : YFciTelegrams::eMost50);
+             }),
+             "most150"_a = false)
+        .def(
+            "feed",
+            [](YFciTelegrams& t, const py::bytes& line, bool finish) {
+                std::vector<YFciTelegrams::Result> out;
+                if (finish) {
+                    t.Finish(out);
+                } else {
+                    std::string text = line;
+                    t.FeedLine(text.data(), text.size(), out);
+                }
+                py::list results;
+                for (const YFciTelegrams::Result& r : out) {
+                    if (r.fault) {
+                        results.append(py::make_tuple("fault", r.error,
+                                                      py::bytes(r.input.data(), r.input.size())));
+                        continue;
+                    }
+                    py::object time = py::none(), source = py::none();
+                    if (!r.time.empty()) time = py::float_(std::stod(r.time));
+                    if (r.source >= 0) source = py::int_(r.source);
+                    results.append(
+                        py::make_tuple("message", r.fblock, r.instance, r.function, r.operation,
+                                       py::bytes(reinterpret_cast<const char*>(r.payload.data()),
+                                                 r.payload.size()),
+                                       time, source, r.telegrams));
+                }
+                return results;
+            },
+            "line"_a, "finish"_a = false)
+        .def_property_readonly("pending", &YFciTelegrams::Pending);
+    // Two catalogs compared: the JSON object of `mostfcat diff --json`.
+    m.def(
+        "_diff_json",
+        [](Manager& a, uint16_t ca, const std::string& na, Manager& b, uint16_t cb,
+           const std::string& nb) {
+            std::vector<YFciCatalogDiff::Change> changes;
+            std::string error;
+            if (!YFciCatalogDiff::Compare(a.Live(), ca, na, b.Live(), cb, nb, changes, error))
+                throw py::value_error(error);
+            return YFciCatalogDiff::Json(changes);
+        },
+        "old"_a, "old_channel"_a, "old_name"_a, "new"_a, "new_channel"_a, "new_name"_a);
     PyObject* decode =
         PyDescr_NewMethod(reinterpret_cast<PyTypeObject*>(manager.ptr()), &kDecodeMethod);
     if (!decode) throw py::error_already_set();

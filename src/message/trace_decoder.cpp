@@ -89,6 +89,11 @@ void KeyUInt(std::string& out, const char* key, uint64_t v) {
 
 namespace mostfcat {
 
+// A text as a JSON string (for the other trace writers of the library).
+void AppendJsonString(std::string& out, const std::string& utf8) {
+    JsonString(out, utf8);
+}
+
 // A double as JSON writers of the shortest round-trip form print it: plain
 // decimals from 1e-4 to 1e15 ("60.0", "0.001"), else "1.5e+20"; never NaN.
 void AppendJsonNumber(std::string& out, double v) {
@@ -156,12 +161,15 @@ struct YFciTraceDecoder::Impl {
 
     Outcome Malformed(const char* line, size_t length, const std::string& time,
                       const std::string& why, std::string& out);
+    // source < 0 and telegrams 0 leave those fields out.
     Outcome Decode(uint32_t fb, uint32_t inst, uint32_t fkt, uint32_t op, const uint8_t* data,
-                   size_t length, const std::string& time, std::string& out);
+                   size_t length, const std::string& time, std::string& out, int32_t source = -1,
+                   uint32_t telegrams = 0);
     void Json(YFciMesgInfo& info, const std::string& time, const std::string& unknown,
-              bool fallback, std::string& out) const;
+              bool fallback, int32_t source, uint32_t telegrams, std::string& out) const;
     void Text(YFciMesgInfo& info, const std::string& time, const std::string& unknown,
-              const std::string& fallback, std::string& out) const;
+              const std::string& fallback, int32_t source, uint32_t telegrams,
+              std::string& out) const;
 };
 
 namespace {
@@ -362,6 +370,23 @@ YFciTraceDecoder::Outcome YFciTraceDecoder::DecodeMessage(uint32_t fblock, uint3
     }
 }
 
+YFciTraceDecoder::Outcome YFciTraceDecoder::DecodeMessage(uint32_t fblock, uint32_t instance,
+                                                          uint32_t function, uint32_t operation,
+                                                          const uint8_t* data, size_t length,
+                                                          const std::string& time, int32_t source,
+                                                          uint32_t telegrams, std::string& out) {
+    try {
+        if (fblock > 0xFF || instance > 0xFF || function > 0xFFF || operation > 0xF ||
+            (!data && length) || source > 0xFFFF)
+            return m_Impl->Malformed("", 0, time, "coordinates out of range", out);
+        return m_Impl->Decode(fblock, instance, function, operation, data, length,
+                              time.empty() ? time : JsonTime(time), out, source < 0 ? -1 : source,
+                              telegrams);
+    } catch (const std::exception& e) {
+        return m_Impl->Malformed("", 0, time, std::string("not decoded: ") + e.what(), out);
+    }
+}
+
 YFciTraceDecoder::Outcome YFciTraceDecoder::Impl::Malformed(const char* line, size_t length,
                                                             const std::string& time,
                                                             const std::string& why,
@@ -389,7 +414,8 @@ YFciTraceDecoder::Outcome YFciTraceDecoder::Impl::Malformed(const char* line, si
 YFciTraceDecoder::Outcome YFciTraceDecoder::Impl::Decode(uint32_t fb, uint32_t inst, uint32_t fkt,
                                                          uint32_t op, const uint8_t* data,
                                                          size_t length, const std::string& time,
-                                                         std::string& out) {
+                                                         std::string& out, int32_t source,
+                                                         uint32_t telegrams) {
     uint64_t key = uint64_t(fb) << 24 | uint64_t(inst) << 16 | uint64_t(fkt) << 4 | op;
     std::unique_ptr<YFciMesgInfo>& info = infos[key];
     if (!info) {
@@ -408,22 +434,24 @@ YFciTraceDecoder::Outcome YFciTraceDecoder::Impl::Decode(uint32_t fb, uint32_t i
     std::string unknown = UnknownReason(*info);
     std::string fallback = YFciUserInput::InstanceFallbackText(*info);
     if (format == eJson)
-        Json(*info, time, unknown, !fallback.empty(), out);
+        Json(*info, time, unknown, !fallback.empty(), source, telegrams, out);
     else
-        Text(*info, time, unknown, fallback, out);
+        Text(*info, time, unknown, fallback, source, telegrams, out);
     Outcome outcome = unknown.empty() ? eDecoded : eUnknown;
     ++counts[outcome];
     return outcome;
 }
 
 void YFciTraceDecoder::Impl::Json(YFciMesgInfo& info, const std::string& time,
-                                  const std::string& unknown, bool fallback,
-                                  std::string& out) const {
+                                  const std::string& unknown, bool fallback, int32_t source,
+                                  uint32_t telegrams, std::string& out) const {
     out += "{";
     if (!time.empty()) {
         Key(out, "time");
         out += time;
     }
+    if (source >= 0) KeyUInt(out, "source", static_cast<uint64_t>(source));
+    if (telegrams) KeyUInt(out, "telegrams", telegrams);
     KeyUInt(out, "fblock_id", info.FBlockID());
     KeyUInt(out, "instance_id", info.InstID());
     KeyUInt(out, "function_id", info.FktID());
@@ -488,8 +516,9 @@ void YFciTraceDecoder::Impl::Json(YFciMesgInfo& info, const std::string& time,
 
 void YFciTraceDecoder::Impl::Text(YFciMesgInfo& info, const std::string& time,
                                   const std::string& unknown, const std::string& fallback,
-                                  std::string& out) const {
+                                  int32_t source, uint32_t telegrams, std::string& out) const {
     if (!time.empty()) out += time + " ";
+    if (source >= 0) out += StrFormat("%04X: ", static_cast<unsigned>(source));
     out += StrFormat("%02X.%02X.%03X.%X  ", info.FBlockID(), info.InstID(), info.FktID(),
                      info.OpType());
     if (!unknown.empty()) {
@@ -502,6 +531,7 @@ void YFciTraceDecoder::Impl::Text(YFciMesgInfo& info, const std::string& time,
         std::string device = DeviceOf(info, fb);
         if (!device.empty()) out += " (" + device + ")";
     }
+    if (telegrams > 1) out += StrFormat("  [%u telegrams]", telegrams);
     out += "\n";
     if (!fallback.empty()) out += "  warning: " + fallback + "\n";
     for (const YFciParamInfo* e : info.Disassemble()) {
@@ -519,3 +549,15 @@ void YFciTraceDecoder::Impl::Text(YFciMesgInfo& info, const std::string& time,
         out += "\n";
     }
 }
+
+namespace mostfcat {
+
+// A line as the decode output echoes it; withLength adds the length of a
+// line longer than the echo.
+std::string EchoLine(const char* line, size_t length, bool withLength) {
+    std::string out = Echo(line, length);
+    if (withLength && length > kEchoLimit) out += StrFormat("... (%zu bytes)", length);
+    return out;
+}
+
+} // namespace mostfcat

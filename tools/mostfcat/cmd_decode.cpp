@@ -2,6 +2,7 @@
 // line, from standard input) decoded into their parameters.
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,8 @@ int Run(const CommandArgs& a) {
                       text + "'";
         options = static_cast<uint32_t>(v);
     }
+    if (problem.empty() && a.Has("--most150") && !a.Has("--telegrams"))
+        problem = "decode: --most150 goes with --telegrams";
     if (!problem.empty()) return UsageError(problem);
 
     OpenedCatalog opened;
@@ -71,13 +74,23 @@ int Run(const CommandArgs& a) {
     YFciFCatManager* manager = opened.Manager();
     if (!manager) return kExitFailed;
     uint16_t channel = request.channel == kAllChannels ? 0 : request.channel;
-    YFciTraceDecoder decoder(manager, channel, options,
-                             a.Has("--json") ? YFciTraceDecoder::eJson : YFciTraceDecoder::eText);
+    const YFciTraceDecoder::Format format =
+        a.Has("--json") ? YFciTraceDecoder::eJson : YFciTraceDecoder::eText;
+    YFciTraceDecoder decoder(manager, channel, options, format);
+    // With --telegrams the lines are control telegrams, put together first.
+    std::unique_ptr<YFciTelegramDecoder> telegrams;
+    if (a.Has("--telegrams"))
+        telegrams = std::make_unique<YFciTelegramDecoder>(
+            manager, channel, options, format,
+            a.Has("--most150") ? YFciTelegrams::eMost150 : YFciTelegrams::eMost50);
 
     // Messages given as arguments are lines like those of a trace.
     std::string out;
     auto line = [&](const char* text, size_t length) {
-        decoder.DecodeLine(text, length, out);
+        if (telegrams)
+            telegrams->DecodeLine(text, length, out);
+        else
+            decoder.DecodeLine(text, length, out);
         if (out.size() >= kFlushAt) Flush(out);
     };
     if (a.plain.size() > 1) {
@@ -86,9 +99,10 @@ int Run(const CommandArgs& a) {
     } else {
         ForEachLine(stdin, line);
     }
+    if (telegrams) telegrams->Finish(out);
     Flush(out);
     std::fflush(stdout);
-    std::string summary = decoder.Summary();
+    std::string summary = telegrams ? telegrams->Summary() : decoder.Summary();
     if (summary.empty()) return kExitOk;
     PrintError(summary);
     return kExitFailed;
@@ -98,15 +112,25 @@ int Run(const CommandArgs& a) {
 
 const ToolCommand kDecodeCommand = {
     "decode",
-    {{"--channel", true}, {"--options", true}, {"--json", false}},
+    {{"--channel", true},
+     {"--options", true},
+     {"--json", false},
+     {"--telegrams", false},
+     {"--most150", false}},
     nullptr,
-    "  decode CATALOG [--channel N] [--options WORD] [--json] [MESSAGE ...]\n"
+    "  decode CATALOG [--channel N] [--options WORD] [--json]\n"
+    "         [--telegrams [--most150]] [MESSAGE ...]\n"
     "        decode message payloads; MESSAGE is FBLOCK.INST.FKT.OP:HEX with the\n"
     "        coordinates in hexadecimal (22.01.400.C:3C). Without MESSAGE the\n"
     "        messages are read from standard input, one a line (blank lines and\n"
     "        lines starting with # are skipped). --json: one object per message\n"
     "        and line; an unknown or malformed message gets an \"error\" field.\n"
-    "        WORD is the option word of the decode (default 0xFFFFFFFF)\n",
+    "        WORD is the option word of the decode (default 0xFFFFFFFF).\n"
+    "        --telegrams: each line is a control telegram, [TIME] [SRC:] BYTES\n"
+    "        (12.500134 0180: 22 01 40 0C 01 2A) or a JSON capture line;\n"
+    "        segmented messages are put together and decoded whole, faults\n"
+    "        (count gaps, missing segments, bad lengths) reported. --most150:\n"
+    "        the MOST150 layout (12-bit TelLen, up to 45 data bytes)\n",
     Run,
 };
 
