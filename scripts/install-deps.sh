@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests, the benchmarks and the
-# fuzzers need. Idempotent: only packages that are missing are installed.
+# fuzzers need, the web view's server and its browser tests included.
+# Idempotent: only packages that are missing are installed.
 set -euo pipefail
 
 PACKAGES=(
@@ -10,6 +11,8 @@ PACKAGES=(
   nlohmann-json3-dev
   pybind11-dev python3-dev python3-pytest
   clang libclang-rt-14-dev
+  libcpp-httplib-dev
+  chromium chromium-driver python3-selenium
 )
 
 missing=()

@@ -17,8 +17,8 @@ namespace {
 
 // Every command, in the order of the help text.
 const ToolCommand* const kCommands[] = {
-    &kImportCommand, &kListCommand,   &kDumpCommand,
-    &kDecodeCommand, &kEncodeCommand, &kGenerateCommand,
+    &kImportCommand, &kListCommand,  &kDumpCommand,     &kDecodeCommand,
+    &kEncodeCommand, &kServeCommand, &kGenerateCommand, &kDiffCommand,
 };
 
 int Help() {

@@ -79,6 +79,8 @@ struct ToolCommand {
 // The commands, in the order of the help text.
 extern const ToolCommand kImportCommand, kListCommand, kDumpCommand, kDecodeCommand, kEncodeCommand,
     kGenerateCommand;
+extern const ToolCommand kServeCommand; // cmd_serve.cpp: the web view
+extern const ToolCommand kDiffCommand;  // cmd_diff.cpp: catalog versions compared
 // Without a command: the bundled sample catalog, imported and listed.
 int RunDemo();
 
