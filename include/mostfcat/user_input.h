@@ -79,6 +79,9 @@ public:
     static std::string PhysicalText(double raw, long exponent);
     // Catalog texts (one character per byte) as UTF-8.
     static std::string Latin1ToUtf8(const std::string& text);
+    // Bytes a user gave (a trace line, an argument) as UTF-8: kept when they
+    // are UTF-8 already, else read one character per byte.
+    static std::string InputTextToUtf8(const std::string& text);
 
     // The value of a decoded entry as a user reads it, in UTF-8 (strings
     // decoded by their encoding byte).

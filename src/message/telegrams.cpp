@@ -780,7 +780,7 @@ struct YFciTelegramDecoder::Impl {
             ++faults;
             if (format == YFciTraceDecoder::eJson) {
                 out += "{\"error\":";
-                AppendJsonString(out, r.error);
+                AppendJsonString(out, YFciUserInput::InputTextToUtf8(r.error));
                 if (!r.input.empty()) {
                     out += ",\"input\":";
                     AppendJsonString(out, EchoLine(r.input.data(), r.input.size(), false));
@@ -788,7 +788,7 @@ struct YFciTelegramDecoder::Impl {
                 out += "}\n";
             } else {
                 if (!r.input.empty()) out += EchoLine(r.input.data(), r.input.size(), true) + "  ";
-                out += r.error + "\n";
+                out += YFciUserInput::InputTextToUtf8(r.error) + "\n";
             }
         }
         results.clear();

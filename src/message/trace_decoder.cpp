@@ -143,12 +143,17 @@ void AppendJsonNumber(std::string& out, double v) {
 } // namespace mostfcat
 
 std::string YFciUserInput::InstanceFallbackText(YFciMesgInfo& info) {
-    const YMTInstance* used = InstanceOf(info.InstanceNode());
-    if (!used || used->InstanceID == info.InstID()) return std::string();
-    std::string device = used->DeviceName.str();
-    return StrFormat("FBlock %02X has no instance %02X: decoded with the layout of instance %02X",
-                     info.FBlockID(), info.InstID(), used->InstanceID) +
-           (device.empty() ? std::string() : " (" + Latin1ToUtf8(device) + ")");
+    try {
+        const YMTInstance* used = InstanceOf(info.InstanceNode());
+        if (!used || used->InstanceID == info.InstID()) return std::string();
+        std::string device = used->DeviceName.str();
+        return StrFormat(
+                   "FBlock %02X has no instance %02X: decoded with the layout of instance %02X",
+                   info.FBlockID(), info.InstID(), used->InstanceID) +
+               (device.empty() ? std::string() : " (" + Latin1ToUtf8(device) + ")");
+    } catch (...) {
+        return std::string();
+    }
 }
 
 struct YFciTraceDecoder::Impl {
@@ -210,14 +215,28 @@ std::string DeviceOf(YFciMesgInfo& info, bool fallback) {
 // Text of a line for output: control bytes as \xNN, other bytes as
 // characters of the catalog's 8-bit convention.
 std::string Echo(const char* line, size_t length) {
+    // At most kEchoLimit characters of at most 4 bytes; a UTF-8 sequence cut
+    // at the end of that piece is left out rather than misread.
+    size_t n = std::min(length, 4 * kEchoLimit);
+    if (n < length)
+        for (size_t back = 1; back <= 3 && back <= n; ++back) {
+            auto c = static_cast<unsigned char>(line[n - back]);
+            if ((c & 0xC0) == 0x80) continue;
+            size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+            if (need > back) n -= back;
+            break;
+        }
+    std::string text = YFciUserInput::InputTextToUtf8(std::string(line, n));
     std::string out;
-    size_t n = std::min(length, kEchoLimit);
-    for (size_t i = 0; i < n; ++i) {
-        auto c = static_cast<unsigned char>(line[i]);
+    size_t chars = 0;
+    for (size_t i = 0; i < text.size() && chars < kEchoLimit; ++chars) {
+        auto c = static_cast<unsigned char>(text[i]);
+        size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : 4;
         if (c < 0x20 || c == 0x7F)
             out += StrFormat("\\x%02X", c);
         else
-            out += YFciUserInput::Latin1ToUtf8(std::string(1, static_cast<char>(c)));
+            out.append(text, i, len);
+        i += len;
     }
     return out;
 }
@@ -401,12 +420,12 @@ YFciTraceDecoder::Outcome YFciTraceDecoder::Impl::Malformed(const char* line, si
         }
         KeyString(out, "input", echo);
         KeyUInt(out, "length", length);
-        KeyString(out, "error", "malformed message: " + why);
+        KeyString(out, "error", "malformed message: " + YFciUserInput::InputTextToUtf8(why));
         out += "}\n";
     } else {
         out += echo;
         if (length > kEchoLimit) out += StrFormat("... (%zu bytes)", length);
-        out += "  malformed message: " + why + "\n";
+        out += "  malformed message: " + YFciUserInput::InputTextToUtf8(why) + "\n";
     }
     return eMalformed;
 }

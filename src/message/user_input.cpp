@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <exception>
 
-#include "message/message.h"
 #include "decoding/param_info.h"
+#include "message/message.h"
 #include "params/param_bool.h"
 #include "params/param_number.h"
 #include "platform/hex.h"
@@ -382,36 +382,41 @@ const char* EncodingName(uint32_t code) {
 // --- exported helpers -------------------------------------------------------------------
 
 bool YFciUserInput::ParseHex(const std::string& text, Bytes& out, std::string& error) {
-    Bytes bytes;
-    bytes.reserve(text.size() / 2);
-    const size_t n = text.size();
-    for (size_t i = 0; i < n;) {
-        if (IsBlank(text[i])) {
-            ++i;
-            continue;
+    try {
+        Bytes bytes;
+        bytes.reserve(text.size() / 2);
+        const size_t n = text.size();
+        for (size_t i = 0; i < n;) {
+            if (IsBlank(text[i])) {
+                ++i;
+                continue;
+            }
+            int hi = HexDigit(text[i]);
+            if (hi < 0) {
+                error = CharName(static_cast<unsigned char>(text[i])) + " at position " +
+                        std::to_string(i + 1) + " is not a hex digit";
+                return false;
+            }
+            if (i + 1 >= n || IsBlank(text[i + 1])) {
+                error = "the hex digit '" + std::string(1, text[i]) + "' at position " +
+                        std::to_string(i + 1) + " stands alone (a byte is two hex digits)";
+                return false;
+            }
+            int lo = HexDigit(text[i + 1]);
+            if (lo < 0) {
+                error = CharName(static_cast<unsigned char>(text[i + 1])) + " at position " +
+                        std::to_string(i + 2) + " is not a hex digit";
+                return false;
+            }
+            bytes.push_back(static_cast<unsigned char>(hi << 4 | lo));
+            i += 2;
         }
-        int hi = HexDigit(text[i]);
-        if (hi < 0) {
-            error = CharName(static_cast<unsigned char>(text[i])) + " at position " +
-                    std::to_string(i + 1) + " is not a hex digit";
-            return false;
-        }
-        if (i + 1 >= n || IsBlank(text[i + 1])) {
-            error = "the hex digit '" + std::string(1, text[i]) + "' at position " +
-                    std::to_string(i + 1) + " stands alone (a byte is two hex digits)";
-            return false;
-        }
-        int lo = HexDigit(text[i + 1]);
-        if (lo < 0) {
-            error = CharName(static_cast<unsigned char>(text[i + 1])) + " at position " +
-                    std::to_string(i + 2) + " is not a hex digit";
-            return false;
-        }
-        bytes.push_back(static_cast<unsigned char>(hi << 4 | lo));
-        i += 2;
+        out.swap(bytes);
+        return true;
+    } catch (...) {
+        error = "out of memory";
+        return false;
     }
-    out.swap(bytes);
-    return true;
 }
 
 bool YFciUserInput::SetValue(YFciParam& param, const std::string& text, bool raw,
@@ -478,47 +483,52 @@ bool YFciUserInput::SetValue(YFciParam& param, const std::string& text, bool raw
 }
 
 std::string YFciUserInput::Accepts(YFciParam& p, bool raw) {
-    switch (p.ParamType()) {
-    case eFciParamNumber: {
-        auto& n = static_cast<YFciParamNumber&>(p);
-        if (raw)
-            return "a whole number from " + ScaledText(n.MinValue(), 0) + " to " +
-                   ScaledText(n.MaxValue(), 0) + " (raw, before the exponent " +
-                   std::to_string(n.Exponent()) + ")";
-        return "a number from " + ScaledText(n.MinValue(), n.Exponent()) + " to " +
-               WithUnit(ScaledText(n.MaxValue(), n.Exponent()), n.Unit());
-    }
-    case eFciParamEnum:
-        return raw ? "a value name or a code up to " +
-                         std::to_string(static_cast<YFciParamEnum&>(p).MaxValue())
-                   : "a value name or a code the catalog defines";
-    case eFciParamBool:
-    case eFciParamBitfield:
-        return "a number from 0 to " + std::to_string(static_cast<YFciParamBool&>(p).MaxValue()) +
-               " (decimal or 0x hexadecimal)";
-    case eFciParamBoolfield:
-        return "0 or 1 (or the text of the state)";
-    case eFciParamSignal: {
-        auto& s = static_cast<YFciParamSignal&>(p);
-        return s.IsSigned() ? "a number from " + std::to_string(s.MinValue()) + " to " +
-                                  std::to_string(static_cast<int64_t>(s.MaxValue()))
-                            : "a number from 0 to " + std::to_string(s.MaxValue());
-    }
-    case eFciParamString: {
-        unsigned long most = static_cast<YFciParamString&>(p).MaxSize();
-        return most == static_cast<unsigned long>(-1)
-                   ? "a text"
-                   : "a text of at most " + std::to_string(most) + " bytes";
-    }
-    case eFciParamRawStream:
-    case eFciParamRemain:
-    case eFciParamRawShortStream:
-    case eFciParamCStream:
-    case eFciParamFktIDBitStream:
-        return "hexadecimal bytes, as many as it holds now (" +
-               std::to_string(p.ValueHexdump().size()) + ") unless it ends the message";
-    default:
-        return "no value of its own (it is a structure)";
+    try {
+        switch (p.ParamType()) {
+        case eFciParamNumber: {
+            auto& n = static_cast<YFciParamNumber&>(p);
+            if (raw)
+                return "a whole number from " + ScaledText(n.MinValue(), 0) + " to " +
+                       ScaledText(n.MaxValue(), 0) + " (raw, before the exponent " +
+                       std::to_string(n.Exponent()) + ")";
+            return "a number from " + ScaledText(n.MinValue(), n.Exponent()) + " to " +
+                   WithUnit(ScaledText(n.MaxValue(), n.Exponent()), n.Unit());
+        }
+        case eFciParamEnum:
+            return raw ? "a value name or a code up to " +
+                             std::to_string(static_cast<YFciParamEnum&>(p).MaxValue())
+                       : "a value name or a code the catalog defines";
+        case eFciParamBool:
+        case eFciParamBitfield:
+            return "a number from 0 to " +
+                   std::to_string(static_cast<YFciParamBool&>(p).MaxValue()) +
+                   " (decimal or 0x hexadecimal)";
+        case eFciParamBoolfield:
+            return "0 or 1 (or the text of the state)";
+        case eFciParamSignal: {
+            auto& s = static_cast<YFciParamSignal&>(p);
+            return s.IsSigned() ? "a number from " + std::to_string(s.MinValue()) + " to " +
+                                      std::to_string(static_cast<int64_t>(s.MaxValue()))
+                                : "a number from 0 to " + std::to_string(s.MaxValue());
+        }
+        case eFciParamString: {
+            unsigned long most = static_cast<YFciParamString&>(p).MaxSize();
+            return most == static_cast<unsigned long>(-1)
+                       ? "a text"
+                       : "a text of at most " + std::to_string(most) + " bytes";
+        }
+        case eFciParamRawStream:
+        case eFciParamRemain:
+        case eFciParamRawShortStream:
+        case eFciParamCStream:
+        case eFciParamFktIDBitStream:
+            return "hexadecimal bytes, as many as it holds now (" +
+                   std::to_string(p.ValueHexdump().size()) + ") unless it ends the message";
+        default:
+            return "no value of its own (it is a structure)";
+        }
+    } catch (...) {
+        return std::string();
     }
 }
 
@@ -584,19 +594,24 @@ bool YFciUserInput::EncodeValues(YFciMessage& message,
 
 bool YFciUserInput::CheckInputs(const std::vector<std::string>& inputs, uint32_t& index,
                                 std::string& error) {
-    for (size_t i = 0; i < inputs.size(); ++i) {
-        const std::string& in = inputs[i];
-        if (in.size() >= 2 && in.front() == '{' && in.back() == '}') {
-            Bytes bytes;
-            std::string why;
-            if (!ParseHex(in.substr(1, in.size() - 2), bytes, why)) {
-                index = static_cast<uint32_t>(i);
-                error = "raw bytes: " + why;
-                return false;
+    try {
+        for (size_t i = 0; i < inputs.size(); ++i) {
+            const std::string& in = inputs[i];
+            if (in.size() >= 2 && in.front() == '{' && in.back() == '}') {
+                Bytes bytes;
+                std::string why;
+                if (!ParseHex(in.substr(1, in.size() - 2), bytes, why)) {
+                    index = static_cast<uint32_t>(i);
+                    error = "raw bytes: " + why;
+                    return false;
+                }
             }
         }
+        return true;
+    } catch (...) {
+        error = "out of memory";
+        return false;
     }
-    return true;
 }
 
 const char* YFciUserInput::AssembleStatusText(uint32_t status) {
@@ -626,132 +641,163 @@ const char* YFciUserInput::AssembleStatusText(uint32_t status) {
 
 bool YFciUserInput::StringToUtf8(const Bytes& data, bool hasEncodingByte, std::string& out,
                                  uint32_t& code) {
-    out.clear();
-    size_t i = 0;
-    code = 1;
-    if (hasEncodingByte) {
-        if (data.empty()) return true;
-        code = data[0];
-        i = 1;
-    }
-    const size_t n = data.size();
-    if (code == 0) {
-        for (; i + 1 < n; i += 2) {
-            uint32_t u = uint32_t(data[i]) << 8 | data[i + 1];
-            if (u == 0) break;
-            if (u >= 0xD800 && u <= 0xDBFF && i + 3 < n) {
-                uint32_t l = uint32_t(data[i + 2]) << 8 | data[i + 3];
-                if (l >= 0xDC00 && l <= 0xDFFF) {
-                    AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (l - 0xDC00));
-                    i += 2;
-                    continue;
+    try {
+        out.clear();
+        size_t i = 0;
+        code = 1;
+        if (hasEncodingByte) {
+            if (data.empty()) return true;
+            code = data[0];
+            i = 1;
+        }
+        const size_t n = data.size();
+        if (code == 0) {
+            for (; i + 1 < n; i += 2) {
+                uint32_t u = uint32_t(data[i]) << 8 | data[i + 1];
+                if (u == 0) break;
+                if (u >= 0xD800 && u <= 0xDBFF && i + 3 < n) {
+                    uint32_t l = uint32_t(data[i + 2]) << 8 | data[i + 3];
+                    if (l >= 0xDC00 && l <= 0xDFFF) {
+                        AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (l - 0xDC00));
+                        i += 2;
+                        continue;
+                    }
                 }
+                AppendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? kReplacement : u);
             }
-            AppendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? kReplacement : u);
+            return true;
         }
-        return true;
-    }
-    size_t end = i;
-    while (end < n && data[end] != 0)
-        ++end;
-    if (code == 2) {
-        while (i < end) {
-            uint32_t cp = 0;
-            AppendUtf8(out, NextUtf8(data.data(), end, i, cp) ? cp : kReplacement);
+        size_t end = i;
+        while (end < n && data[end] != 0)
+            ++end;
+        if (code == 2) {
+            while (i < end) {
+                uint32_t cp = 0;
+                AppendUtf8(out, NextUtf8(data.data(), end, i, cp) ? cp : kReplacement);
+            }
+            return true;
         }
-        return true;
+        for (; i < end; ++i)
+            AppendUtf8(out, code == 1 ? FromLatin9(data[i]) : data[i]);
+        return code == 1;
+    } catch (...) {
+        return false;
     }
-    for (; i < end; ++i)
-        AppendUtf8(out, code == 1 ? FromLatin9(data[i]) : data[i]);
-    return code == 1;
 }
 
 bool YFciUserInput::Utf8ToString(const std::string& text, uint32_t code, Bytes& out,
                                  std::string& error) {
-    out.clear();
-    if (code > 2) {
-        error = StrFormat("the string's encoding 0x%02X is not one that can be written "
-                          "(0x00 UTF-16, 0x01 ISO 8859-15, 0x02 UTF-8)",
-                          code);
-        return false;
-    }
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    for (size_t i = 0; i < text.size();) {
-        size_t at = i;
-        uint32_t cp = 0;
-        if (!NextUtf8(p, text.size(), i, cp)) {
-            error =
-                StrFormat("the text is not UTF-8 (the byte 0x%02X at position %zu)", p[at], at + 1);
+    try {
+        out.clear();
+        if (code > 2) {
+            error = StrFormat("the string's encoding 0x%02X is not one that can be written "
+                              "(0x00 UTF-16, 0x01 ISO 8859-15, 0x02 UTF-8)",
+                              code);
             return false;
         }
-        if (cp == 0) {
-            error = StrFormat("the text holds a zero character at position %zu, which would end it",
-                              at + 1);
-            return false;
-        }
-        if (code == 0) {
-            if (cp >= 0x10000) {
-                uint32_t v = cp - 0x10000;
-                uint32_t hi = 0xD800 + (v >> 10), lo = 0xDC00 + (v & 0x3FF);
-                out.insert(out.end(),
-                           {static_cast<unsigned char>(hi >> 8), static_cast<unsigned char>(hi),
-                            static_cast<unsigned char>(lo >> 8), static_cast<unsigned char>(lo)});
-            } else {
-                out.push_back(static_cast<unsigned char>(cp >> 8));
-                out.push_back(static_cast<unsigned char>(cp));
-            }
-        } else if (code == 2) {
-            out.insert(out.end(), p + at, p + i);
-        } else {
-            int b = ToLatin9(cp);
-            if (b < 0) {
-                error = "the character " + CodePointName(cp, text, at, i - at) + " at position " +
-                        std::to_string(at + 1) + " has no place in " + EncodingName(code);
+        const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+        for (size_t i = 0; i < text.size();) {
+            size_t at = i;
+            uint32_t cp = 0;
+            if (!NextUtf8(p, text.size(), i, cp)) {
+                error = StrFormat("the text is not UTF-8 (the byte 0x%02X at position %zu)", p[at],
+                                  at + 1);
                 return false;
             }
-            out.push_back(static_cast<unsigned char>(b));
+            if (cp == 0) {
+                error = StrFormat(
+                    "the text holds a zero character at position %zu, which would end it", at + 1);
+                return false;
+            }
+            if (code == 0) {
+                if (cp >= 0x10000) {
+                    uint32_t v = cp - 0x10000;
+                    uint32_t hi = 0xD800 + (v >> 10), lo = 0xDC00 + (v & 0x3FF);
+                    out.insert(out.end(),
+                               {static_cast<unsigned char>(hi >> 8), static_cast<unsigned char>(hi),
+                                static_cast<unsigned char>(lo >> 8),
+                                static_cast<unsigned char>(lo)});
+                } else {
+                    out.push_back(static_cast<unsigned char>(cp >> 8));
+                    out.push_back(static_cast<unsigned char>(cp));
+                }
+            } else if (code == 2) {
+                out.insert(out.end(), p + at, p + i);
+            } else {
+                int b = ToLatin9(cp);
+                if (b < 0) {
+                    error = "the character " + CodePointName(cp, text, at, i - at) +
+                            " at position " + std::to_string(at + 1) + " has no place in " +
+                            EncodingName(code);
+                    return false;
+                }
+                out.push_back(static_cast<unsigned char>(b));
+            }
         }
+        return true;
+    } catch (...) {
+        error = "out of memory";
+        return false;
     }
-    return true;
 }
 
 std::string YFciUserInput::PhysicalText(double raw, long exponent) {
-    return ScaledText(raw, exponent);
+    try {
+        return ScaledText(raw, exponent);
+    } catch (...) {
+        return std::string();
+    }
 }
 
 std::string YFciUserInput::Latin1ToUtf8(const std::string& text) {
-    bool ascii = true;
-    for (char ch : text)
-        ascii = ascii && static_cast<unsigned char>(ch) < 0x80;
-    if (ascii) return text;
-    std::string out;
-    out.reserve(text.size());
-    for (char ch : text)
-        AppendUtf8(out, static_cast<unsigned char>(ch));
-    return out;
+    try {
+        bool ascii = true;
+        for (char ch : text)
+            ascii = ascii && static_cast<unsigned char>(ch) < 0x80;
+        if (ascii) return text;
+        std::string out;
+        out.reserve(text.size());
+        for (char ch : text)
+            AppendUtf8(out, static_cast<unsigned char>(ch));
+        return out;
+    } catch (...) {
+        return std::string();
+    }
+}
+
+std::string YFciUserInput::InputTextToUtf8(const std::string& text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    uint32_t cp = 0;
+    for (size_t i = 0; i < text.size();)
+        if (!NextUtf8(p, text.size(), i, cp)) return Latin1ToUtf8(text);
+    return text;
 }
 
 std::string YFciUserInput::EntryValueText(const YFciParamInfo& e) {
-    const std::string& library = e.ValueText().empty() ? e.DecimalText() : e.ValueText();
-    // One text for both states of a bool field would hide the state: the
-    // bit itself is shown.
-    if (const auto* impl = dynamic_cast<const YFciParamInfoImpl*>(&e);
-        impl && e.ParamType() == eFciParamBoolfield && (impl->Remarks() & kRemarkOneText))
-        return e.DecimalText().empty() ? e.HexText() : e.DecimalText();
-    if (e.ParamType() != eFciParamString || library.empty()) return Latin1ToUtf8(library);
-    std::string text;
-    uint32_t code = 1;
-    if (!StringToUtf8(e.Data(), e.HasEncodingByte(), text, code))
-        return Latin1ToUtf8(library) + StrFormat(" (encoding 0x%02X)", code);
-    // The library's text was cut to its limit: keep the marks it set.
-    for (const char* mark : {" {NotTerm}", "..."}) {
-        size_t m = std::char_traits<char>::length(mark);
-        if (library.size() >= m && library.compare(library.size() - m, m, mark) == 0) {
-            text += mark;
-            break;
+    try {
+        const std::string& library = e.ValueText().empty() ? e.DecimalText() : e.ValueText();
+        // One text for both states of a bool field would hide the state: the
+        // bit itself is shown.
+        if (const auto* impl = dynamic_cast<const YFciParamInfoImpl*>(&e);
+            impl && e.ParamType() == eFciParamBoolfield && (impl->Remarks() & kRemarkOneText))
+            return e.DecimalText().empty() ? e.HexText() : e.DecimalText();
+        if (e.ParamType() != eFciParamString || library.empty()) return Latin1ToUtf8(library);
+        std::string text;
+        uint32_t code = 1;
+        if (!StringToUtf8(e.Data(), e.HasEncodingByte(), text, code))
+            return Latin1ToUtf8(library) + StrFormat(" (encoding 0x%02X)", code);
+        // The library's text was cut to its limit: keep the marks it set.
+        for (const char* mark : {" {NotTerm}", "..."}) {
+            size_t m = std::char_traits<char>::length(mark);
+            if (library.size() >= m && library.compare(library.size() - m, m, mark) == 0) {
+                text += mark;
+                break;
+            }
         }
+        return text;
+    } catch (...) {
+        return std::string();
     }
-    return text;
 }
 
 uint32_t YFciUserInput::EntryRemarks(const YFciParamInfo& e) {
