@@ -141,10 +141,13 @@ const ToolCommand kEncodeCommand = {
     "encode",
     {{"--channel", true}, {"--json", false}, {"--raw", false}},
     "--inputs",
-    "  encode CATALOG [--channel N] FBLOCK.INST.FKT.OP [NAME=TEXT ... | --inputs\n"
-    "         TEXT ...] [--json]\n"
-    "        make a payload: NAME=TEXT sets a value by its symbolic identifier\n"
-    "        (Data.Band[2].Level=-3) starting from the default payload; --inputs\n"
+    "  encode CATALOG [--channel N] FBLOCK.INST.FKT.OP [NAME=VALUE ... [--raw] |\n"
+    "         --inputs TEXT ...] [--json]\n"
+    "        make a payload: NAME=VALUE sets a value by its symbolic identifier\n"
+    "        (Data.Band[2].Level=-3) starting from the default payload, written\n"
+    "        as decode shows it (numbers physical, on the catalog's step grid and\n"
+    "        inside its range; value names or defined codes; texts in UTF-8);\n"
+    "        --raw takes raw integers and any enumeration code. --inputs\n"
     "        assembles it from positional input texts. Prints the payload as hex\n"
     "        (--json: decoded, as decode --json shows it, with \"payload\")\n",
     Run,
