@@ -47,6 +47,21 @@ public:
         return ops[pick % ops.size()];
     }
 
+    // The coordinates of every operation of catalog on channel.
+    static void Collect(const YMTCatalog& catalog, uint16_t channel,
+                        std::vector<Coordinates>& out) {
+        ForEachChild(catalog, [&](uint32_t fbId, YMTNode* fb) {
+            ForEachChild(*static_cast<YMTFBlock*>(fb), [&](uint32_t instId, YMTNode* inst) {
+                ForEachChild(*static_cast<YMTInstance*>(inst), [&](uint32_t fktId, YMTNode* fn) {
+                    if (fn->NodeType() != kNodeFunction) return;
+                    ForEachChild(*static_cast<YMTFunction*>(fn), [&](uint32_t op, YMTNode*) {
+                        out.push_back(Coordinates{channel, fbId, instId, fktId, op});
+                    });
+                });
+            });
+        });
+    }
+
 private:
     FuzzCatalogs() {
         YImportState& st = YImportState::Instance();
@@ -81,20 +96,6 @@ private:
         }
         std::error_code ec;
         std::filesystem::remove_all(m_Folder, ec);
-    }
-
-    static void Collect(const YMTCatalog& catalog, uint16_t channel,
-                        std::vector<Coordinates>& out) {
-        ForEachChild(catalog, [&](uint32_t fbId, YMTNode* fb) {
-            ForEachChild(*static_cast<YMTFBlock*>(fb), [&](uint32_t instId, YMTNode* inst) {
-                ForEachChild(*static_cast<YMTInstance*>(inst), [&](uint32_t fktId, YMTNode* fn) {
-                    if (fn->NodeType() != kNodeFunction) return;
-                    ForEachChild(*static_cast<YMTFunction*>(fn), [&](uint32_t op, YMTNode*) {
-                        out.push_back(Coordinates{channel, fbId, instId, fktId, op});
-                    });
-                });
-            });
-        });
     }
 
     std::string m_Folder;

@@ -85,13 +85,66 @@ bool DisasmContext::RecordedCount(YDefinitionKey definition, uint32_t& value) co
 
 YFciParamInfoImpl* DisasmContext::MakeEntry(uint32_t kind, const uint8_t* data, size_t size,
                                             uint32_t pos, bool hasNoData, uint32_t bitLength) {
-    if (m_Target.spare && !m_Target.spare->empty()) {
-        YFciParamInfoImpl* entry = m_Target.spare->back();
-        m_Target.spare->pop_back();
+    if (m_Target.pool) return m_Target.pool->Take(kind, data, size, pos, hasNoData, bitLength);
+    return new YFciParamInfoImpl(kind, data, size, pos, hasNoData, bitLength);
+}
+
+namespace {
+
+// Entries a pool keeps over a release (the largest message of a trace
+// decides how many a description holds; beyond this they are freed).
+constexpr size_t kPoolKeep = 4096;
+constexpr size_t kFirstBlock = 4;
+
+} // namespace
+
+YFciParamInfoImpl* YEntryPool::Next() {
+    if (m_Block < m_Blocks.size() && m_Index == m_Blocks[m_Block].capacity()) {
+        ++m_Block;
+        m_Index = 0;
+    }
+    if (m_Block == m_Blocks.size()) {
+        m_Blocks.emplace_back();
+        m_Blocks.back().reserve(kFirstBlock << (m_Block < 10 ? m_Block : 10));
+    }
+    return m_Index < m_Blocks[m_Block].size() ? &m_Blocks[m_Block][m_Index++] : nullptr;
+}
+
+YFciParamInfoImpl* YEntryPool::Take(uint32_t kind, const uint8_t* data, size_t size, uint32_t pos,
+                                    bool hasNoData, uint32_t bitLength) {
+    if (YFciParamInfoImpl* entry = Next()) {
         entry->Reset(kind, data, size, pos, hasNoData, bitLength);
         return entry;
     }
-    return new YFciParamInfoImpl(kind, data, size, pos, hasNoData, bitLength);
+    // Within the block's reserved room: the entries before it stay put.
+    std::vector<YFciParamInfoImpl>& block = m_Blocks[m_Block];
+    block.emplace_back(kind, data, size, pos, hasNoData, bitLength);
+    ++m_Index;
+    return &block.back();
+}
+
+YFciParamInfoImpl* YEntryPool::TakeCopy(const YFciParamInfoImpl& other) {
+    if (YFciParamInfoImpl* entry = Next()) {
+        *entry = other;
+        return entry;
+    }
+    std::vector<YFciParamInfoImpl>& block = m_Blocks[m_Block];
+    block.push_back(other);
+    ++m_Index;
+    return &block.back();
+}
+
+void YEntryPool::Release() {
+    size_t kept = 0;
+    for (size_t b = 0; b < m_Blocks.size(); ++b) {
+        kept += m_Blocks[b].size();
+        if (kept > kPoolKeep) {
+            m_Blocks.resize(b + 1);
+            break;
+        }
+    }
+    m_Block = 0;
+    m_Index = 0;
 }
 
 void DisasmContext::AddEntry(YFciParamInfoImpl* entry) {

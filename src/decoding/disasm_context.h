@@ -88,13 +88,40 @@ private:
     std::vector<Item> m_Lists;
 };
 
+// The entries of a description: made in blocks, reused in the same order by
+// every run (a host decoding a trace allocates nothing per message, and the
+// entries of one message lie side by side in memory).
+class YEntryPool {
+public:
+    YEntryPool() = default;
+    YEntryPool(const YEntryPool&) = delete;
+    YEntryPool& operator=(const YEntryPool&) = delete;
+
+    // The next entry, made new again (or made for the first time).
+    YFciParamInfoImpl* Take(uint32_t kind, const uint8_t* data, size_t size, uint32_t pos,
+                            bool hasNoData, uint32_t bitLength);
+    // A copy of other as the next entry.
+    YFciParamInfoImpl* TakeCopy(const YFciParamInfoImpl& other);
+    // Every entry is free again; beyond a limit the entries of a very long
+    // message are freed.
+    void Release();
+
+private:
+    YFciParamInfoImpl* Next();
+    // Blocks grow twice as large each time; an entry never moves.
+    std::vector<std::vector<YFciParamInfoImpl>> m_Blocks;
+    size_t m_Block = 0; // the block of the next entry
+    size_t m_Index = 0; // its index in that block
+};
+
 // Where a run writes its entries.
 struct YDisasmTarget {
     std::vector<YFciParamInfo*>* entries = nullptr;
     uint32_t* dataEntryCount = nullptr;
     YValueListCache* valueLists = nullptr;
-    // Entries of earlier runs, made new again instead of allocated.
-    std::vector<YFciParamInfoImpl*>* spare = nullptr;
+    // Where entries come from (without one each is allocated, the caller
+    // owning it).
+    YEntryPool* pool = nullptr;
 };
 
 class DisasmContext {

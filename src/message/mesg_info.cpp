@@ -19,16 +19,6 @@ uint64_t HandleOf(const void* p) {
     return reinterpret_cast<uint64_t>(p);
 }
 
-void DeleteEntries(std::vector<YFciParamInfo*>& entries) {
-    for (YFciParamInfo* e : entries)
-        delete e;
-    entries.clear();
-}
-
-// Spare entries kept at most (the largest message of a trace decides how
-// many a description holds; beyond this they are freed).
-constexpr size_t kMaxSpare = 4096;
-
 } // namespace
 
 YFciMesgInfoImpl::YFciMesgInfoImpl(YFciFCatManagerImpl* manager, uint16_t channel,
@@ -37,11 +27,8 @@ YFciMesgInfoImpl::YFciMesgInfoImpl(YFciFCatManagerImpl* manager, uint16_t channe
     : m_Channel(channel), m_FBlockID(fblockId), m_InstID(instId), m_FktID(fktId), m_OpType(opType),
       m_Manager(manager), m_ValueTextLimit(YImportState::Instance().paramValueStringLimit) {}
 
-YFciMesgInfoImpl::~YFciMesgInfoImpl() {
-    DeleteEntries(m_ParamInfos);
-    for (YFciParamInfoImpl* e : m_Spare)
-        delete e;
-}
+// The pool owns every entry.
+YFciMesgInfoImpl::~YFciMesgInfoImpl() = default;
 
 YFciMesgInfo* YFciMesgInfoImpl::CloneImpl() {
     auto* c = new YFciMesgInfoImpl(m_Manager, m_Channel, m_FBlockID, m_InstID, m_FktID, m_OpType);
@@ -54,7 +41,7 @@ YFciMesgInfo* YFciMesgInfoImpl::CloneImpl() {
     c->m_InputStrings = m_InputStrings;
     c->m_ParamInfos.reserve(m_ParamInfos.size());
     for (YFciParamInfo* e : m_ParamInfos)
-        c->m_ParamInfos.push_back(new YFciParamInfoImpl(*static_cast<YFciParamInfoImpl*>(e)));
+        c->m_ParamInfos.push_back(c->m_Pool.TakeCopy(*static_cast<YFciParamInfoImpl*>(e)));
     c->m_DataEntryCount = m_DataEntryCount;
     // A clone of an unbuilt description decodes on demand like its source.
     c->m_Built = m_Built;
@@ -82,12 +69,7 @@ void YFciMesgInfoImpl::Invalidate() {
 
 void YFciMesgInfoImpl::ClearParamInfos() {
     m_Tree.reset();
-    for (YFciParamInfo* e : m_ParamInfos) {
-        if (m_Spare.size() < kMaxSpare)
-            m_Spare.push_back(static_cast<YFciParamInfoImpl*>(e));
-        else
-            delete e;
-    }
+    m_Pool.Release();
     m_ParamInfos.clear();
     m_DataEntryCount = 0;
     m_Built = false;
@@ -177,7 +159,7 @@ DisasmContext YFciMesgInfoImpl::MakeContext(const uint8_t* payload, uint32_t siz
     target.entries = &m_ParamInfos;
     target.dataEntryCount = &m_DataEntryCount;
     target.valueLists = &m_ValueLists;
-    target.spare = &m_Spare;
+    target.pool = &m_Pool;
     uint32_t textLimit = (m_Options & kOptTextLimit) ? m_ValueTextLimit : 65535;
     return DisasmContext(payload, size, target, m_MaxParams, m_Options, textLimit,
                          YImportState::Instance().paramsInLoopLimit, inputs);
@@ -192,7 +174,10 @@ void YFciMesgInfoImpl::DisassembleImpl() {
     uint32_t size = static_cast<uint32_t>(m_Data.size());
     if (m_Operation) {
         DisasmContext ctx = MakeContext(m_Data.data(), size, nullptr);
-        m_Operation->Disassemble(ctx);
+        if (m_CompiledLayouts)
+            m_Operation->Disassemble(ctx);
+        else
+            m_Operation->DisassembleEachParam(ctx);
         if ((m_Options & kOptDiagBytesLeft) && ctx.m_Pos != ctx.AvailableLength()) {
             uint32_t pos = ctx.m_Pos;
             uint32_t left = pos < size ? size - pos : 0;

@@ -77,6 +77,12 @@ public:
         Resolve();
         return m_Operation;
     }
+    // Off: decode over the parameter list instead of the operation's compiled
+    // layout (the two give the same entries; tests and benchmarks compare).
+    void SetCompiledLayouts(bool on) {
+        m_CompiledLayouts = on;
+        m_Built = false;
+    }
 
 private:
     YFciMesgInfo* CloneImpl();
@@ -107,6 +113,7 @@ private:
     std::unique_ptr<YFciParamInfoNode> m_Tree;
     bool m_Resolved = false;
     bool m_Built = false;
+    bool m_CompiledLayouts = true;
     uint32_t m_MaxParams = 65535;
     uint32_t m_AuxLimit = 65535;
     uint32_t m_Options = 0xFFFFFFFF;
@@ -124,9 +131,9 @@ private:
     std::string m_OperationName;
     // Value lists of the resolved catalog's enumerations.
     YValueListCache m_ValueLists;
-    // Entries of cleared runs, reused by the next one (a host decoding a trace
-    // with one description per message kind allocates nothing per message).
-    std::vector<YFciParamInfoImpl*> m_Spare;
+    // The entries of every run (a host decoding a trace with one description
+    // per message kind allocates nothing per message).
+    YEntryPool m_Pool;
 };
 
 } // namespace mostfcat

@@ -11,6 +11,7 @@
 #include "import/text_read.h"
 #include "decoding/disasm_context.h"
 #include "decoding/value_text.h"
+#include "params/layout_plan.h"
 #include "platform/hex.h"
 #include "platform/strings.h"
 #include "tree/catalog.h"
@@ -852,13 +853,9 @@ std::string YMTParamNumber::NumberText(const uint8_t* bytes, size_t size, bool h
         return out;
     }
     if (ReadBigEndian(bytes, size) == 0) return "0";
-    int64_t raw = RawValue(bytes, size);
-    int32_t e = m_Exponent;
-    if (e >= -5 && e <= -1) return FixedText(raw, static_cast<unsigned>(-e));
-    if (e >= 0 && e <= 5) return IntText(raw * static_cast<int64_t>(Pow10(e)));
-    double v = static_cast<double>(raw) * Pow10(e);
-    double a = std::fabs(v);
-    return StrFormat(a > 0.1 && a < 10 ? "%f" : "%e", v);
+    std::string out;
+    AppendScaled(out, RawValue(bytes, size), m_Exponent, Pow10(m_Exponent));
+    return out;
 }
 
 double YMTParamNumber::NumberValue(const uint8_t* bytes, size_t size) const {
@@ -883,26 +880,6 @@ bool YMTParamNumber::IsCountSource() const {
 
 namespace {
 
-// The texts and values of a number entry, by option.
-void FillNumberEntry(DisasmContext& ctx, const YMTParamNumber& number, YFciParamInfoImpl& e,
-                     const uint8_t* p, size_t n) {
-    if (ctx.Opt(kOptDecimalText | kOptValueText)) {
-        std::string text = number.NumberText(p, n, false);
-        if (ctx.Opt(kOptDecimalText)) e.DecimalRef() = text;
-        if (ctx.Opt(kOptValueText)) ctx.SetValueText(e, std::move(text));
-    }
-    if (ctx.Opt(kOptHexText)) e.HexRef() = number.NumberText(p, n, true);
-    if (ctx.Opt(kOptUnitText)) e.UnitRef() = number.UnitName();
-    if (ctx.Opt(kOptNumeric)) e.SetNumeric(number.NumberValue(p, n));
-    if (ctx.Opt(kOptRawValue)) e.SetUInt64(ReadBigEndian(p, n));
-    e.SetValueFlag(number.IsSigned());
-    // Limits of 0 and 0 mean the whole range of the type.
-    if (number.RangeMin() != 0 || number.RangeMax() != 0) {
-        auto raw = static_cast<double>(number.RawValue(p, n));
-        if (raw < number.RangeMin() || raw > number.RangeMax()) e.SetRemarks(kRemarkOutOfRange);
-    }
-}
-
 // A wildcard entry of n zero bytes (the data keeps the payload in shape).
 void AddWildcard(DisasmContext& ctx, uint32_t kind, const YMTParam& param, uint32_t n) {
     std::vector<uint8_t> zeros(n, 0);
@@ -916,18 +893,7 @@ void AddWildcard(DisasmContext& ctx, uint32_t kind, const YMTParam& param, uint3
 } // namespace
 
 bool YMTParamNumber::Disassemble(DisasmContext& ctx) {
-    uint32_t pos = ctx.m_Pos;
-    uint32_t n = BytesInMsg();
-    const uint8_t* p = ctx.ValueBytes(Entry(), n);
-    if (!p) return false;
-    uint64_t value = ReadBigEndian(p, n);
-    if (IsSelector()) ctx.RecordSelector(this, static_cast<uint32_t>(value), 0);
-    if (IsCountSource()) ctx.RecordCount(this, static_cast<uint32_t>(value));
-    YFciParamInfoImpl* e = ctx.NewEntry(kKindNumber, Entry(), p, n, pos, false, n * 8);
-    FillNumberEntry(ctx, *this, *e, p, n);
-    ctx.AddEntry(e);
-    ctx.m_Pos = pos + n;
-    return true;
+    return DecodeNumber(ctx, YNumberStep::Of(*this));
 }
 
 bool YMTParamNumber::Assemble(DisasmContext& ctx) {
@@ -959,7 +925,7 @@ bool YMTParamNumber::Assemble(DisasmContext& ctx) {
     if (IsCountSource()) ctx.RecordCount(this, static_cast<uint32_t>(value));
     YFciParamInfoImpl* e =
         ctx.NewEntry(kKindNumber, Entry(), bytes.data(), n, ctx.m_Pos, false, n * 8);
-    FillNumberEntry(ctx, *this, *e, bytes.data(), n);
+    FillNumberEntry(ctx, YNumberStep::Of(*this), *e, bytes.data(), n);
     ctx.AddEntry(e);
     ctx.m_Pos += n;
     ++ctx.m_InputIndex;
@@ -990,42 +956,8 @@ uint32_t YMTParamEnum::ParseEnumInput(const std::string& text, uint32_t& code) c
     return kAsmOk;
 }
 
-namespace {
-
-void FillEnumEntry(DisasmContext& ctx, const YMTParamEnum& en, YFciParamInfoImpl& e,
-                   const uint8_t* p, size_t n) {
-    uint32_t code = static_cast<uint32_t>(ReadBigEndian(p, n));
-    if (ctx.Opt(kOptDecimalText)) AppendUInt(e.DecimalRef(), code);
-    if (ctx.Opt(kOptHexText)) AppendHex(e.HexRef(), p, n);
-    const YMTEnumValue* v = en.FindValueByCode(code);
-    if (!v) e.SetRemarks(kRemarkUndefinedCode);
-    if (ctx.Opt(kOptValueText)) {
-        if (v)
-            ctx.SetValueTextOf(e, v->NameRef());
-        else
-            ctx.SetValueText(e, en.CodeText(code, true));
-    }
-    if (ctx.Opt(kOptNumeric)) e.SetNumeric(code);
-    if ((ctx.m_Options >> 16) & 0x3F)
-        e.ShareValueList(ctx.ValueListOf(
-            &en, [&en](uint32_t mode, YValueList& list) { en.ListEntries(list, mode); }));
-    if (ctx.Opt(kOptRawValue)) e.SetUInt64(code);
-    e.SetValueFlag(true);
-}
-
-} // namespace
-
 bool YMTParamEnum::Disassemble(DisasmContext& ctx) {
-    uint32_t pos = ctx.m_Pos;
-    uint32_t n = BytesInMsg();
-    const uint8_t* p = ctx.ValueBytes(Entry(), n);
-    if (!p) return false;
-    if (IsSelector()) ctx.RecordSelector(this, static_cast<uint32_t>(ReadBigEndian(p, n)), 0);
-    YFciParamInfoImpl* e = ctx.NewEntry(kKindEnum, Entry(), p, n, pos, false, n * 8);
-    FillEnumEntry(ctx, *this, *e, p, n);
-    ctx.AddEntry(e);
-    ctx.m_Pos = pos + n;
-    return true;
+    return DecodeEnum(ctx, YEnumStep::Of(*this));
 }
 
 bool YMTParamEnum::Assemble(DisasmContext& ctx) {
@@ -1053,7 +985,7 @@ bool YMTParamEnum::Assemble(DisasmContext& ctx) {
     uint32_t n = static_cast<uint32_t>(bytes.size());
     if (IsSelector()) ctx.RecordSelector(this, code, 0);
     YFciParamInfoImpl* e = ctx.NewEntry(kKindEnum, Entry(), bytes.data(), n, ctx.m_Pos, false, n * 8);
-    FillEnumEntry(ctx, *this, *e, bytes.data(), n);
+    FillEnumEntry(ctx, YEnumStep::Of(*this), *e, bytes.data(), n);
     ctx.AddEntry(e);
     ctx.m_Pos += n;
     ++ctx.m_InputIndex;

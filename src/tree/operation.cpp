@@ -2,11 +2,12 @@
 
 #include <vector>
 
+#include "decoding/disasm_context.h"
 #include "import/import_log.h"
 #include "import/import_state.h"
 #include "import/text_read.h"
-#include "decoding/disasm_context.h"
 #include "params/error_params.h"
+#include "params/layout_plan.h"
 #include "params/param.h"
 #include "platform/strings.h"
 #include "tree/catalog.h"
@@ -444,7 +445,32 @@ bool MergeTemplate(YMTFunction& function, const YMTFunction& templateFunction, Y
     return true;
 }
 
+const YMTOperationPlan* YMTOperation::Plan() const {
+    if (const YMTOperationPlan* plan = m_Plan.load(std::memory_order_acquire)) return plan;
+    if (!InStorage()) return nullptr;
+    const YMTNode* node = this;
+    while (node && node->NodeType() != kNodeCatalog)
+        node = node->Parent();
+    YMTStorage* storage =
+        node ? const_cast<YMTCatalog*>(static_cast<const YMTCatalog*>(node))->Storage() : nullptr;
+    if (!storage || !storage->Sealed()) return nullptr;
+    std::unique_ptr<YMTOperationPlan> plan = YMTOperationPlan::Compile(*this);
+    const YMTOperationPlan* made = plan.get();
+    storage->Keep(std::move(plan), [&](YMTStorageExtra*) {
+        const YMTOperationPlan* expected = nullptr;
+        if (m_Plan.compare_exchange_strong(expected, made, std::memory_order_acq_rel)) return true;
+        made = expected; // another thread was first
+        return false;
+    });
+    return made;
+}
+
 bool YMTOperation::Disassemble(DisasmContext& ctx) {
+    if (const YMTOperationPlan* plan = Plan()) return plan->Disassemble(ctx);
+    return DisassembleEachParam(ctx);
+}
+
+bool YMTOperation::DisassembleEachParam(DisasmContext& ctx) {
     uint32_t pos = 0;
     for (bool more = GetFirstPos(pos); more; more = GetNextPos(pos, pos)) {
         YMTParam* p = ParamAt(pos);

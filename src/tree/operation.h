@@ -1,6 +1,7 @@
 // Operations of a function and the assignment of parameter elements to them.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -9,6 +10,7 @@
 namespace mostfcat {
 
 class YMTFunction;
+class YMTOperationPlan;
 class YMTParam;
 
 class YMTOperation : public YMTNode, public YMTChildList {
@@ -32,8 +34,14 @@ public:
     uint32_t GetAttrStr(uint32_t attr, const char** value) override;
     uint32_t GetAttrInt(uint32_t attr, uint32_t* value) override;
     // Run the parameters' steps in position order until one returns false or
-    // the context reports an end.
+    // the context reports an end: through the compiled layout when the
+    // operation belongs to a finished catalog, else over the child list.
     bool Disassemble(DisasmContext& ctx) override;
+    // The same over the child list, without the compiled layout.
+    bool DisassembleEachParam(DisasmContext& ctx);
+    // The compiled layout, made on first use; null for an operation outside
+    // a finished catalog's storage (such a tree may still change).
+    const YMTOperationPlan* Plan() const;
     bool Assemble(DisasmContext& ctx) override;
 
     YMTParam* ParamAt(uint32_t position) const;
@@ -41,6 +49,9 @@ public:
     bool MergeFrom(const YMTOperation* source, YImportLog& log);
 
     uint32_t OpType = 16;
+
+private:
+    mutable std::atomic<const YMTOperationPlan*> m_Plan{nullptr};
 };
 
 // The name of an operation from its OpType and its function's kind.

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +26,13 @@ class YMTStorage;
 struct YMTTextPair {
     const std::string* name;
     const std::string* description;
+};
+
+// Something made for a finished tree (a compiled layout) that lives as long
+// as the tree's storage.
+class YMTStorageExtra {
+public:
+    virtual ~YMTStorageExtra() = default;
 };
 
 class YMTStorage {
@@ -43,6 +52,14 @@ public:
     }
     // The tree is complete: the look-up tables of the texts go.
     void Seal();
+    bool Sealed() const { return m_PairsSealed; }
+    // Keeps extra until the storage goes. Any thread may call it while
+    // others read the tree; publish must make extra visible to them and is
+    // called under the same lock, so that two threads never keep two.
+    template <class Publish> void Keep(std::unique_ptr<YMTStorageExtra> extra, Publish publish) {
+        std::lock_guard<std::mutex> lock(m_ExtrasLock);
+        if (publish(extra.get())) m_Extras.push_back(std::move(extra));
+    }
     // The pooled pair of two pooled texts.
     const YMTTextPair* InternPair(const std::string* name, const std::string* description);
     YArena& Arena() { return m_Arena; }
@@ -67,6 +84,8 @@ private:
     size_t m_PairMask = 0;
     size_t m_PairCount = 0;
     bool m_PairsSealed = false;
+    std::mutex m_ExtrasLock;
+    std::vector<std::unique_ptr<YMTStorageExtra>> m_Extras;
 };
 
 // Makes a storage the current one of the thread for its lifetime (null: none,

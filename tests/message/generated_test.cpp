@@ -7,8 +7,12 @@
 #include <set>
 
 #include "generator/catalog_generator.h"
+#include "message/mesg_info.h"
 #include "message/message_fixture.h"
 #include "mostfcat/message.h"
+#include "params/layout_plan.h"
+#include "support/entry_compare.h"
+#include "tree/operation.h"
 
 namespace mostfcat::test {
 namespace {
@@ -89,8 +93,8 @@ Lines DescribedValues(const std::vector<YFciParamInfo*>& entries, bool& whole) {
         if (e->ParamType() == 1) {
             // After an array or record head that selected nothing the
             // description leaves the rest over, the instance reads on.
-            bool selectedNothing = i > 0 && (entries[i - 1]->ParamType() == 4 ||
-                                             entries[i - 1]->ParamType() == 5);
+            bool selectedNothing =
+                i > 0 && (entries[i - 1]->ParamType() == 4 || entries[i - 1]->ParamType() == 5);
             whole = i + 1 == entries.size() && !selectedNothing &&
                     static_cast<const YFciParamInfoImpl*>(e)->ErrorKind() == 4;
             if (whole) out.push_back(StrFormat("15 @%u ", e->Position()) + Hex(e->Data()));
@@ -122,8 +126,7 @@ Lines InstanceValues(YFciMessage& msg, bool& whole) {
         if (auto* s = kind == eFciParamSignal ? static_cast<YFciParamSignal*>(p) : nullptr) {
             out.back() += StrFormat(" =%llx", static_cast<unsigned long long>(s->Value().u));
             bits += s->BitLength();
-        }
-        else
+        } else
             offset += uint32_t(p->ValueHexdump().size());
     }
     return out;
@@ -186,6 +189,45 @@ TEST_F(GeneratedTest, BothDecodersReadTheSameValuesInsideThePayload) {
     // Every kind of entry turned up.
     for (uint32_t kind : {1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 13, 14, 16, 17, 18, 19})
         EXPECT_TRUE(kinds.count(kind)) << "kind " << kind << " never decoded";
+}
+
+// The compiled layout of every operation decodes exactly as the parameters'
+// own steps do: random, cut short and overlong payloads under option words
+// with every text, numbers only, value lists, entry and text limits.
+TEST_F(GeneratedTest, CompiledLayoutsDecodeAsTheParameterSteps) {
+    const uint64_t seed = 5;
+    OpenGenerated(seed, 250000);
+    std::mt19937_64 rng(seed);
+    size_t planned = 0, entries = 0;
+    for (const Coordinates& c : m_Ops) {
+        for (int round = 0; round < 8; ++round) {
+            Bytes data = RandomPayload(rng);
+            if (round % 3 == 2) data.resize(data.size() + 40, static_cast<uint8_t>(rng()));
+            uint32_t options = round == 0   ? kAll
+                               : round == 1 ? kAll & ~0x3F00u
+                               : round == 2 ? kAll & ~0x3F0000u
+                                            : static_cast<uint32_t>(rng());
+            YFciMesgInfo* generic = Describe(c, data, options);
+            YFciMesgInfo* compiled = Describe(c, data, options);
+            static_cast<YFciMesgInfoImpl*>(generic)->SetCompiledLayouts(false);
+            for (YFciMesgInfo* info : {generic, compiled}) {
+                if (round == 5) info->SetMaxParams(2);
+                if (round == 6) info->SetValueTextLimit(2);
+            }
+            std::string diff = EntryDifference(generic->Disassemble(), compiled->Disassemble());
+            ASSERT_EQ(diff, "") << "seed " << seed << " " << Where(c, data) << " options "
+                                << std::hex << options;
+            entries += compiled->Disassemble().size();
+            m_Infos.clear();
+        }
+        YMTOperation* op = static_cast<YFciMesgInfoImpl*>(Describe(c, {}, kAll))->Operation();
+        ASSERT_NE(op, nullptr);
+        ASSERT_NE(op->Plan(), nullptr);
+        planned += op->Plan()->CompiledSteps();
+        m_Infos.clear();
+    }
+    EXPECT_GT(planned, m_Ops.size() / 2) << "few steps were compiled";
+    EXPECT_GT(entries, 10 * m_Ops.size());
 }
 
 // An input text that assembles to the entry's bytes, or "" when the entry's

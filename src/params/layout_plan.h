@@ -1,0 +1,100 @@
+// The compiled layout of an operation: its parameters in position order as a
+// flat list of steps. Numbers and enumerations, the bulk of real payloads,
+// decode from precomputed fields (width, sign, scale, range, value table)
+// without a virtual call or a walk over the child list; every other kind
+// keeps its own decoding step. Either way an entry comes out exactly as the
+// parameter's own step makes it: both call the same fill functions below.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "decoding/disasm_context.h"
+#include "tree/storage.h"
+
+namespace mostfcat {
+
+class YMTOperation;
+class YMTParam;
+class YMTParamEnum;
+class YMTParamNumber;
+
+// What a number entry needs of its definition.
+struct YNumberStep {
+    const YMTParamNumber* number;
+    YEntryDescription entry;
+    const std::string* unit;
+    uint32_t width;
+    int32_t exponent;
+    double scale; // 10^exponent
+    double rangeMin, rangeMax;
+    bool isSigned, selector, countSource, arrayPos, hasRange;
+
+    static YNumberStep Of(const YMTParamNumber& number);
+    // The value of the width's bytes, sign-extended for signed 1, 2 and 4
+    // byte numbers.
+    int64_t Raw(const uint8_t* p, size_t n) const;
+    // The decimal text ("0" for all-zero bytes; "PosX=.. PosY=.." for array
+    // positions).
+    void AppendText(std::string& out, const uint8_t* p, size_t n) const;
+};
+
+// What an enumeration entry needs of its definition. values, when given,
+// lists the defined codes in child order (the first covering code wins);
+// without it the definition is searched.
+struct YEnumStep {
+    struct Value {
+        uint16_t codeMin, codeMax;
+        const std::string* name;
+    };
+    const YMTParamEnum* en;
+    YEntryDescription entry;
+    uint32_t width;
+    bool selector;
+    const std::vector<Value>* values;
+
+    static YEnumStep Of(const YMTParamEnum& en);
+    const std::string* NameOf(uint32_t code) const;
+};
+
+// The texts and values of an entry by option (decoding and assembling).
+void FillNumberEntry(DisasmContext& ctx, const YNumberStep& step, YFciParamInfoImpl& e,
+                     const uint8_t* p, size_t n);
+void FillEnumEntry(DisasmContext& ctx, const YEnumStep& step, YFciParamInfoImpl& e,
+                   const uint8_t* p, size_t n);
+// The decoding steps: the value at the cursor becomes an entry, the cursor
+// moves past it; false (with a length diagnostic by option) when the payload
+// ends first.
+bool DecodeNumber(DisasmContext& ctx, const YNumberStep& step);
+bool DecodeEnum(DisasmContext& ctx, const YEnumStep& step);
+
+class YMTOperationPlan : public YMTStorageExtra {
+public:
+    // The plan of operation's parameters as they are now (the tree of a
+    // loaded catalog no longer changes).
+    static std::unique_ptr<YMTOperationPlan> Compile(const YMTOperation& operation);
+
+    // Decodes as the operation's parameters do one after the other.
+    bool Disassemble(DisasmContext& ctx) const;
+
+    // How many steps run from precomputed fields, and how many in all.
+    size_t CompiledSteps() const { return m_Numbers.size() + m_Enums.size(); }
+    size_t StepCount() const { return m_Steps.size(); }
+
+private:
+    enum class Kind : uint8_t { Number, Enum, Own };
+    struct Step {
+        Kind kind;
+        uint32_t index; // into m_Numbers or m_Enums
+        YMTParam* param;
+    };
+    std::vector<Step> m_Steps;
+    std::vector<YNumberStep> m_Numbers;
+    std::vector<YEnumStep> m_Enums;
+    // One value table per enumeration step (the steps point into it).
+    std::vector<std::unique_ptr<std::vector<YEnumStep::Value>>> m_Values;
+};
+
+} // namespace mostfcat
