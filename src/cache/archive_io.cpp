@@ -263,6 +263,18 @@ void YMTArchiveWrite::SerializeList(YMTChildList& list, YMTListKind) {
 
 // --- reader -------------------------------------------------------------------
 
+namespace {
+
+// How far the reader gets between two hand-backs of the pages behind it.
+constexpr size_t kReleaseStep = 4 * 1024 * 1024;
+
+} // namespace
+
+const uint8_t* YMTArchiveRead::ReleaseMark() const {
+    size_t left = size_t(m_End - m_Pos);
+    return m_Pos + (left < kReleaseStep ? left : kReleaseStep);
+}
+
 bool YMTArchiveRead::Reset(YMTStorage* storage) {
     const uint8_t* body = nullptr;
     size_t size = 0;
@@ -270,7 +282,12 @@ bool YMTArchiveRead::Reset(YMTStorage* storage) {
     SetInput(body, size, storage);
     m_Ok = true;
     m_Sequence = 0;
+    // Sized once: a node record takes well over 16 bytes, and the pages of
+    // the table that stay unused are never touched.
+    m_Ids.clear();
+    m_Ids.reserve(size / 16 + 1);
     m_Ids.assign(1, nullptr);
+    m_NextRelease = ReleaseMark();
     m_IdRecords = 0;
     m_Refs.clear();
     m_Entries.clear();
@@ -315,6 +332,10 @@ void YMTArchiveRead::ReadRef(YMTNode*& node, YMTRefKind kind) {
 }
 
 YMTNode* YMTArchiveRead::ReadNodeHeader(bool root) {
+    if (m_Pos >= m_NextRelease) {
+        m_File.ReleaseRestBefore(m_Pos);
+        m_NextRelease = ReleaseMark();
+    }
     uint16_t seq = 0;
     Serialize16(seq);
     if (!m_Ok || seq != m_Sequence) {

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/arena.h"
 #include "tree/archive.h"
 
 namespace mostfcat {
@@ -111,6 +112,7 @@ protected:
 private:
     void Push(YMTNode* node, uint32_t id);
     void Pop();
+    const uint8_t* ReleaseMark() const;
 
     YFCatFile& m_File;
     uint16_t m_Sequence = 0;
@@ -118,13 +120,15 @@ private:
     // dense: a table indexed by id. Every record that carries an id (header,
     // reference, list entry) can introduce at most one new id, which bounds
     // the ids a valid body can hold by the number of such records.
-    std::vector<YMTNode*> m_Ids;
+    std::vector<YMTNode*, YLargeAllocator<YMTNode*>> m_Ids;
     uint32_t m_IdRecords = 0;
     std::vector<YMTPendingRef> m_Refs;
     std::vector<YMTPendingEntry> m_Entries;
     // The nodes whose records are being read, with their ids.
     std::vector<std::pair<YMTNode*, uint32_t>> m_Stack;
     uint32_t m_LastId = 0; // id of the node header read last
+    // Where the pages read so far are next given back to the system.
+    const uint8_t* m_NextRelease = nullptr;
 };
 
 // The second pass of a load: turns the references and shared list entries

@@ -342,6 +342,17 @@ void YFCatFile::FreeRest() {
     FreeLarge(m_Rest, m_RestSize);
     m_Rest = nullptr;
     m_RestSize = 0;
+    m_RestReleased = 0;
+}
+
+void YFCatFile::ReleaseRestBefore(const uint8_t* upTo) {
+    if (!m_Rest || upTo <= m_Rest || upTo > m_Rest + m_RestSize) return;
+    size_t done = size_t(upTo - m_Rest);
+    size_t until = done - done % kLargePage; // whole large pages of the mapping
+    if (until > m_RestReleased) {
+        DiscardLarge(m_Rest, m_RestSize, m_RestReleased, until);
+        m_RestReleased = until;
+    }
 }
 
 bool YFCatFile::ReadRest(const uint8_t*& data, size_t& size) {

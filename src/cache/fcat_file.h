@@ -74,6 +74,11 @@ public:
     // stay valid until the next open or the object's end. False when nothing
     // is open for reading.
     bool ReadRest(const uint8_t*& data, size_t& size);
+    // Gives the pages of the rest read by ReadRest from the file that lie
+    // wholly before upTo back to the system: the cache reader never looks
+    // back, so a load's peak memory stays near the size of the tree rather
+    // than tree and file together. Images (Modes 0 and 2) are left alone.
+    void ReleaseRestBefore(const uint8_t* upTo);
     // Element-wise transfer; returns the number of whole elements moved.
     size_t Read(void* buffer, size_t elemSize, size_t count);
     size_t Write(const void* buffer, size_t elemSize, size_t count);
@@ -129,6 +134,7 @@ private:
     void FreeRest();
     uint8_t* m_Rest = nullptr;
     size_t m_RestSize = 0;
+    size_t m_RestReleased = 0; // bytes from m_Rest on already given back
 };
 
 } // namespace mostfcat

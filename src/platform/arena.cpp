@@ -22,6 +22,14 @@ size_t RoundUp(size_t v, size_t to) {
 // From this size on, memory comes from the system (AllocateLarge).
 constexpr size_t kLarge = 1024 * 1024;
 
+// Memory from the system comes in whole large pages on a large-page
+// boundary, or the kernel backs it with small ones.
+constexpr size_t kHugePage = kLargePage;
+
+size_t MappedSize(size_t size) {
+    return size >= kHugePage ? RoundUp(size, kHugePage) : size;
+}
+
 } // namespace
 
 void* AllocateLarge(size_t size) {
@@ -29,12 +37,29 @@ void* AllocateLarge(size_t size) {
     // Straight from the system, on large pages where it offers them: a cache
     // load writes every byte of its memory once, and with small pages the
     // page faults are most of what it spends.
-    void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    size_t mapped = MappedSize(size);
+    size_t extra = mapped >= kHugePage ? kHugePage : 0;
+    void* memory =
+        mmap(nullptr, mapped + extra, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED) return nullptr;
+    if (extra) {
+        // Keep the aligned part and give back what lies before and after it.
+        auto start = reinterpret_cast<uintptr_t>(memory);
+        uintptr_t aligned = RoundUp(start, kHugePage);
+        if (aligned > start) munmap(memory, aligned - start);
+        uintptr_t end = aligned + mapped, mappedEnd = start + mapped + extra;
+        if (mappedEnd > end) munmap(reinterpret_cast<void*>(end), mappedEnd - end);
+        memory = reinterpret_cast<void*>(aligned);
+    }
 #if defined(MADV_HUGEPAGE)
-    madvise(memory, size, MADV_HUGEPAGE);
+    madvise(memory, mapped, MADV_HUGEPAGE);
 #endif
     return memory;
+}
+
+void DiscardLarge(void* memory, size_t size, size_t from, size_t until) {
+    if (!memory || size < kLarge || until > size || from >= until) return;
+    madvise(static_cast<char*>(memory) + from, until - from, MADV_DONTNEED);
 }
 
 void FreeLarge(void* memory, size_t size) {
@@ -42,7 +67,7 @@ void FreeLarge(void* memory, size_t size) {
     if (size < kLarge)
         std::free(memory);
     else
-        munmap(memory, size);
+        munmap(memory, MappedSize(size));
 }
 
 // --- YArena --------------------------------------------------------------------
@@ -65,6 +90,8 @@ void* YArena::AllocateSlow(size_t size, size_t align) {
     const size_t header = RoundUp(sizeof(Block), 16);
     size_t blockSize = m_NextSize ? m_NextSize : kFirstBlock;
     if (blockSize < header + size + align) blockSize = header + size + align;
+    // A block from the system fills its last large page.
+    if (blockSize >= kLarge) blockSize = MappedSize(blockSize);
     void* memory = AllocateLarge(blockSize);
     if (!memory) throw std::bad_alloc();
     auto* block = static_cast<Block*>(memory);

@@ -180,5 +180,27 @@ private:
 // FreeLarge and the same size.
 void* AllocateLarge(size_t size);
 void FreeLarge(void* memory, size_t size);
+// The size of a large page; memory from AllocateLarge starts on one.
+constexpr size_t kLargePage = 2 * 1024 * 1024;
+// Gives the bytes from..until of memory (of AllocateLarge and size) back to
+// the system; they read as zeros afterwards. Does nothing for memory that did
+// not come from the system.
+void DiscardLarge(void* memory, size_t size, size_t from, size_t until);
+
+// An allocator over AllocateLarge, for tables that grow large at once.
+template <class T> struct YLargeAllocator {
+    using value_type = T;
+    YLargeAllocator() = default;
+    template <class U> YLargeAllocator(const YLargeAllocator<U>&) {}
+    T* allocate(size_t n) {
+        if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+        void* p = AllocateLarge(n * sizeof(T));
+        if (!p) throw std::bad_alloc();
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, size_t n) { FreeLarge(p, n * sizeof(T)); }
+    template <class U> bool operator==(const YLargeAllocator<U>&) const { return true; }
+    template <class U> bool operator!=(const YLargeAllocator<U>&) const { return false; }
+};
 
 } // namespace mostfcat

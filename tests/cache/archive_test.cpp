@@ -255,6 +255,26 @@ TEST_F(ArchiveTest, RoundTripsKeepTreesAndBytes) {
     }
 }
 
+// A body of several large pages read from the file itself: the pages the
+// reader has passed are given back while it reads on, and the tree must not
+// notice.
+TEST_F(ArchiveTest, LargeCacheFileLoadsAsImported) {
+    std::string path = m_Dir.File("large.xml");
+    test::WriteFile(path, GenerateCatalog(20240917, 4000000));
+    test::Imported imported = ImportFile(path);
+    ASSERT_TRUE(imported.catalog) << imported.log;
+    Bytes body = SaveBody(imported.catalog.get(), path);
+    ASSERT_GT(body.size(), 3 * kLargePage);
+    YFCatFile file(path, false, nullptr, 0);
+    ASSERT_TRUE(file.OpenRead(false, kUseDefaults, kOptions)) << file.Error();
+    YMTArchiveRead reader(file);
+    CatalogPtr loaded(LoadCatalog(reader, file));
+    ASSERT_TRUE(loaded);
+    loaded->FilePath = imported.catalog->FilePath;
+    EXPECT_EQ(DumpText(*imported.catalog), DumpText(*loaded));
+    EXPECT_TRUE(SameBytes(body, SaveBody(loaded.get(), path)));
+}
+
 TEST_F(ArchiveTest, SmallCatalogLayout) {
     CatalogPtr catalog(new YMTCatalog());
     auto* fblock = new YMTFBlock();
