@@ -49,6 +49,8 @@ bench: deps $(BUILD_BENCH)/build.ninja
 	cmake --build $(BUILD_BENCH) -j $(JOBS)
 	./$(BUILD_BENCH)/bench/mostfcat_bench --benchmark_counters_tabular=true
 	./$(BUILD_BENCH)/bench/mostfcat_message_bench
+	PYTHONPATH=$(BUILD_BENCH)/python python3 python/bench_decode.py --cli $(BUILD_BENCH)/mostfcat \
+	  --cpp-bench $(BUILD_BENCH)/bench/mostfcat_message_bench --repetitions 3
 
 $(BUILD_FUZZ)/build.ninja: | deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -21,6 +21,7 @@
 #include "manager/manager.h"
 #include "message/mesg_info.h"
 #include "mostfcat/fci.h"
+#include "mostfcat/user_input.h"
 #include "tree/catalog.h"
 #include "tree/fblock.h"
 #include "tree/function.h"
@@ -153,6 +154,52 @@ void BM_DecodeNumericOnlyGeneric(benchmark::State& state) {
     DecodeWith(state, kNumericOnly, g_Unused, false);
 }
 
+// The trace lines of the messages ("FB.II.FKT.OP:HEX"), decoded as the tool
+// does (one description per message kind, output gathered in a buffer that
+// is emptied at 64 KiB, as the tool writes it out).
+std::vector<std::string> TraceLines() {
+    std::vector<std::string> lines;
+    for (const Message& m : g_Messages) {
+        char head[40];
+        std::snprintf(head, sizeof head, "%02X.%02X.%03X.%X:", m.fblock, m.inst, m.fkt, m.op);
+        std::string line = head;
+        for (uint8_t b : m.payload) {
+            static const char kDigits[] = "0123456789ABCDEF";
+            line += kDigits[b >> 4];
+            line += kDigits[b & 0xF];
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+void DecodeTrace(benchmark::State& state, YFciTraceDecoder::Format format) {
+    std::vector<std::string> lines = TraceLines();
+    YFciTraceDecoder decoder(g_Manager.get(), 1, kAllTexts, format);
+    std::string out;
+    double bytes = 0;
+    for (auto _ : state) {
+        for (const std::string& line : lines) {
+            decoder.DecodeLine(line.data(), line.size(), out);
+            if (out.size() >= (1 << 16)) {
+                bytes += static_cast<double>(out.size());
+                benchmark::DoNotOptimize(out.data());
+                out.clear();
+            }
+        }
+    }
+    state.counters["out_bytes_per_pass"] =
+        bytes / static_cast<double>(state.iterations() ? state.iterations() : 1);
+}
+
+void BM_TraceText(benchmark::State& state) {
+    DecodeTrace(state, YFciTraceDecoder::eText);
+}
+
+void BM_TraceJson(benchmark::State& state) {
+    DecodeTrace(state, YFciTraceDecoder::eJson);
+}
+
 void BM_MessageInstanceBuild(benchmark::State& state) {
     std::vector<std::unique_ptr<YFciMessage>> messages;
     for (size_t i = 0; i < g_Messages.size(); i += kPayloadsPerMessage) {
@@ -228,6 +275,7 @@ void PrintTable(const Reporter& r) {
     double numGeneric = r.Seconds("BM_DecodeNumericOnlyGeneric");
     double build = r.Seconds("BM_MessageInstanceBuild");
     double edit = r.Seconds("BM_EditOneValue"), dump = r.Seconds("BM_HexdumpStr");
+    double text = r.Seconds("BM_TraceText"), json = r.Seconds("BM_TraceJson");
     double n = static_cast<double>(g_Messages.size());
     std::printf("\nFigures and ratios measured in this run (CPU time), %zu messages, %.0f payload "
                 "bytes:\n\n",
@@ -247,6 +295,9 @@ void PrintTable(const Reporter& r) {
     row("parameter list / compiled layout, numeric only", numGeneric / num, "");
     row("decode, all texts: ns per message", all * 1e9 / n, "");
     row("entries per message (all texts)", g_EntriesAll / n, "");
+    row("trace lines as text (the tool's decode): ns per entry", text * 1e9 / g_EntriesAll, "");
+    row("trace text / decode with all texts", text / all, "goal <= 2");
+    row("trace --json / trace text", json / text, "goal <= 1.5");
     row("message instance build: ns per value", build * 1e9 / g_Values, "");
     row("message instance build / decode with all texts", build / all, "goal <= 3");
     row("SetUserInputStr + HexdumpStr, 100 values: ns", edit * 1e9, "");
@@ -270,6 +321,8 @@ int main(int argc, char** argv) {
         ->MinTime(1.0);
     benchmark::RegisterBenchmark("BM_DecodeNumericOnlyGeneric", BM_DecodeNumericOnlyGeneric)
         ->MinTime(1.0);
+    benchmark::RegisterBenchmark("BM_TraceText", BM_TraceText)->MinTime(1.0);
+    benchmark::RegisterBenchmark("BM_TraceJson", BM_TraceJson)->MinTime(1.0);
     benchmark::RegisterBenchmark("BM_MessageInstanceBuild", BM_MessageInstanceBuild)->MinTime(1.0);
     benchmark::RegisterBenchmark("BM_EditOneValue", BM_EditOneValue);
     benchmark::RegisterBenchmark("BM_HexdumpStr", BM_HexdumpStr);

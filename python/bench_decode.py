@@ -3,7 +3,7 @@
 
 Decodes the same messages as BM_DecodeAllTexts of bench/message_bench.cpp:
 every operation of the catalog generated with seed 20240917 and size
-1000000, two payloads each of random bytes, lengths drawn from 0 to 48 by a
+1000000, eight payloads each of random bytes, lengths drawn from 0 to 48 by a
 std::mt19937 seeded with 7 (reproduced here draw for draw), all texts on.
 Each message is one Manager.decode call that returns its entries as Python
 objects. Prints messages per second, ns per message and ns per entry (CPU
@@ -53,14 +53,14 @@ def mt19937(seed: int) -> random.Random:
 
 
 def messages(catalog: mostfcat.Catalog) -> List[Message]:
-    """Two payloads for every operation, as the C++ benchmark makes them."""
+    """Eight payloads for every operation, as the C++ benchmark makes them."""
     rng = mt19937(7)
     out: List[Message] = []
     for fb in catalog.fblocks():
         for inst in fb.instances:
             for fn in inst.functions:
                 for op in fn.operations:
-                    for _ in range(2):
+                    for _ in range(8):
                         n = LENGTHS[rng.getrandbits(32) % len(LENGTHS)]
                         payload = bytes(rng.getrandbits(32) & 0xFF for _ in range(n))
                         out.append((fb.id, inst.id, fn.id, op.op_type, payload))
@@ -135,7 +135,7 @@ def main() -> int:
             cpp = cpp_ns_per_message(args.cpp_bench, args.repetitions)
             if cpp:
                 print(f"C++ BM_DecodeAllTexts: ns per message {cpp:.1f}")
-                print(f"Python / C++ time per message: {ns_message / cpp:.2f} (goal <= 3)")
+                print(f"Python / C++ time per message: {ns_message / cpp:.2f} (goal <= 2)")
     finally:
         shutil.rmtree(folder, ignore_errors=True)
     return 0

@@ -6,11 +6,13 @@
 #include <exception>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 #include "mostfcat/fci.h"
 #include "mostfcat/user_input.h"
 #include "platform/hex.h"
 #include "platform/strings.h"
+#include "tree/catalog.h"
 #include "tree/fblock.h"
 
 using namespace mostfcat;
@@ -161,8 +163,18 @@ struct YFciTraceDecoder::Impl {
     uint16_t channel;
     uint32_t options;
     Format format;
-    std::unordered_map<uint64_t, std::unique_ptr<YFciMesgInfo>> infos;
+    // A message kind: its description and the texts every message of the
+    // kind starts with, made again when a catalog went since.
+    struct Kind {
+        std::unique_ptr<YFciMesgInfo> info;
+        uint64_t madeAt = ~uint64_t(0);
+        std::string unknown, fallback, head;
+    };
+    std::unordered_map<uint64_t, Kind> infos;
     uint64_t counts[4] = {0, 0, 0, 0};
+    // Reused by every plain line.
+    std::string time;
+    std::vector<uint8_t> payload;
 
     Outcome Malformed(const char* line, size_t length, const std::string& time,
                       const std::string& why, std::string& out);
@@ -170,10 +182,13 @@ struct YFciTraceDecoder::Impl {
     Outcome Decode(uint32_t fb, uint32_t inst, uint32_t fkt, uint32_t op, const uint8_t* data,
                    size_t length, const std::string& time, std::string& out, int32_t source = -1,
                    uint32_t telegrams = 0);
-    void Json(YFciMesgInfo& info, const std::string& time, const std::string& unknown,
-              bool fallback, int32_t source, uint32_t telegrams, std::string& out) const;
-    void Text(YFciMesgInfo& info, const std::string& time, const std::string& unknown,
-              const std::string& fallback, int32_t source, uint32_t telegrams,
+    void JsonHead(YFciMesgInfo& info, const std::string& unknown, bool fallback,
+                  std::string& out) const;
+    void TextHead(YFciMesgInfo& info, const std::string& unknown, const std::string& fallback,
+                  std::string& out) const;
+    void Json(const Kind& kind, const std::string& time, int32_t source, uint32_t telegrams,
+              std::string& out) const;
+    void Text(const Kind& kind, const std::string& time, int32_t source, uint32_t telegrams,
               std::string& out) const;
 };
 
@@ -192,13 +207,64 @@ std::string UnknownReason(YFciMesgInfo& info) {
     return std::string();
 }
 
+// Text of the catalog (8-bit) as UTF-8, appended: as it is when it is
+// ASCII, else converted.
+void AppendUtf8Of(std::string& out, const std::string& text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            out += YFciUserInput::Latin1ToUtf8(text);
+            return;
+        }
+    out += text;
+}
+
+// The entry's full name (name and suffix) as UTF-8.
+void AppendNameUtf8(std::string& out, const YFciParamInfo& e) {
+    const std::string& suffix = e.NameSuffix();
+    if (suffix.empty())
+        AppendUtf8Of(out, e.Name());
+    else
+        AppendUtf8Of(out, e.FullName());
+}
+
+// The value as users read it (YFciUserInput::EntryValueText); decimal
+// stands in for an empty value text when orDecimal is set.
+void AppendValueUtf8(std::string& out, const YFciParamInfo& e, bool orDecimal) {
+    uint32_t kind = e.ParamType();
+    if (kind == eFciParamString || kind == eFciParamBoolfield ||
+        (!orDecimal && e.ValueText().empty())) {
+        out += YFciUserInput::EntryValueText(e);
+        return;
+    }
+    AppendUtf8Of(out, e.ValueText().empty() ? e.DecimalText() : e.ValueText());
+}
+
 // The hex field of an entry: hex always, also where the value text is not
 // (array positions show "PosX=.. PosY=..").
-std::string EntryHex(const YFciParamInfo& e) {
-    if (e.ParamMeaning() != eFciMeaningArrayPos || e.HexText().empty()) return e.HexText();
-    std::string hex;
-    AppendHex(hex, e.Data().data(), e.Data().size());
-    return hex;
+void AppendEntryHex(std::string& out, const YFciParamInfo& e) {
+    if (e.ParamMeaning() != eFciMeaningArrayPos || e.HexText().empty())
+        out += e.HexText();
+    else
+        AppendHex(out, e.Data().data(), e.Data().size());
+}
+
+// What append writes for e, as a JSON string (escaped in place).
+template <class Append> void JsonUtf8Of(std::string& out, const YFciParamInfo& e, Append append) {
+    size_t start = out.size();
+    append(out, e);
+    bool plain = true;
+    for (size_t i = start; i < out.size() && plain; ++i) {
+        auto c = static_cast<unsigned char>(out[i]);
+        plain = c >= 0x20 && c != '"' && c != '\\';
+    }
+    if (plain) {
+        out.insert(out.begin() + static_cast<std::ptrdiff_t>(start), '"');
+        out += '"';
+        return;
+    }
+    std::string text = out.substr(start);
+    out.resize(start);
+    JsonString(out, text);
 }
 
 std::string InstanceLabel(YFciMesgInfo& info, bool fallback) {
@@ -296,6 +362,96 @@ bool IsTime(const std::string& t) {
     return dots == 1 && digits > 0;
 }
 
+// The hex value of a digit, or -1.
+inline int Nibble(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+inline bool IsLineBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+bool IsTimeText(const char* p, size_t n) {
+    size_t dots = 0, digits = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (p[i] == '.')
+            ++dots;
+        else if (p[i] >= '0' && p[i] <= '9')
+            ++digits;
+        else
+            return false;
+    }
+    return dots == 1 && digits > 0;
+}
+
+std::string JsonTime(const std::string& t);
+
+// A message line in its plain form ([TIME] FB.INST.FKT.OP:HEX, blanks only
+// around the time stamp and between bytes) read without copies: true with
+// the time (as JSON gives it), coordinates and payload. Anything else (a
+// skipped line, a fault, blanks inside the coordinates) is false and left
+// to the general reading, which says what is wrong.
+bool ReadPlainLine(const char* line, size_t length, std::string& time, uint32_t (&at)[4],
+                   std::vector<uint8_t>& payload) {
+    static const uint32_t kMax[] = {0xFF, 0xFF, 0xFFF, 0xF};
+    size_t b = 0, e = length;
+    while (b < e && IsLineBlank(line[b]))
+        ++b;
+    while (e > b && IsLineBlank(line[e - 1]))
+        --e;
+    if (b == e || line[b] == '#') return false;
+    size_t i = b;
+    while (i < e && !IsLineBlank(line[i]))
+        ++i;
+    if (i < e && IsTimeText(line + b, i - b)) {
+        time = JsonTime(std::string(line + b, i - b));
+        while (i < e && IsLineBlank(line[i]))
+            ++i;
+        b = i;
+    } else {
+        time.clear();
+    }
+    i = b;
+    for (int k = 0; k < 4; ++k) {
+        const char end = k < 3 ? '.' : ':';
+        size_t from = i;
+        while (i < e && line[i] != end && line[i] != ':' && line[i] != '.')
+            ++i;
+        if (i == e || line[i] != end) return false;
+        size_t n = i - from;
+        if (n > 2 && line[from] == '0' && (line[from + 1] == 'x' || line[from + 1] == 'X')) {
+            from += 2;
+            n -= 2;
+        }
+        if (n == 0 || n > 8) return false;
+        uint32_t v = 0;
+        for (size_t j = from; j < i; ++j) {
+            int d = Nibble(line[j]);
+            if (d < 0) return false;
+            v = v * 16 + static_cast<uint32_t>(d);
+        }
+        if (v > kMax[k]) return false;
+        at[k] = v;
+        ++i;
+    }
+    payload.clear();
+    while (i < e) {
+        if (IsLineBlank(line[i])) {
+            ++i;
+            continue;
+        }
+        int hi = Nibble(line[i]);
+        int lo = i + 1 < e ? Nibble(line[i + 1]) : -1;
+        if (hi < 0 || lo < 0) return false;
+        payload.push_back(static_cast<uint8_t>(hi << 4 | lo));
+        i += 2;
+    }
+    return true;
+}
+
 std::string JsonTime(const std::string& t) {
     std::string s = t;
     if (s.front() == '.') s.insert(0, "0");
@@ -309,7 +465,7 @@ std::string JsonTime(const std::string& t) {
 
 YFciTraceDecoder::YFciTraceDecoder(YFciFCatManager* manager, uint16_t channel, uint32_t options,
                                    Format format)
-    : m_Impl(new Impl{manager, channel, options, format, {}}) {}
+    : m_Impl(new Impl{manager, channel, options, format, {}, {0, 0, 0, 0}, {}, {}}) {}
 
 YFciTraceDecoder::~YFciTraceDecoder() {
     delete m_Impl;
@@ -343,6 +499,10 @@ YFciTraceDecoder::Outcome YFciTraceDecoder::DecodeLine(const char* line, size_t 
                     line, length, "",
                     StrFormat("the control byte 0x%02X at position %zu", c, i + 1), out);
         }
+        uint32_t at[4] = {0, 0, 0, 0};
+        if (ReadPlainLine(line, length, m_Impl->time, at, m_Impl->payload))
+            return m_Impl->Decode(at[0], at[1], at[2], at[3], m_Impl->payload.data(),
+                                  m_Impl->payload.size(), m_Impl->time, out);
         std::string text(line, length);
         for (char& c : text)
             if (c == '\t' || c == '\r') c = ' ';
@@ -360,7 +520,6 @@ YFciTraceDecoder::Outcome YFciTraceDecoder::DecodeLine(const char* line, size_t 
         size_t colon = t.find(':');
         if (colon == std::string::npos)
             return m_Impl->Malformed(line, length, time, "expected FBLOCK.INST.FKT.OP:HEX", out);
-        uint32_t at[4] = {0, 0, 0, 0};
         std::string why;
         if (!ParseCoordinates(t.substr(0, colon), at, why))
             return m_Impl->Malformed(line, length, time, why, out);
@@ -436,7 +595,8 @@ YFciTraceDecoder::Outcome YFciTraceDecoder::Impl::Decode(uint32_t fb, uint32_t i
                                                          std::string& out, int32_t source,
                                                          uint32_t telegrams) {
     uint64_t key = uint64_t(fb) << 24 | uint64_t(inst) << 16 | uint64_t(fkt) << 4 | op;
-    std::unique_ptr<YFciMesgInfo>& info = infos[key];
+    Kind& kind = infos[key];
+    std::unique_ptr<YFciMesgInfo>& info = kind.info;
     if (!info) {
         info.reset(manager ? manager->CreateMesgInfo(channel, fb, inst, fkt, op) : nullptr);
         if (!info) {
@@ -450,27 +610,29 @@ YFciTraceDecoder::Outcome YFciTraceDecoder::Impl::Decode(uint32_t fb, uint32_t i
     }
     info->ClearParamInfos();
     info->SetData(data, static_cast<uint32_t>(length));
-    std::string unknown = UnknownReason(*info);
-    std::string fallback = YFciUserInput::InstanceFallbackText(*info);
+    uint64_t epoch = YMTCatalog::DeletedCount();
+    if (kind.madeAt != epoch) {
+        kind.unknown = UnknownReason(*info);
+        kind.fallback = YFciUserInput::InstanceFallbackText(*info);
+        kind.head.clear();
+        if (format == eJson)
+            JsonHead(*info, kind.unknown, !kind.fallback.empty(), kind.head);
+        else
+            TextHead(*info, kind.unknown, kind.fallback, kind.head);
+        kind.madeAt = epoch;
+    }
     if (format == eJson)
-        Json(*info, time, unknown, !fallback.empty(), source, telegrams, out);
+        Json(kind, time, source, telegrams, out);
     else
-        Text(*info, time, unknown, fallback, source, telegrams, out);
-    Outcome outcome = unknown.empty() ? eDecoded : eUnknown;
+        Text(kind, time, source, telegrams, out);
+    Outcome outcome = kind.unknown.empty() ? eDecoded : eUnknown;
     ++counts[outcome];
     return outcome;
 }
 
-void YFciTraceDecoder::Impl::Json(YFciMesgInfo& info, const std::string& time,
-                                  const std::string& unknown, bool fallback, int32_t source,
-                                  uint32_t telegrams, std::string& out) const {
+void YFciTraceDecoder::Impl::JsonHead(YFciMesgInfo& info, const std::string& unknown, bool fallback,
+                                      std::string& out) const {
     out += "{";
-    if (!time.empty()) {
-        Key(out, "time");
-        out += time;
-    }
-    if (source >= 0) KeyUInt(out, "source", static_cast<uint64_t>(source));
-    if (telegrams) KeyUInt(out, "telegrams", telegrams);
     KeyUInt(out, "fblock_id", info.FBlockID());
     KeyUInt(out, "instance_id", info.InstID());
     KeyUInt(out, "function_id", info.FktID());
@@ -489,9 +651,25 @@ void YFciTraceDecoder::Impl::Json(YFciMesgInfo& info, const std::string& time,
     name("function", info.FunctionName());
     name("operation", info.OperationName());
     if (!unknown.empty()) KeyString(out, "error", unknown);
-    std::string hex;
-    AppendHex(hex, info.Data().data(), info.Data().size());
-    KeyString(out, "payload", hex);
+    out.erase(0, 1); // the fields only: the object opens before the time
+}
+
+void YFciTraceDecoder::Impl::Json(const Kind& kind, const std::string& time, int32_t source,
+                                  uint32_t telegrams, std::string& out) const {
+    YFciMesgInfo& info = *kind.info;
+    out += "{";
+    if (!time.empty()) {
+        Key(out, "time");
+        out += time;
+    }
+    if (source >= 0) KeyUInt(out, "source", static_cast<uint64_t>(source));
+    if (telegrams) KeyUInt(out, "telegrams", telegrams);
+    if (out.back() != '{') out += ',';
+    out += kind.head;
+    Key(out, "payload");
+    out += '"';
+    AppendHex(out, info.Data().data(), info.Data().size());
+    out += '"';
     Key(out, "params");
     out += "[";
     bool first = true;
@@ -499,21 +677,41 @@ void YFciTraceDecoder::Impl::Json(YFciMesgInfo& info, const std::string& time,
         if (!first) out += ",";
         first = false;
         out += "{";
-        std::string full = e->FullName();
-        if (!full.empty()) KeyString(out, "name", YFciUserInput::Latin1ToUtf8(full));
+        if (!e->Name().empty() || !e->NameSuffix().empty()) {
+            Key(out, "name");
+            JsonUtf8Of(out, *e, &AppendNameUtf8);
+        }
         KeyUInt(out, "kind", e->ParamType());
         KeyUInt(out, "level", e->Level());
         KeyUInt(out, "position", e->Position());
-        std::string entryHex = EntryHex(*e);
-        if (!entryHex.empty()) KeyString(out, "hex", entryHex);
-        if (!e->DecimalText().empty())
-            KeyString(out, "decimal", YFciUserInput::Latin1ToUtf8(e->DecimalText()));
-        std::string value = e->ValueText().empty() && e->ParamType() != eFciParamString
-                                ? std::string()
-                                : YFciUserInput::EntryValueText(*e);
-        if (!value.empty()) KeyString(out, "value", value);
-        if (!e->UnitText().empty())
-            KeyString(out, "unit", YFciUserInput::Latin1ToUtf8(e->UnitText()));
+        if (!e->HexText().empty()) {
+            size_t mark = out.size();
+            Key(out, "hex");
+            size_t quote = out.size();
+            JsonUtf8Of(out, *e, &AppendEntryHex);
+            if (out.size() == quote + 2) out.resize(mark);
+        }
+        if (!e->DecimalText().empty()) {
+            Key(out, "decimal");
+            JsonUtf8Of(out, *e, [](std::string& o, const YFciParamInfo& x) {
+                AppendUtf8Of(o, x.DecimalText());
+            });
+        }
+        if (!e->ValueText().empty() || e->ParamType() == eFciParamString) {
+            size_t mark = out.size();
+            Key(out, "value");
+            size_t quote = out.size();
+            JsonUtf8Of(out, *e, [](std::string& o, const YFciParamInfo& x) {
+                AppendValueUtf8(o, x, false);
+            });
+            if (out.size() == quote + 2) out.resize(mark); // an empty value is left out
+        }
+        if (!e->UnitText().empty()) {
+            Key(out, "unit");
+            JsonUtf8Of(out, *e, [](std::string& o, const YFciParamInfo& x) {
+                AppendUtf8Of(o, x.UnitText());
+            });
+        }
         double numeric = 0;
         if (e->NumericValue(numeric)) {
             Key(out, "numeric");
@@ -533,11 +731,8 @@ void YFciTraceDecoder::Impl::Json(YFciMesgInfo& info, const std::string& time,
     out += "]}\n";
 }
 
-void YFciTraceDecoder::Impl::Text(YFciMesgInfo& info, const std::string& time,
-                                  const std::string& unknown, const std::string& fallback,
-                                  int32_t source, uint32_t telegrams, std::string& out) const {
-    if (!time.empty()) out += time + " ";
-    if (source >= 0) out += StrFormat("%04X: ", static_cast<unsigned>(source));
+void YFciTraceDecoder::Impl::TextHead(YFciMesgInfo& info, const std::string& unknown,
+                                      const std::string& fallback, std::string& out) const {
     out += StrFormat("%02X.%02X.%03X.%X  ", info.FBlockID(), info.InstID(), info.FktID(),
                      info.OpType());
     if (!unknown.empty()) {
@@ -550,22 +745,47 @@ void YFciTraceDecoder::Impl::Text(YFciMesgInfo& info, const std::string& time,
         std::string device = DeviceOf(info, fb);
         if (!device.empty()) out += " (" + device + ")";
     }
+}
+
+void YFciTraceDecoder::Impl::Text(const Kind& kind, const std::string& time, int32_t source,
+                                  uint32_t telegrams, std::string& out) const {
+    if (!time.empty()) {
+        out += time;
+        out += ' ';
+    }
+    if (source >= 0) out += StrFormat("%04X: ", static_cast<unsigned>(source));
+    out += kind.head;
     if (telegrams > 1) out += StrFormat("  [%u telegrams]", telegrams);
-    out += "\n";
-    if (!fallback.empty()) out += "  warning: " + fallback + "\n";
-    for (const YFciParamInfo* e : info.Disassemble()) {
-        std::string full = e->FullName();
-        std::string value = YFciUserInput::EntryValueText(*e);
-        std::string hex = EntryHex(*e);
-        if (full.empty() && value.empty() && hex.empty() && e->UnitText().empty()) continue;
+    out += '\n';
+    if (!kind.fallback.empty()) out += "  warning: " + kind.fallback + "\n";
+    for (const YFciParamInfo* e : kind.info->Disassemble()) {
+        // Written in place; a line that got nothing after its indent goes.
+        size_t start = out.size();
         out.append(2 + 2 * size_t(e->Level() < 50 ? e->Level() : 50), ' ');
-        out += YFciUserInput::Latin1ToUtf8(full);
-        if (!value.empty()) out += ": " + value;
-        if (!e->UnitText().empty()) out += " " + YFciUserInput::Latin1ToUtf8(e->UnitText());
-        if (!hex.empty()) out += " [" + hex + "]";
+        size_t indented = out.size();
+        AppendNameUtf8(out, *e);
+        out += ": ";
+        size_t value = out.size();
+        AppendValueUtf8(out, *e, true);
+        if (out.size() == value) out.resize(value - 2);
+        if (!e->UnitText().empty()) {
+            out += ' ';
+            AppendUtf8Of(out, e->UnitText());
+        }
+        out += " [";
+        size_t hex = out.size();
+        AppendEntryHex(out, *e);
+        if (out.size() == hex)
+            out.resize(hex - 2);
+        else
+            out += ']';
+        if (out.size() == indented) {
+            out.resize(start);
+            continue;
+        }
         if (YFciUserInput::EntryRemarks(*e) & YFciUserInput::eRemarkOutOfRange)
             out += "  (outside the catalog's range)";
-        out += "\n";
+        out += '\n';
     }
 }
 

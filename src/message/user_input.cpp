@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <typeinfo>
 
 #include "decoding/param_info.h"
 #include "message/message.h"
@@ -773,13 +774,24 @@ std::string YFciUserInput::InputTextToUtf8(const std::string& text) {
     return text;
 }
 
+namespace {
+
+// The remark bits of an entry the library made; none for a host's own
+// entries. (Comparing the type is cheaper than a cast that searches the
+// class hierarchy, and the library's entries are of this one class.)
+uint8_t LibraryRemarks(const YFciParamInfo& e) {
+    if (typeid(e) != typeid(YFciParamInfoImpl)) return 0;
+    return static_cast<const YFciParamInfoImpl&>(e).Remarks();
+}
+
+} // namespace
+
 std::string YFciUserInput::EntryValueText(const YFciParamInfo& e) {
     try {
         const std::string& library = e.ValueText().empty() ? e.DecimalText() : e.ValueText();
         // One text for both states of a bool field would hide the state: the
         // bit itself is shown.
-        if (const auto* impl = dynamic_cast<const YFciParamInfoImpl*>(&e);
-            impl && e.ParamType() == eFciParamBoolfield && (impl->Remarks() & kRemarkOneText))
+        if (e.ParamType() == eFciParamBoolfield && (LibraryRemarks(e) & kRemarkOneText))
             return e.DecimalText().empty() ? e.HexText() : e.DecimalText();
         if (e.ParamType() != eFciParamString || library.empty()) return Latin1ToUtf8(library);
         std::string text;
@@ -801,6 +813,5 @@ std::string YFciUserInput::EntryValueText(const YFciParamInfo& e) {
 }
 
 uint32_t YFciUserInput::EntryRemarks(const YFciParamInfo& e) {
-    const auto* impl = dynamic_cast<const YFciParamInfoImpl*>(&e);
-    return impl ? impl->Remarks() & (eRemarkOutOfRange | eRemarkUndefined) : 0;
+    return LibraryRemarks(e) & (eRemarkOutOfRange | eRemarkUndefined);
 }
