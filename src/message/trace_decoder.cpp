@@ -1,5 +1,6 @@
 // Trace lines decoded into the text or the JSON a user reads: one message a
 // line, malformed lines reported without losing the others.
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -70,21 +71,26 @@ void JsonString(std::string& out, const std::string& utf8) {
     out.push_back('"');
 }
 
-void Key(std::string& out, const char* key) {
+// "key": after a comma unless the object just opened. Keys are literals:
+// their length is known here.
+template <size_t N> void Key(std::string& out, const char (&key)[N]) {
     if (out.back() != '{') out.push_back(',');
     out.push_back('"');
-    out += key;
-    out += "\":";
+    out.append(key, N - 1);
+    out.append("\":", 2);
 }
 
-void KeyString(std::string& out, const char* key, const std::string& utf8) {
+template <size_t N>
+void KeyString(std::string& out, const char (&key)[N], const std::string& utf8) {
     Key(out, key);
     JsonString(out, utf8);
 }
 
-void KeyUInt(std::string& out, const char* key, uint64_t v) {
+template <size_t N> void KeyUInt(std::string& out, const char (&key)[N], uint64_t v) {
     Key(out, key);
-    out += std::to_string(v);
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
 }
 
 } // namespace
@@ -364,10 +370,16 @@ bool IsTime(const std::string& t) {
 
 // The hex value of a digit, or -1.
 inline int Nibble(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
+    static const auto kTable = [] {
+        std::array<int8_t, 256> t{};
+        t.fill(-1);
+        for (int d = 0; d < 10; ++d)
+            t['0' + d] = static_cast<int8_t>(d);
+        for (int d = 0; d < 6; ++d)
+            t['A' + d] = t['a' + d] = static_cast<int8_t>(10 + d);
+        return t;
+    }();
+    return kTable[static_cast<unsigned char>(c)];
 }
 
 inline bool IsLineBlank(char c) {
@@ -492,6 +504,12 @@ std::string YFciTraceDecoder::Summary() const {
 YFciTraceDecoder::Outcome YFciTraceDecoder::DecodeLine(const char* line, size_t length,
                                                        std::string& out) {
     try {
+        // A plain line holds nothing but digits, dots, a colon and blanks:
+        // it is read first, and only what it refuses is looked at closely.
+        uint32_t at[4] = {0, 0, 0, 0};
+        if (ReadPlainLine(line, length, m_Impl->time, at, m_Impl->payload))
+            return m_Impl->Decode(at[0], at[1], at[2], at[3], m_Impl->payload.data(),
+                                  m_Impl->payload.size(), m_Impl->time, out);
         for (size_t i = 0; i < length; ++i) {
             auto c = static_cast<unsigned char>(line[i]);
             if ((c < 0x20 && c != '\t' && c != '\r') || c == 0x7F)
@@ -499,10 +517,6 @@ YFciTraceDecoder::Outcome YFciTraceDecoder::DecodeLine(const char* line, size_t 
                     line, length, "",
                     StrFormat("the control byte 0x%02X at position %zu", c, i + 1), out);
         }
-        uint32_t at[4] = {0, 0, 0, 0};
-        if (ReadPlainLine(line, length, m_Impl->time, at, m_Impl->payload))
-            return m_Impl->Decode(at[0], at[1], at[2], at[3], m_Impl->payload.data(),
-                                  m_Impl->payload.size(), m_Impl->time, out);
         std::string text(line, length);
         for (char& c : text)
             if (c == '\t' || c == '\r') c = ' ';
@@ -637,7 +651,7 @@ void YFciTraceDecoder::Impl::JsonHead(YFciMesgInfo& info, const std::string& unk
     KeyUInt(out, "instance_id", info.InstID());
     KeyUInt(out, "function_id", info.FktID());
     KeyUInt(out, "operation_id", info.OpType());
-    auto name = [&out](const char* key, const std::string& text) {
+    auto name = [&out](const auto& key, const std::string& text) {
         if (!text.empty()) KeyString(out, key, YFciUserInput::Latin1ToUtf8(text));
     };
     name("fblock", info.FBlockName());
