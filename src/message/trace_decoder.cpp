@@ -114,6 +114,13 @@ void AppendJsonNumber(std::string& out, double v) {
         return;
     }
     char buf[64];
+    if (std::fabs(v) < 1e15 && v == std::trunc(v)) {
+        // Whole numbers, the common case: their digits and ".0".
+        auto r = std::to_chars(buf, buf + sizeof buf, static_cast<int64_t>(v));
+        out.append(buf, r.ptr);
+        out += ".0";
+        return;
+    }
     auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
     std::string sci(buf, r.ptr);
     if (sci[0] == '-') {
@@ -256,6 +263,7 @@ void AppendEntryHex(std::string& out, const YFciParamInfo& e) {
 
 // What append writes for e, as a JSON string (escaped in place).
 template <class Append> void JsonUtf8Of(std::string& out, const YFciParamInfo& e, Append append) {
+    out += '"';
     size_t start = out.size();
     append(out, e);
     bool plain = true;
@@ -264,12 +272,11 @@ template <class Append> void JsonUtf8Of(std::string& out, const YFciParamInfo& e
         plain = c >= 0x20 && c != '"' && c != '\\';
     }
     if (plain) {
-        out.insert(out.begin() + static_cast<std::ptrdiff_t>(start), '"');
         out += '"';
         return;
     }
     std::string text = out.substr(start);
-    out.resize(start);
+    out.resize(start - 1);
     JsonString(out, text);
 }
 
