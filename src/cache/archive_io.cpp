@@ -266,7 +266,7 @@ void YMTArchiveWrite::SerializeList(YMTChildList& list, YMTListKind) {
 namespace {
 
 // How far the reader gets between two hand-backs of the pages behind it.
-constexpr size_t kReleaseStep = 4 * 1024 * 1024;
+constexpr size_t kReleaseStep = kLargePage;
 
 } // namespace
 
