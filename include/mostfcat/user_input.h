@@ -86,6 +86,9 @@ public:
     // The value of a decoded entry as a user reads it, in UTF-8 (strings
     // decoded by their encoding byte).
     static std::string EntryValueText(const YFciParamInfo& entry);
+    // The same appended to out (which keeps its buffer: nothing is allocated
+    // for the common texts once out has room). False when it could not.
+    static bool AppendEntryValueText(std::string& out, const YFciParamInfo& entry);
     // Remark bits of a decoded entry.
     static uint32_t EntryRemarks(const YFciParamInfo& entry);
 

@@ -338,10 +338,9 @@ public:
                 }
                 t[0] = &hex;
             }
-            if (e.ValueText().empty() && e.ParamType() != eFciParamString)
-                owned[2 * k + 1].clear();
-            else
-                owned[2 * k + 1] = YFciUserInput::EntryValueText(e);
+            owned[2 * k + 1].clear();
+            if (!e.ValueText().empty() || e.ParamType() == eFciParamString)
+                YFciUserInput::AppendEntryValueText(owned[2 * k + 1], e);
             total += t[0]->size() + t[1]->size() + t[2]->size();
             texts.insert(texts.end(), t, t + 3);
         }

@@ -240,18 +240,6 @@ void AppendNameUtf8(std::string& out, const YFciParamInfo& e) {
         AppendUtf8Of(out, e.FullName());
 }
 
-// The value as users read it (YFciUserInput::EntryValueText); decimal
-// stands in for an empty value text when orDecimal is set.
-void AppendValueUtf8(std::string& out, const YFciParamInfo& e, bool orDecimal) {
-    uint32_t kind = e.ParamType();
-    if (kind == eFciParamString || kind == eFciParamBoolfield ||
-        (!orDecimal && e.ValueText().empty())) {
-        out += YFciUserInput::EntryValueText(e);
-        return;
-    }
-    AppendUtf8Of(out, e.ValueText().empty() ? e.DecimalText() : e.ValueText());
-}
-
 // The hex field of an entry: hex always, also where the value text is not
 // (array positions show "PosX=.. PosY=..").
 void AppendEntryHex(std::string& out, const YFciParamInfo& e) {
@@ -723,7 +711,7 @@ void YFciTraceDecoder::Impl::Json(const Kind& kind, const std::string& time, int
             Key(out, "value");
             size_t quote = out.size();
             JsonUtf8Of(out, *e, [](std::string& o, const YFciParamInfo& x) {
-                AppendValueUtf8(o, x, false);
+                YFciUserInput::AppendEntryValueText(o, x);
             });
             if (out.size() == quote + 2) out.resize(mark); // an empty value is left out
         }
@@ -787,7 +775,7 @@ void YFciTraceDecoder::Impl::Text(const Kind& kind, const std::string& time, int
         AppendNameUtf8(out, *e);
         out += ": ";
         size_t value = out.size();
-        AppendValueUtf8(out, *e, true);
+        YFciUserInput::AppendEntryValueText(out, *e);
         if (out.size() == value) out.resize(value - 2);
         if (!e->UnitText().empty()) {
             out += ' ';

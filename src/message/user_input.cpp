@@ -812,6 +812,26 @@ std::string YFciUserInput::EntryValueText(const YFciParamInfo& e) {
     }
 }
 
+bool YFciUserInput::AppendEntryValueText(std::string& out, const YFciParamInfo& e) {
+    try {
+        uint32_t kind = e.ParamType();
+        if (kind == eFciParamString || kind == eFciParamBoolfield) {
+            out += EntryValueText(e);
+            return true;
+        }
+        const std::string& library = e.ValueText().empty() ? e.DecimalText() : e.ValueText();
+        for (char c : library)
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                out += Latin1ToUtf8(library);
+                return true;
+            }
+        out += library;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 uint32_t YFciUserInput::EntryRemarks(const YFciParamInfo& e) {
     return LibraryRemarks(e) & (eRemarkOutOfRange | eRemarkUndefined);
 }
