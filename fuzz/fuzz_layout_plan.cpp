@@ -30,10 +30,12 @@ struct Generated {
 };
 
 const Generated& GeneratedCatalog(uint8_t seed) {
+    // The shared catalogs first (their settings have no caches): made before
+    // the map, they are destroyed after it at exit.
+    fuzz::FuzzCatalogs::Get();
     static std::map<uint8_t, Generated> catalogs;
     auto it = catalogs.find(seed);
     if (it != catalogs.end()) return it->second;
-    fuzz::FuzzCatalogs::Get(); // settings without caches
     Generated g;
     g.manager = std::make_unique<YFciFCatManagerImpl>();
     g.manager->SetChannelCount(1);

@@ -21,14 +21,17 @@ namespace {
 bool g_OpenRunning = false;
 
 // The addresses of the managers that exist; handles are checked against it.
+// The set and its lock are never destroyed: a host may keep a manager in a
+// static object that goes at exit after this file's statics, and its
+// destructor must still find them.
 std::set<const YFciFCatManagerImpl*>& LiveManagers() {
-    static std::set<const YFciFCatManagerImpl*> live;
-    return live;
+    static auto* live = new std::set<const YFciFCatManagerImpl*>;
+    return *live;
 }
 
 std::mutex& LiveMutex() {
-    static std::mutex m;
-    return m;
+    static auto* m = new std::mutex;
+    return *m;
 }
 
 const std::vector<YMTCatalog*> kNoCatalogs;
