@@ -47,10 +47,13 @@ protected:
             gFctConvertBytesToStr(param, bytes.data(), uint32_t(bytes.size()), text, size);
         return StrFormat("%u '%s'", status, text);
     }
-    std::string ToInt(uint64_t param, const Bytes& bytes) {
-        uint32_t v = 0xDEAD;
-        uint32_t status = gFctConvertBytesToInt(param, bytes.data(), uint32_t(bytes.size()), &v);
-        return status ? StrFormat("status %u", status) : StrFormat("%u", v);
+    // A conversion's value as text, or its status.
+    template <class T = uint32_t, class F = decltype(gFctConvertBytesToInt)>
+    static std::string ToInt(uint64_t param, const Bytes& bytes,
+                             F convert = gFctConvertBytesToInt) {
+        T v{};
+        uint32_t status = convert(param, bytes.data(), uint32_t(bytes.size()), &v);
+        return status ? StrFormat("status %u", status) : ::testing::PrintToString(v);
     }
 
     uint64_t h = 0;
@@ -201,21 +204,14 @@ TEST_F(MessageCapiTest, BytesConvertByTheParametersKind) {
     EXPECT_EQ(ToStr(bit3, {0x00}), "0 'Cold'");
     EXPECT_EQ(ToStr(word, {0x01, 0x02}).substr(0, 2), "1 ");
 
-    uint64_t q = 0;
-    EXPECT_EQ(gFctConvertBytesToUInt64(wide, Bytes{0x10, 0x01}.data(), 2, &q), 0u);
-    EXPECT_EQ(q, 0x1001u);
-    EXPECT_EQ(gFctConvertBytesToUInt64(word, Bytes{0x10, 0x01}.data(), 2, &q), 1u);
-    EXPECT_EQ(gFctConvertBytesToUInt64(0, nullptr, 0, &q), 1u);
+    EXPECT_EQ(ToInt<uint64_t>(wide, {0x10, 0x01}, gFctConvertBytesToUInt64), "4097");
+    EXPECT_EQ(ToInt<uint64_t>(word, {0x10, 0x01}, gFctConvertBytesToUInt64), "status 1");
+    EXPECT_EQ(ToInt<uint64_t>(0, {}, gFctConvertBytesToUInt64), "status 1");
     EXPECT_EQ(gFctConvertBytesToUInt64(wide, nullptr, 0, nullptr), 2u);
-
-    double d = 0;
-    EXPECT_EQ(gFctConvertBytesToDouble(high5, Bytes{0xA7}.data(), 1, &d), 0u);
-    EXPECT_EQ(d, 7.0);
-    EXPECT_EQ(gFctConvertBytesToDouble(high5, Bytes{0xBF}.data(), 1, &d), 0u);
-    EXPECT_EQ(d, -1.0);
-    EXPECT_EQ(gFctConvertBytesToDouble(word12, Bytes{0xBC, 0x1A}.data(), 2, &d), 0u);
-    EXPECT_EQ(d, 2748.0);
-    EXPECT_EQ(gFctConvertBytesToDouble(word, Bytes{0x01}.data(), 1, &d), 1u);
+    EXPECT_EQ(ToInt<double>(high5, {0xA7}, gFctConvertBytesToDouble), "7");
+    EXPECT_EQ(ToInt<double>(high5, {0xBF}, gFctConvertBytesToDouble), "-1");
+    EXPECT_EQ(ToInt<double>(word12, {0xBC, 0x1A}, gFctConvertBytesToDouble), "2748");
+    EXPECT_EQ(ToInt<double>(word, {0x01}, gFctConvertBytesToDouble), "status 1");
     EXPECT_EQ(gFctConvertBytesToDouble(high5, Bytes{0xA7}.data(), 1, nullptr), 2u);
 }
 
