@@ -3,6 +3,7 @@
 // parameters, and the byte conversions of parameter nodes; and the same
 // catalog seen through the object interface in one case.
 #include <cstring>
+#include <tuple>
 
 #include "instance/instance_fixture.h"
 #include "mostfcat/fct.h"
@@ -60,14 +61,8 @@ protected:
 };
 
 TEST_F(MessageCapiTest, LookupKeysFromNamesAndNumbers) {
-    struct Row {
-        const char* fblock;
-        const char* function;
-        const char* operation;
-        uint16_t channel;
-        const char* result;
-    };
-    const Row rows[] = {
+    // FBlock, function, operation, channel: the key or the status.
+    const std::tuple<const char*, const char*, const char*, uint16_t, const char*> rows[] = {
         {"0x50", "0x100", "0xC", 1, "0x50100C"},
         {"80", "256", "12", 1, "0x50100C"},
         {"Lab", "Numbers", "Status", 1, "0x50100C"},
@@ -93,9 +88,9 @@ TEST_F(MessageCapiTest, LookupKeysFromNamesAndNumbers) {
         {"Lab", "Numbers", "0x1x", 1, "status 13"},
         {"Lab", "Numbers", "Status", 17, "status 10"},
     };
-    for (const Row& r : rows)
-        EXPECT_EQ(LookupKey(r.fblock, r.function, r.operation, r.channel), r.result)
-            << r.fblock << " " << r.function << " " << r.operation << " channel " << r.channel;
+    for (const auto& [fblock, function, operation, channel, result] : rows)
+        EXPECT_EQ(LookupKey(fblock, function, operation, channel), result)
+            << fblock << " " << function << " " << operation << " channel " << channel;
     uint32_t key = 0;
     EXPECT_EQ(gFctGetMessageLookupKey(h, 1, nullptr, "1", "1", &key), 2u);
     EXPECT_EQ(gFctGetMessageLookupKey(h, 1, "1", nullptr, "1", &key), 2u);
@@ -105,13 +100,8 @@ TEST_F(MessageCapiTest, LookupKeysFromNamesAndNumbers) {
 }
 
 TEST_F(MessageCapiTest, DefaultLengthsAreTheDefaultPayloadsByteCounts) {
-    struct Row {
-        uint32_t key;
-        uint16_t channel;
-        uint32_t status;
-        uint32_t length;
-    };
-    const Row rows[] = {
+    // Key, channel: the status and the length.
+    const std::tuple<uint32_t, uint16_t, uint32_t, uint32_t> rows[] = {
         // The other Lab functions are compared with the object interface below.
         {Key(0x50, 0x100, 0xC), 1, 0, 9}, // Word, Small, Long, Byte, Color
         {Key(0x50, 0x100, 0x0), 1, 0, 0}, // no such operation
@@ -120,11 +110,10 @@ TEST_F(MessageCapiTest, DefaultLengthsAreTheDefaultPayloadsByteCounts) {
         {Key(0x51, 0x200, 0xC), 2, 0, 1}, {Key(0x51, 0x200, 0xC), 0xFFFF, 0, 1},
         {0x1000000, 1, 2, 0xDEAD},        {Key(0x50, 0x100, 0xC), 17, 10, 0xDEAD},
     };
-    for (const Row& r : rows) {
+    for (const auto& [key, channel, status, want] : rows) {
         uint32_t length = 0xDEAD;
-        EXPECT_EQ(gFctGetMessageDefaultLength(h, r.channel, r.key, &length), r.status)
-            << StrFormat("0x%X", r.key);
-        EXPECT_EQ(length, r.length) << StrFormat("0x%X", r.key);
+        EXPECT_EQ(gFctGetMessageDefaultLength(h, channel, key, &length), status) << key;
+        EXPECT_EQ(length, want) << key;
     }
     EXPECT_EQ(gFctGetMessageDefaultLength(h, 1, Key(0x50, 0x100, 0xC), nullptr), 2u);
 }

@@ -4,6 +4,7 @@
 // encoding, the addressed instance, and the reasons of a refusal.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <sstream>
 #include <tuple>
@@ -51,22 +52,11 @@ Json LibraryParams(YFciFCatManagerImpl& m, uint32_t fb, uint32_t inst, uint32_t 
 }
 
 TEST_F(MessageCliTest, DecodeJsonShowsWhatTheLibraryDecodes) {
-    struct Message {
-        const char* arg;
-        uint32_t fb, inst, fkt, op;
-        std::vector<uint8_t> payload;
-    };
-    const std::vector<Message> messages = {
-        {"22.01.400.C:3C", 0x22, 1, 0x400, 0xC, {0x3C}},
-        {"22.01.400.C:", 0x22, 1, 0x400, 0xC, {}},
-        {"01.00.000.F:06 03 AA BB", 0x01, 0, 0x000, 0xF, {0x06, 0x03, 0xAA, 0xBB}},
-        {"01.00.014.C:0101414200FF", 0x01, 0, 0x014, 0xC, {1, 1, 0x41, 0x42, 0, 0xFF}},
-        {"01.00.000.C:22011000", 0x01, 0, 0x000, 0xC, {0x22, 0x01, 0x10, 0x00}},
-        {"22.01.000.C:0010020400", 0x22, 1, 0x000, 0xC, {0x00, 0x10, 0x02, 0x04, 0x00}},
-    };
+    const std::vector<std::string> messages = {
+        "22.01.400.C:3C",           "22.01.400.C:",         "01.00.000.F:06 03 AA BB",
+        "01.00.014.C:0101414200FF", "01.00.000.C:22011000", "22.01.000.C:0010020400"};
     std::vector<std::string> args = {"decode", "amp.xml", "--json"};
-    for (const Message& m : messages)
-        args.push_back(m.arg);
+    args.insert(args.end(), messages.begin(), messages.end());
     Result r = Tool(args);
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<Json> lines = Lines(r.out);
@@ -77,14 +67,18 @@ TEST_F(MessageCliTest, DecodeJsonShowsWhatTheLibraryDecodes) {
     std::string name;
     ASSERT_EQ(manager.OpenFCatNamed(m_Dir.File("amp.xml"), 0, name, 4, ""), 0u);
     for (size_t i = 0; i < messages.size(); ++i) {
-        const Message& m = messages[i];
+        const std::string& m = messages[i];
+        unsigned fb = 0, inst = 0, fkt = 0, op = 0;
+        std::vector<uint8_t> payload;
+        ASSERT_EQ(std::sscanf(m.c_str(), "%x.%x.%x.%x:", &fb, &inst, &fkt, &op), 4);
+        ASSERT_TRUE(YFciHexdumpHelper::StringToBytes(payload, m.substr(m.find(':') + 1)));
         const Json& got = lines[i];
-        EXPECT_EQ(got["params"], LibraryParams(manager, m.fb, m.inst, m.fkt, m.op, m.payload));
-        EXPECT_EQ(got["fblock_id"], m.fb);
-        EXPECT_EQ(got["instance_id"], m.inst);
-        EXPECT_EQ(got["function_id"], m.fkt);
-        EXPECT_EQ(got["operation_id"], m.op);
-        EXPECT_EQ(got["payload"], YFciHexdumpHelper::CondensedString(m.payload)) << m.arg;
+        EXPECT_EQ(got["params"], LibraryParams(manager, fb, inst, fkt, op, payload)) << m;
+        EXPECT_EQ(std::tuple(got["fblock_id"], got["instance_id"], got["function_id"],
+                             got["operation_id"], got["payload"]),
+                  std::tuple(Json(fb), Json(inst), Json(fkt), Json(op),
+                             Json(YFciHexdumpHelper::CondensedString(payload))))
+            << m;
     }
     // The first message in full, as a user sees it.
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
