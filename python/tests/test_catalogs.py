@@ -65,16 +65,6 @@ def test_closed_catalog_is_no_longer_found(manager, catalog):
         cat.fblocks()
 
 
-def test_missing_catalog_and_folder(manager, tmp_path):
-    with pytest.raises(mostfcat.CatalogNotFound) as missing:
-        manager.open(tmp_path / "none.xml")
-    assert isinstance(missing.value, FileNotFoundError)
-    assert missing.value.status == mostfcat.errors.FILE_MISSING
-    assert "none.xml: no such file" in str(missing.value)
-    with pytest.raises(mostfcat.CatalogNotFound, match="folder"):
-        manager.open(tmp_path)
-
-
 @pytest.mark.parametrize("text, reason", [
     ("<?xml version='1.0'?>\n<FunctionCatalog><Broken>\n",
      "XML fatal error at line 3, column 1"),
@@ -97,17 +87,24 @@ def test_failed_import_names_its_log(manager, tmp_path, text, reason):
     assert quiet.value.log_path is None
 
 
-@pytest.mark.parametrize("args, error", [
-    ((None,), TypeError),
-    ((b"/tmp/x.xml",), TypeError),
-    (("x.xml", -1), ValueError),
-    (("x.xml", 17), ValueError),
-    (("x.xml", "1"), TypeError),
+@pytest.mark.parametrize("args, error, text", [
+    ((None,), TypeError, ""),
+    ((b"/tmp/x.xml",), TypeError, ""),
+    (("x.xml", -1), ValueError, ""),
+    (("x.xml", 17), ValueError, ""),
+    (("x.xml", "1"), TypeError, ""),
+    (("none.xml",), mostfcat.CatalogNotFound, "none.xml: no such file"),
+    (("",), mostfcat.CatalogNotFound, "folder"),
 ])
-def test_open_refuses_bad_arguments(manager, catalog, args, error):
-    path = catalog if args[0] == "x.xml" else args[0]
-    with pytest.raises(error):
+def test_open_refuses_bad_arguments_and_missing_files(manager, catalog, tmp_path, args, error,
+                                                      text):
+    path = {"x.xml": catalog, "none.xml": str(tmp_path / "none.xml"), "": str(tmp_path)}.get(
+        args[0], args[0])
+    with pytest.raises(error, match=text) as e:
         manager.open(path, *args[1:])
+    if error is mostfcat.CatalogNotFound:
+        assert isinstance(e.value, FileNotFoundError)
+        assert e.value.status == mostfcat.errors.FILE_MISSING
 
 
 def test_catalog_loaded_anew_by_another_manager_decodes_with_its_new_names(catalog):

@@ -31,9 +31,8 @@ def sample_messages(catalog, seed=11):
 
 
 def tool(cli, *args, stdin=b""):
-    run = subprocess.run([cli, *args], input=stdin, capture_output=True, check=False,
-                         timeout=120)
-    return run
+    return subprocess.run([cli, *args], input=stdin, capture_output=True, check=False,
+                          timeout=120)
 
 
 def test_decode_equals_the_tools_json(opened, catalog, cli):
@@ -50,8 +49,8 @@ def test_decode_equals_the_tools_json(opened, catalog, cli):
         assert got == want and list(got) == list(want), line
 
 
-@pytest.mark.parametrize("options", ["0xFFFFFFFF", "0", "0x48"])
-def test_python_m_decode_writes_the_tools_bytes(catalog, cli, options):
+@pytest.mark.parametrize("options, channel", [("0xFFFFFFFF", "1"), ("0", "2"), ("0x48", "0")])
+def test_python_m_decode_writes_the_tools_bytes(catalog, cli, options, channel):
     lines = sample_messages(catalog, seed=int(options, 16) % 97)
     # A NUL byte spoils only its own line; lines end at \n only.
     stdin = ("# a trace\n\n" + "\n".join(lines) + "\n  22.01.400.C : 3c 4 \r\nzz\n"
@@ -62,17 +61,13 @@ def test_python_m_decode_writes_the_tools_bytes(catalog, cli, options):
     assert (got.returncode, got.stdout, got.stderr) == (want.returncode, want.stdout, want.stderr)
     assert b"not be decoded (6 malformed, 3 unknown messages)" in got.stderr
     assert got.stdout.count(b"\n") == len(lines) + 8
-
-
-def test_python_m_decode_with_arguments_and_channels(catalog, cli):
+    # Messages as arguments, on a channel.
     args = ["22.01.400.C:3C", "22.02.404.C:FD0203", "40.01.401.C:0203414243", "01.00.000.C:",
             "12.5 22.03.400.C:3C", "22.01.400:3C"]
-    for channel in ("1", "2", "0"):
-        want = tool(cli, "decode", catalog, "--json", "--channel", channel, *args)
-        got = run_python("-m", "mostfcat", "decode", catalog, f"--channel={channel}", *args)
-        assert (got.returncode, got.stdout, got.stderr) == (
-            want.returncode, want.stdout, want.stderr)
-        assert got.returncode == 1 and got.stdout.count(b"\n") == len(args)
+    want = tool(cli, "decode", catalog, "--json", "--channel", channel, *args)
+    got = run_python("-m", "mostfcat", "decode", catalog, f"--channel={channel}", *args)
+    assert (got.returncode, got.stdout, got.stderr) == (want.returncode, want.stdout, want.stderr)
+    assert got.returncode == 1 and got.stdout.count(b"\n") == len(args)
 
 
 W = mostfcat.UnsetValuesWarning

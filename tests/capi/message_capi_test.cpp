@@ -3,6 +3,7 @@
 // parameters, and the byte conversions of parameter nodes; and the same
 // catalog seen through the object interface in one case.
 #include <cstring>
+#include <tuple>
 
 #include "instance/instance_fixture.h"
 #include "mostfcat/fct.h"
@@ -47,24 +48,21 @@ protected:
             gFctConvertBytesToStr(param, bytes.data(), uint32_t(bytes.size()), text, size);
         return StrFormat("%u '%s'", status, text);
     }
-    std::string ToInt(uint64_t param, const Bytes& bytes) {
-        uint32_t v = 0xDEAD;
-        uint32_t status = gFctConvertBytesToInt(param, bytes.data(), uint32_t(bytes.size()), &v);
-        return status ? StrFormat("status %u", status) : StrFormat("%u", v);
+    // A conversion's value as text, or its status.
+    template <class T = uint32_t, class F = decltype(gFctConvertBytesToInt)>
+    static std::string ToInt(uint64_t param, const Bytes& bytes,
+                             F convert = gFctConvertBytesToInt) {
+        T v{};
+        uint32_t status = convert(param, bytes.data(), uint32_t(bytes.size()), &v);
+        return status ? StrFormat("status %u", status) : ::testing::PrintToString(v);
     }
 
     uint64_t h = 0;
 };
 
 TEST_F(MessageCapiTest, LookupKeysFromNamesAndNumbers) {
-    struct Row {
-        const char* fblock;
-        const char* function;
-        const char* operation;
-        uint16_t channel;
-        const char* result;
-    };
-    const Row rows[] = {
+    // FBlock, function, operation, channel: the key or the status.
+    const std::tuple<const char*, const char*, const char*, uint16_t, const char*> rows[] = {
         {"0x50", "0x100", "0xC", 1, "0x50100C"},
         {"80", "256", "12", 1, "0x50100C"},
         {"Lab", "Numbers", "Status", 1, "0x50100C"},
@@ -90,9 +88,9 @@ TEST_F(MessageCapiTest, LookupKeysFromNamesAndNumbers) {
         {"Lab", "Numbers", "0x1x", 1, "status 13"},
         {"Lab", "Numbers", "Status", 17, "status 10"},
     };
-    for (const Row& r : rows)
-        EXPECT_EQ(LookupKey(r.fblock, r.function, r.operation, r.channel), r.result)
-            << r.fblock << " " << r.function << " " << r.operation << " channel " << r.channel;
+    for (const auto& [fblock, function, operation, channel, result] : rows)
+        EXPECT_EQ(LookupKey(fblock, function, operation, channel), result)
+            << fblock << " " << function << " " << operation << " channel " << channel;
     uint32_t key = 0;
     EXPECT_EQ(gFctGetMessageLookupKey(h, 1, nullptr, "1", "1", &key), 2u);
     EXPECT_EQ(gFctGetMessageLookupKey(h, 1, "1", nullptr, "1", &key), 2u);
@@ -102,13 +100,8 @@ TEST_F(MessageCapiTest, LookupKeysFromNamesAndNumbers) {
 }
 
 TEST_F(MessageCapiTest, DefaultLengthsAreTheDefaultPayloadsByteCounts) {
-    struct Row {
-        uint32_t key;
-        uint16_t channel;
-        uint32_t status;
-        uint32_t length;
-    };
-    const Row rows[] = {
+    // Key, channel: the status and the length.
+    const std::tuple<uint32_t, uint16_t, uint32_t, uint32_t> rows[] = {
         // The other Lab functions are compared with the object interface below.
         {Key(0x50, 0x100, 0xC), 1, 0, 9}, // Word, Small, Long, Byte, Color
         {Key(0x50, 0x100, 0x0), 1, 0, 0}, // no such operation
@@ -117,11 +110,10 @@ TEST_F(MessageCapiTest, DefaultLengthsAreTheDefaultPayloadsByteCounts) {
         {Key(0x51, 0x200, 0xC), 2, 0, 1}, {Key(0x51, 0x200, 0xC), 0xFFFF, 0, 1},
         {0x1000000, 1, 2, 0xDEAD},        {Key(0x50, 0x100, 0xC), 17, 10, 0xDEAD},
     };
-    for (const Row& r : rows) {
+    for (const auto& [key, channel, status, want] : rows) {
         uint32_t length = 0xDEAD;
-        EXPECT_EQ(gFctGetMessageDefaultLength(h, r.channel, r.key, &length), r.status)
-            << StrFormat("0x%X", r.key);
-        EXPECT_EQ(length, r.length) << StrFormat("0x%X", r.key);
+        EXPECT_EQ(gFctGetMessageDefaultLength(h, channel, key, &length), status) << key;
+        EXPECT_EQ(length, want) << key;
     }
     EXPECT_EQ(gFctGetMessageDefaultLength(h, 1, Key(0x50, 0x100, 0xC), nullptr), 2u);
 }
@@ -201,21 +193,14 @@ TEST_F(MessageCapiTest, BytesConvertByTheParametersKind) {
     EXPECT_EQ(ToStr(bit3, {0x00}), "0 'Cold'");
     EXPECT_EQ(ToStr(word, {0x01, 0x02}).substr(0, 2), "1 ");
 
-    uint64_t q = 0;
-    EXPECT_EQ(gFctConvertBytesToUInt64(wide, Bytes{0x10, 0x01}.data(), 2, &q), 0u);
-    EXPECT_EQ(q, 0x1001u);
-    EXPECT_EQ(gFctConvertBytesToUInt64(word, Bytes{0x10, 0x01}.data(), 2, &q), 1u);
-    EXPECT_EQ(gFctConvertBytesToUInt64(0, nullptr, 0, &q), 1u);
+    EXPECT_EQ(ToInt<uint64_t>(wide, {0x10, 0x01}, gFctConvertBytesToUInt64), "4097");
+    EXPECT_EQ(ToInt<uint64_t>(word, {0x10, 0x01}, gFctConvertBytesToUInt64), "status 1");
+    EXPECT_EQ(ToInt<uint64_t>(0, {}, gFctConvertBytesToUInt64), "status 1");
     EXPECT_EQ(gFctConvertBytesToUInt64(wide, nullptr, 0, nullptr), 2u);
-
-    double d = 0;
-    EXPECT_EQ(gFctConvertBytesToDouble(high5, Bytes{0xA7}.data(), 1, &d), 0u);
-    EXPECT_EQ(d, 7.0);
-    EXPECT_EQ(gFctConvertBytesToDouble(high5, Bytes{0xBF}.data(), 1, &d), 0u);
-    EXPECT_EQ(d, -1.0);
-    EXPECT_EQ(gFctConvertBytesToDouble(word12, Bytes{0xBC, 0x1A}.data(), 2, &d), 0u);
-    EXPECT_EQ(d, 2748.0);
-    EXPECT_EQ(gFctConvertBytesToDouble(word, Bytes{0x01}.data(), 1, &d), 1u);
+    EXPECT_EQ(ToInt<double>(high5, {0xA7}, gFctConvertBytesToDouble), "7");
+    EXPECT_EQ(ToInt<double>(high5, {0xBF}, gFctConvertBytesToDouble), "-1");
+    EXPECT_EQ(ToInt<double>(word12, {0xBC, 0x1A}, gFctConvertBytesToDouble), "2748");
+    EXPECT_EQ(ToInt<double>(word, {0x01}, gFctConvertBytesToDouble), "status 1");
     EXPECT_EQ(gFctConvertBytesToDouble(high5, Bytes{0xA7}.data(), 1, nullptr), 2u);
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,14 @@ protected:
         r.out = ReadFile(m_Out.File("out"));
         r.err = ReadFile(m_Out.File("err"));
         return r;
+    }
+    // Runs the tool with the arguments of a line split at blanks.
+    Result RunLine(const std::string& line, const std::string& input = "") {
+        std::vector<std::string> args;
+        std::istringstream words(line);
+        for (std::string w; words >> w;)
+            args.push_back(w);
+        return Run(args, MOSTFCAT_CLI_PATH, "", input);
     }
     // A fixture copied into the temporary folder; returns its file name.
     std::string Fixture(const std::string& name) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <tuple>
 
 #include "cli/cli_fixture.h"
 #include "generator/catalog_generator.h"
@@ -28,6 +29,12 @@ TEST_F(CliTest, ListGolden) {
     ASSERT_EQ(plain.status, 0) << plain.err;
     EXPECT_EQ(plain.err, "");
     ExpectGolden(Neutral(plain.out), "list_amplifier.txt");
+    // The standard Error operation in full once, then on one line; --all: in full every time.
+    Result all = Run({"list", cat, "--all"});
+    EXPECT_EQ(Count(plain.out, "[1] ErrorCode: enum"), 1u);
+    EXPECT_EQ(Count(plain.out, "0xF Error: standard error parameters\n"), 2u);
+    EXPECT_EQ(Count(all.out, "[1] ErrorCode: enum"), 3u);
+    EXPECT_EQ(Count(all.out, "standard error parameters"), 0u);
 
     // A filter by ID and one by name (any letter case) give the same
     // function; --verbose adds the descriptions (é as UTF-8).
@@ -36,16 +43,6 @@ TEST_F(CliTest, ListGolden) {
     ASSERT_EQ(byId.status, 0) << byId.err;
     EXPECT_EQ(byId.out, byName.out);
     ExpectGolden(Neutral(byId.out), "list_amplifier_balance_verbose.txt");
-}
-
-TEST_F(CliTest, StandardErrorOperationOnceUnlessAll) {
-    std::string cat = Fixture("cli_amplifier.xml");
-    Result once = Run({"list", cat});
-    Result all = Run({"list", cat, "--all"});
-    EXPECT_EQ(Count(once.out, "[1] ErrorCode: enum"), 1u);
-    EXPECT_EQ(Count(once.out, "0xF Error: standard error parameters\n"), 2u);
-    EXPECT_EQ(Count(all.out, "[1] ErrorCode: enum"), 3u);
-    EXPECT_EQ(Count(all.out, "standard error parameters"), 0u);
 }
 
 TEST_F(CliTest, ListJsonGolden) {
@@ -119,6 +116,32 @@ void ExpectParams(const YMTChildList& list, const Json& params, const std::strin
     EXPECT_EQ(params.size(), k) << where;
 }
 
+// FBlocks, instances, functions and operations: each level of the outline
+// lists the node's children in order with their IDs (and names, but for
+// instances); operations carry their parameters.
+void ExpectLevel(const YMTChildList& list, const Json& items, int depth, const std::string& where,
+                 size_t& functions) {
+    static const char* const kChildren[] = {"instances", "functions", "operations"};
+    size_t k = 0;
+    ForEachChild(list, [&](uint32_t, YMTNode* n) {
+        if (depth == 0 && n->NodeType() != kNodeFBlock) return;
+        ASSERT_LT(k, items.size()) << where;
+        const Json& j = items[k++];
+        const std::string at = where + "/" + n->NameRef();
+        EXPECT_EQ(j[depth == 3 ? "op_type" : "id"], n->ID()) << at;
+        if (depth == 0 || depth == 2) {
+            EXPECT_EQ(j["name"], n->NameRef()) << at;
+        }
+        functions += depth == 2;
+        const auto& children = *dynamic_cast<const YMTChildList*>(n);
+        if (depth == 3)
+            ExpectParams(children, j["parameters"], at);
+        else
+            ExpectLevel(children, j[kChildren[depth]], depth + 1, at, functions);
+    });
+    EXPECT_EQ(items.size(), k) << where;
+}
+
 class CliTreeTest : public CatalogTest {
 protected:
     TempDir m_Out;
@@ -134,44 +157,8 @@ TEST_F(CliTreeTest, JsonOutlineMatchesTheTreeOfAGeneratedCatalog) {
                       path + " --json > " + m_Out.File("out.json");
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     Json j = Json::parse(ReadFile(m_Out.File("out.json")));
-
-    size_t f = 0, functions = 0;
-    ForEachChild(*tree.catalog, [&](uint32_t, YMTNode* n) {
-        if (n->NodeType() != kNodeFBlock) return;
-        auto* fb = static_cast<YMTFBlock*>(n);
-        ASSERT_LT(f, j["fblocks"].size());
-        const Json& jb = j["fblocks"][f++];
-        EXPECT_EQ(jb["id"], fb->FBlockID);
-        EXPECT_EQ(jb["name"], fb->NameRef());
-        size_t i = 0;
-        ForEachChild(*fb, [&](uint32_t, YMTNode* in) {
-            auto* inst = static_cast<YMTInstance*>(in);
-            ASSERT_LT(i, jb["instances"].size());
-            const Json& ji = jb["instances"][i++];
-            EXPECT_EQ(ji["id"], inst->InstanceID);
-            size_t k = 0;
-            ForEachChild(*inst, [&](uint32_t, YMTNode* fn) {
-                auto* func = static_cast<YMTFunction*>(fn);
-                ASSERT_LT(k, ji["functions"].size());
-                const Json& jf = ji["functions"][k++];
-                ++functions;
-                EXPECT_EQ(jf["id"], func->FunctionID);
-                EXPECT_EQ(jf["name"], func->NameRef());
-                size_t o = 0;
-                ForEachChild(*func, [&](uint32_t, YMTNode* on) {
-                    auto* op = static_cast<YMTOperation*>(on);
-                    ASSERT_LT(o, jf["operations"].size());
-                    const Json& jo = jf["operations"][o++];
-                    EXPECT_EQ(jo["op_type"], op->OpType);
-                    ExpectParams(*op, jo["parameters"], func->NameRef() + "/" + op->NameRef());
-                });
-                EXPECT_EQ(jf["operations"].size(), o);
-            });
-            EXPECT_EQ(ji["functions"].size(), k);
-        });
-        EXPECT_EQ(jb["instances"].size(), i);
-    });
-    EXPECT_EQ(j["fblocks"].size(), f);
+    size_t functions = 0;
+    ExpectLevel(*tree.catalog, j["fblocks"], 0, "", functions);
     EXPECT_GT(functions, 10u) << "the generated catalog should not be trivial";
 }
 
@@ -184,79 +171,46 @@ TEST_F(CliTest, ErrorsSayWhyInOneLine) {
     WriteFile(m_Dir.File("empty.xml"), "<?xml version=\"1.0\"?>\n<FunctionCatalog/>\n");
     WriteFile(m_Dir.File("notes.txt"), "text");
     fs::create_directory(m_Dir.File("folder.xml"));
-    const std::string longName(300, 'n');
-    struct Case {
-        std::vector<std::string> args;
-        int status;
-        std::string err;
+    Fixture("cli_amplifier.xml");
+    const std::string longName(300, 'n'), help = " (see mostfcat help)";
+    // Arguments split at blanks, exit status, standard error after "mostfcat: ".
+    const std::vector<std::tuple<std::string, int, std::string>> cases = {
+        {"list missing.xml", 2, "cannot read missing.xml: no such file"},
+        {"import folder.xml", 2, "cannot read folder.xml: it is a folder, not a file"},
+        {"dump notes.txt", 2, "cannot read notes.txt: a catalog file name must end in .xml"},
+        {"list notes.txt/x.xml", 2,
+         "cannot read notes.txt/x.xml: a part of the path is not a folder"},
+        {"list " + longName + ".xml", 2,
+         "cannot read " + longName + ".xml: the path or one of its names is too long"},
+        {"import bad.xml --no-log", 1,
+         "import of bad.xml failed: XML fatal error at line 4, column 3: expected end of tag "
+         "'FBlock'"},
+        {"list other.xml", 1, "import of other.xml failed: no FunctionCatalog root element"},
+        {"list empty.xml", 1, "import of empty.xml failed: Can not find element <Definition>"},
+        {"list cli_amplifier.xml --fblock 0x23", 1, "no FBlock 0x23 in cli_amplifier.xml"},
+        {"list cli_amplifier.xml --fblock Amp --function Volume --json", 1,
+         "no FBlock Amp with function Volume in cli_amplifier.xml"},
+        {"list bad.xml --colour", 2, "list: unknown option '--colour'" + help},
+        {"lsit bad.xml", 2, "unknown command 'lsit'" + help},
+        {"import", 2, "import needs a catalog file" + help},
+        {"list a.xml b.xml", 2, "list: unexpected argument 'b.xml'" + help},
+        {"import a.xml --log x.log --no-log", 2,
+         "import: --log and --no-log exclude each other" + help},
+        {"list a.xml --channel 17", 2,
+         "list: --channel takes 1 to 16 (a bus channel) or 0 (every channel), not '17'" + help},
+        {"generate g.xml --size -1", 2,
+         "generate: --size takes 1 to 1073741824 bytes, not '-1'" + help},
+        {"generate g.xml --size 99999999999999", 2,
+         "generate: --size takes 1 to 1073741824 bytes, not '99999999999999'" + help},
     };
-    const std::vector<Case> cases = {
-        {{"list", "missing.xml"}, 2, "mostfcat: cannot read missing.xml: no such file\n"},
-        {{"import", "folder.xml"},
-         2,
-         "mostfcat: cannot read folder.xml: it is a folder, not a file\n"},
-        {{"dump", "notes.txt"},
-         2,
-         "mostfcat: cannot read notes.txt: a catalog file name must end in .xml\n"},
-        {{"list", "notes.txt/x.xml"},
-         2,
-         "mostfcat: cannot read notes.txt/x.xml: a part of the path is not a folder\n"},
-        {{"list", longName + ".xml"},
-         2,
-         "mostfcat: cannot read " + longName + ".xml: the path or one of its names is too long\n"},
-        {{"import", "bad.xml", "--no-log"},
-         1,
-         "mostfcat: import of bad.xml failed: XML fatal error at line 4, column 3: expected end "
-         "of tag 'FBlock'\n"},
-        {{"list", "other.xml"},
-         1,
-         "mostfcat: import of other.xml failed: no FunctionCatalog root element\n"},
-        {{"list", "empty.xml"},
-         1,
-         "mostfcat: import of empty.xml failed: Can not find element <Definition>\n"},
-        {{"list", "bad.xml", "--colour"},
-         2,
-         "mostfcat: list: unknown option '--colour' (see mostfcat help)\n"},
-        {{"lsit", "bad.xml"}, 2, "mostfcat: unknown command 'lsit' (see mostfcat help)\n"},
-        {{"import"}, 2, "mostfcat: import needs a catalog file (see mostfcat help)\n"},
-        {{"list", "a.xml", "b.xml"},
-         2,
-         "mostfcat: list: unexpected argument 'b.xml' (see mostfcat help)\n"},
-        {{"import", "a.xml", "--log", "x.log", "--no-log"},
-         2,
-         "mostfcat: import: --log and --no-log exclude each other (see mostfcat help)\n"},
-        {{"list", "a.xml", "--channel", "17"},
-         2,
-         "mostfcat: list: --channel takes 1 to 16 (a bus channel) or 0 (every channel), not '17' "
-         "(see mostfcat help)\n"},
-        {{"generate", "g.xml", "--size", "-1"},
-         2,
-         "mostfcat: generate: --size takes 1 to 1073741824 bytes, not '-1' (see mostfcat help)\n"},
-        {{"generate", "g.xml", "--size", "99999999999999"},
-         2,
-         "mostfcat: generate: --size takes 1 to 1073741824 bytes, not '99999999999999' (see "
-         "mostfcat help)\n"},
-    };
-    for (const Case& c : cases) {
-        Result r = Run(c.args);
-        std::string what = c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : "");
-        EXPECT_EQ(r.status, c.status) << what;
-        EXPECT_EQ(r.err, c.err) << what;
-        EXPECT_EQ(r.out, "") << what;
+    for (const auto& [line, status, err] : cases) {
+        Result r = RunLine(line);
+        EXPECT_EQ(r.status, status) << line;
+        EXPECT_EQ(r.err, "mostfcat: " + err + "\n") << line;
+        EXPECT_EQ(r.out, "") << line;
     }
     EXPECT_FALSE(fs::exists(m_Dir.File("g.xml")));
     EXPECT_FALSE(fs::exists(m_Dir.File("bad.log"))) << "--no-log";
-}
-
-TEST_F(CliTest, FiltersThatMatchNothing) {
-    std::string cat = Fixture("cli_amplifier.xml");
-    Result r = Run({"list", cat, "--fblock", "0x23"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "mostfcat: no FBlock 0x23 in cli_amplifier.xml\n");
-    r = Run({"list", cat, "--fblock", "Amp", "--function", "Volume", "--json"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "mostfcat: no FBlock Amp with function Volume in cli_amplifier.xml\n");
 }
 
 TEST_F(CliTest, VersionAndHelp) {

@@ -4,8 +4,10 @@
 // encoding, the addressed instance, and the reasons of a refusal.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <sstream>
+#include <tuple>
 
 #include "cli/cli_fixture.h"
 #include "manager/manager.h"
@@ -50,22 +52,11 @@ Json LibraryParams(YFciFCatManagerImpl& m, uint32_t fb, uint32_t inst, uint32_t 
 }
 
 TEST_F(MessageCliTest, DecodeJsonShowsWhatTheLibraryDecodes) {
-    struct Message {
-        const char* arg;
-        uint32_t fb, inst, fkt, op;
-        std::vector<uint8_t> payload;
-    };
-    const std::vector<Message> messages = {
-        {"22.01.400.C:3C", 0x22, 1, 0x400, 0xC, {0x3C}},
-        {"22.01.400.C:", 0x22, 1, 0x400, 0xC, {}},
-        {"01.00.000.F:06 03 AA BB", 0x01, 0, 0x000, 0xF, {0x06, 0x03, 0xAA, 0xBB}},
-        {"01.00.014.C:0101414200FF", 0x01, 0, 0x014, 0xC, {1, 1, 0x41, 0x42, 0, 0xFF}},
-        {"01.00.000.C:22011000", 0x01, 0, 0x000, 0xC, {0x22, 0x01, 0x10, 0x00}},
-        {"22.01.000.C:0010020400", 0x22, 1, 0x000, 0xC, {0x00, 0x10, 0x02, 0x04, 0x00}},
-    };
+    const std::vector<std::string> messages = {
+        "22.01.400.C:3C",           "22.01.400.C:",         "01.00.000.F:06 03 AA BB",
+        "01.00.014.C:0101414200FF", "01.00.000.C:22011000", "22.01.000.C:0010020400"};
     std::vector<std::string> args = {"decode", "amp.xml", "--json"};
-    for (const Message& m : messages)
-        args.push_back(m.arg);
+    args.insert(args.end(), messages.begin(), messages.end());
     Result r = Tool(args);
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<Json> lines = Lines(r.out);
@@ -76,14 +67,18 @@ TEST_F(MessageCliTest, DecodeJsonShowsWhatTheLibraryDecodes) {
     std::string name;
     ASSERT_EQ(manager.OpenFCatNamed(m_Dir.File("amp.xml"), 0, name, 4, ""), 0u);
     for (size_t i = 0; i < messages.size(); ++i) {
-        const Message& m = messages[i];
+        const std::string& m = messages[i];
+        unsigned fb = 0, inst = 0, fkt = 0, op = 0;
+        std::vector<uint8_t> payload;
+        ASSERT_EQ(std::sscanf(m.c_str(), "%x.%x.%x.%x:", &fb, &inst, &fkt, &op), 4);
+        ASSERT_TRUE(YFciHexdumpHelper::StringToBytes(payload, m.substr(m.find(':') + 1)));
         const Json& got = lines[i];
-        EXPECT_EQ(got["params"], LibraryParams(manager, m.fb, m.inst, m.fkt, m.op, m.payload));
-        EXPECT_EQ(got["fblock_id"], m.fb);
-        EXPECT_EQ(got["instance_id"], m.inst);
-        EXPECT_EQ(got["function_id"], m.fkt);
-        EXPECT_EQ(got["operation_id"], m.op);
-        EXPECT_EQ(got["payload"], YFciHexdumpHelper::CondensedString(m.payload)) << m.arg;
+        EXPECT_EQ(got["params"], LibraryParams(manager, fb, inst, fkt, op, payload)) << m;
+        EXPECT_EQ(std::tuple(got["fblock_id"], got["instance_id"], got["function_id"],
+                             got["operation_id"], got["payload"]),
+                  std::tuple(Json(fb), Json(inst), Json(fkt), Json(op),
+                             Json(YFciHexdumpHelper::CondensedString(payload))))
+            << m;
     }
     // The first message in full, as a user sees it.
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
@@ -196,19 +191,15 @@ TEST_F(MessageCliTest, DecodeFlagsValuesTheCatalogDoesNotDefine) {
 }
 
 TEST_F(MessageCliTest, TextsKeepTheirEncoding) {
-    struct Row {
-        const char* payload;
-        const char* value;
-    };
-    const Row rows[] = {
+    const std::pair<const char*, const char*> rows[] = {
         {"0102C3A96C6C6F00", "éllo"},         // UTF-8
         {"010000E9004C0000", "éL"},           // UTF-16 big-endian
         {"0101A4E900", "€é"},                 // ISO 8859-15
         {"0105A4E900", "¤é (encoding 0x05)"}, // unknown: one character per byte
     };
-    for (const Row& row : rows) {
-        Result r = Tool({"decode", "amp.xml", "--json", std::string("01.00.014.C:") + row.payload});
-        EXPECT_EQ(Json::parse(r.out)["params"][1]["value"], row.value) << row.payload;
+    for (const auto& [payload, value] : rows) {
+        Result r = RunLine(std::string("decode amp.xml --json 01.00.014.C:") + payload);
+        EXPECT_EQ(Json::parse(r.out)["params"][1]["value"], value) << payload;
     }
     Result r = Tool({"encode", "amp.xml", "01.00.014.C", "ID=1", "Info=héllo €"});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -220,28 +211,22 @@ TEST_F(MessageCliTest, TextsKeepTheirEncoding) {
 }
 
 TEST_F(MessageCliTest, EncodeByNamesAndByInputs) {
-    struct Row {
-        std::vector<std::string> args;
-        std::string out;
+    const std::pair<const char*, const char*> rows[] = {
+        {"22.01.400.C Volume=60", "3C"},
+        {"22.01.400.C Volume=60.0", "3C"},
+        {"22.01.400.C Volume=6e1", "3C"},
+        {"22.01.402.C Balance=-1.0", "FFF6"}, // physical, as decode shows it
+        {"22.01.402.C Balance=-1.5", "FFF1"},
+        {"22.01.402.C Balance=-10 --raw", "FFF6"},
+        {"22.01.403.C Loudness=high", "03"},
+        {"22.01.403.C Loudness=7 --raw", "07"},
+        {"22.01.406.C Protection=0x0102", "0102"},
+        {"01.00.000.C --inputs 1 2 3 4", "01020304"},
     };
-    const Row rows[] = {
-        {{"22.01.400.C", "Volume=60"}, "3C\n"},
-        {{"22.01.400.C", "Volume=60.0"}, "3C\n"},
-        {{"22.01.400.C", "Volume=6e1"}, "3C\n"},
-        {{"22.01.402.C", "Balance=-1.0"}, "FFF6\n"}, // physical, as decode shows it
-        {{"22.01.402.C", "Balance=-1.5"}, "FFF1\n"},
-        {{"22.01.402.C", "Balance=-10", "--raw"}, "FFF6\n"},
-        {{"22.01.403.C", "Loudness=high"}, "03\n"},
-        {{"22.01.403.C", "Loudness=7", "--raw"}, "07\n"},
-        {{"22.01.406.C", "Protection=0x0102"}, "0102\n"},
-        {{"01.00.000.C", "--inputs", "1", "2", "3", "4"}, "01020304\n"},
-    };
-    for (const Row& row : rows) {
-        std::vector<std::string> args = {"encode", "amp.xml"};
-        args.insert(args.end(), row.args.begin(), row.args.end());
-        Result r = Tool(args);
-        EXPECT_EQ(r.status, 0) << row.args[1] << ": " << r.err;
-        EXPECT_EQ(r.out, row.out) << row.args[1];
+    for (const auto& [line, out] : rows) {
+        Result r = RunLine(std::string("encode amp.xml ") + line);
+        EXPECT_EQ(r.status, 0) << line << ": " << r.err;
+        EXPECT_EQ(r.out, std::string(out) + "\n") << line;
     }
     // Array elements are made as they are named; what stays unset is said.
     Result r = Tool({"encode", "amp.xml", "01.00.000.C", "FBlockList.FBlockEntry[2].FBlockID=0x22",
@@ -259,59 +244,44 @@ TEST_F(MessageCliTest, EncodeByNamesAndByInputs) {
                      "of instance 01 (AmplifierFront)\n");
 }
 
-TEST_F(MessageCliTest, EncodeRefusalsNameTheParameterAndTheRule) {
-    struct Row {
-        std::vector<std::string> args;
-        std::string err;
-        int status = 1;
-    };
-    const Row rows[] = {
-        {{"22.01.400.C", "Volume=150"}, "Volume: '150' is outside the range 0..100 %"},
-        {{"22.01.400.C", "Volume=loud"},
-         "Volume: 'loud' is not a number: write it as decode shows it, for example 0"},
-        {{"22.01.400.C", "Volume=nan"},
-         "Volume: 'nan' is not a number: write it as decode shows it, for example 0"},
-        {{"22.01.400.C", "Volume=-inf"},
-         "Volume: '-inf' is not a number: write it as decode shows it, for example 0"},
-        {{"22.01.400.C", "Volume=60.5"},
+// Refusals of encode and decode: the exit status and one line naming the
+// parameter or argument and the rule.
+TEST_F(MessageCliTest, RefusalsNameTheParameterAndTheRule) {
+    const std::string nan = "' is not a number: write it as decode shows it, for example 0",
+                      help = " (see mostfcat help)";
+    const std::vector<std::tuple<std::string, int, std::string>> rows = {
+        {"22.01.400.C Volume=150", 1, "Volume: '150' is outside the range 0..100 %"},
+        {"22.01.400.C Volume=loud", 1, "Volume: 'loud" + nan},
+        {"22.01.400.C Volume=nan", 1, "Volume: 'nan" + nan},
+        {"22.01.400.C Volume=-inf", 1, "Volume: '-inf" + nan},
+        {"22.01.400.C Volume=60.5", 1,
          "Volume: '60.5' is finer than the resolution 1 % (exponent 0)"},
-        {{"22.01.400.C", "Volume=1", "volume=2"}, "volume is given twice"},
-        {{"22.01.402.C", "Balance=-1.05"},
+        {"22.01.400.C Volume=1 volume=2", 1, "volume is given twice"},
+        {"22.01.402.C Balance=-1.05", 1,
          "Balance: '-1.05' is finer than the resolution 0.1 dB (exponent -1)"},
-        {{"22.01.402.C", "Balance=-1.2"},
+        {"22.01.402.C Balance=-1.2", 1,
          "Balance: '-1.2' is not on the step grid: steps of 0.5 dB from -20.0"},
-        {{"22.01.402.C", "Balance=-1.0", "--raw"},
+        {"22.01.402.C Balance=-1.0 --raw", 1,
          "Balance: '-1.0' is not a whole number (raw values are integers, decimal or 0x hex)"},
-        {{"22.01.403.C", "Loudness=7"},
+        {"22.01.403.C Loudness=7", 1,
          "Loudness: the code 7 has no value in the catalog (--raw sends it anyway)"},
-        {{"22.01.400.C", "Volum=1"}, "no parameter Volum in Volume.Status"},
-        {{"22.01.400.C", "--inputs", "60", "61"},
-         "input 2 '61': more inputs than parameters (status 10)"},
-        {{"01.00.014.C", "--inputs", "1", "{123}"},
+        {"22.01.400.C Volum=1", 1, "no parameter Volum in Volume.Status"},
+        {"22.01.400.C --inputs 60 61", 1, "input 2 '61': more inputs than parameters (status 10)"},
+        {"01.00.014.C --inputs 1 {123}", 1,
          "input 2 '{123}': raw bytes: the hex digit '3' at position 3 stands alone (a byte is "
          "two hex digits)"},
-        {{"22.01.777.C", "X=1"}, "no operation 22.01.777.C in amp.xml"},
-        {{"22.01.400.C", "--inputs"},
-         "encode: --inputs needs at least one input text (see mostfcat help)",
-         2},
+        {"22.01.777.C X=1", 1, "no operation 22.01.777.C in amp.xml"},
+        {"22.01.400.C --inputs", 2, "encode: --inputs needs at least one input text" + help},
+        {"decode amp.xml --options many", 2,
+         "decode: --options takes a 32-bit number (for example 0xFFFFFFFF), not 'many'" + help},
+        {"decode", 2, "decode needs a catalog file" + help},
     };
-    for (const Row& row : rows) {
-        std::vector<std::string> args = {"encode", "amp.xml"};
-        args.insert(args.end(), row.args.begin(), row.args.end());
-        Result r = Tool(args);
-        EXPECT_EQ(r.status, row.status) << row.err;
-        EXPECT_EQ(r.err, "mostfcat: " + row.err + "\n");
-        EXPECT_EQ(r.out, "");
+    for (const auto& [line, status, err] : rows) {
+        Result r = RunLine(line.rfind("decode", 0) == 0 ? line : "encode amp.xml " + line);
+        EXPECT_EQ(r.status, status) << line;
+        EXPECT_EQ(r.err, "mostfcat: " + err + "\n") << line;
+        EXPECT_EQ(r.out, "") << line;
     }
-}
-
-TEST_F(MessageCliTest, DecodeUsageErrorsNameTheArgument) {
-    Result r = Tool({"decode", "amp.xml", "--options", "many"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "mostfcat: decode: --options takes a 32-bit number (for example "
-                     "0xFFFFFFFF), not 'many' (see mostfcat help)\n");
-    r = Tool({"decode"});
-    EXPECT_EQ(r.err, "mostfcat: decode needs a catalog file (see mostfcat help)\n");
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "decoding/disasm_context.h"
@@ -52,13 +53,8 @@ TEST(HexdumpTest, NumbersFromBytes) {
     EXPECT_EQ(H::BytesToULong(raw, 4), 0xDEADBEEFul);
     EXPECT_EQ(H::BytesToULong(raw, 5), 0ul);
 
-    struct Row {
-        Bytes bytes;
-        bool little;
-        int64_t i64;
-        uint64_t u64;
-    };
-    const Row rows[] = {
+    // Bytes, little-endian: as signed and as unsigned 64-bit numbers.
+    const std::tuple<Bytes, bool, int64_t, uint64_t> rows[] = {
         {{0xFF, 0xFE}, false, -2, 0xFFFE},
         {{0xFF, 0xFE}, true, -257, 0xFEFF},
         {{0x7F, 0xFF}, true, -129, 0xFF7F},
@@ -69,19 +65,15 @@ TEST(HexdumpTest, NumbersFromBytes) {
         {{}, false, 0, 0},
         {Bytes(9, 0x11), false, 0, 0},
     };
-    for (const Row& r : rows) {
-        EXPECT_EQ(H::BytesToInt64(r.bytes, r.little), r.i64) << H::CondensedString(r.bytes);
-        EXPECT_EQ(H::BytesToUInt64(r.bytes, r.little), r.u64) << H::CondensedString(r.bytes);
+    for (const auto& [bytes, little, i64, u64] : rows) {
+        EXPECT_EQ(H::BytesToInt64(bytes, little), i64) << H::CondensedString(bytes);
+        EXPECT_EQ(H::BytesToUInt64(bytes, little), u64) << H::CondensedString(bytes);
     }
 }
 
 TEST(HexdumpTest, HexInput) {
-    struct Row {
-        const char* text;
-        bool ok;
-        Bytes bytes;
-    };
-    const Row rows[] = {
+    // Text: whether it is read, and the bytes.
+    const std::tuple<const char*, bool, Bytes> rows[] = {
         {"1 2 3", true, {0x12, 0x30}},
         {"ABC", true, {0xAB, 0xC0}},
         {"a b ", true, {0xAB}},
@@ -91,10 +83,10 @@ TEST(HexdumpTest, HexInput) {
         {"12\t34", false, {}},
         {"1G", false, {}},
     };
-    for (const Row& r : rows) {
+    for (const auto& [text, ok, bytes] : rows) {
         Bytes out{0x77};
-        EXPECT_EQ(H::StringToBytes(out, r.text), r.ok) << r.text;
-        EXPECT_EQ(out, r.ok ? r.bytes : Bytes{0x77}) << r.text;
+        EXPECT_EQ(H::StringToBytes(out, text), ok) << text;
+        EXPECT_EQ(out, ok ? bytes : Bytes{0x77}) << text;
     }
 }
 
