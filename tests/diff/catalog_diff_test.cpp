@@ -53,76 +53,70 @@ protected:
 };
 
 TEST_F(DiffTest, EachClassOfChange) {
-    const std::string u8 = Num("UByte", 0, "unit_none", "0", "100");
+    // A number of the basis with exponent, unit and range 0..max.
+    auto num = [](const char* basis, int exponent, const char* unit, const char* max) {
+        return Num(basis, exponent, unit, "0", max);
+    };
+    const std::string u8 = num("UByte", 0, "unit_none", "100");
     const std::string e3 = Enum({{"0x00", "Off"}, {"0x01", "On"}, {"0x02", "Auto"}});
     struct Row {
+        // A type stands for a catalog whose function Level holds one parameter
+        // Level of it; a whole catalog stands for itself.
         std::string oldXml, newXml;
-        std::vector<std::string> keys; // each a prefix of the change's key, in order
+        std::string keys; // prefixes of the changes' keys in order, each ending in ";"
     };
     const Row rows[] = {
-        {Lab(Level(u8)),
-         Lab(Level(Num("UByte", -1, "unit_none", "0", "100"))),
-         {"changed parameter breaking Level: exponent"}},
-        {Lab(Level(u8)),
-         Lab(Level(Num("UWord", 0, "unit_none", "0", "100"))),
-         {"changed parameter breaking Level: width in bytes"}},
-        {Lab(Level(u8)),
-         Lab(Level(Num("SByte", 0, "unit_none", "0", "100"))),
-         {"changed parameter breaking Level: signedness"}},
-        {Lab(Level(u8)),
-         Lab(Level(Num("UByte", 0, "unit_none", "0", "50"))),
-         {"changed parameter breaking Level: range narrowed"}},
-        {Lab(Level(u8)),
-         Lab(Level(Num("UByte", 0, "unit_none", "0", "200"))),
-         {"changed parameter compatible Level: range widened"}},
-        {Lab(Level(u8)),
-         Lab(Level(Num("UByte", 0, "unit_percent", "0", "100"))),
-         {"changed parameter compatible Level: unit changed"}},
-        {Lab(Level(u8)), Lab(Level(e3)), {"changed parameter breaking Level: another type"}},
-        {Lab(Level(u8)), Lab(Level(u8, "Volume")), {"renamed parameter compatible"}},
-        {Lab(Level(u8)),
-         Lab(Function("Level", 0x200, Param("Level", u8, 1) + Param("Extra", u8, 2))),
-         {"added parameter breaking"}},
+        {u8, num("UByte", -1, "unit_none", "100"), "changed parameter breaking Level: exponent;"},
+        {u8, num("UWord", 0, "unit_none", "100"),
+         "changed parameter breaking Level: width in bytes;"},
+        {u8, num("SByte", 0, "unit_none", "100"), "changed parameter breaking Level: signedness;"},
+        {u8, num("UByte", 0, "unit_none", "50"),
+         "changed parameter breaking Level: range narrowed;"},
+        {u8, num("UByte", 0, "unit_none", "200"),
+         "changed parameter compatible Level: range widened;"},
+        {u8, num("UByte", 0, "unit_percent", "100"),
+         "changed parameter compatible Level: unit changed;"},
+        {u8, e3, "changed parameter breaking Level: another type;"},
+        {u8, Lab(Level(u8, "Volume")), "renamed parameter compatible;"},
+        {u8, Lab(Function("Level", 0x200, Param("Level", u8, 1) + Param("Extra", u8, 2))),
+         "added parameter breaking;"},
         {Lab(Function("Level", 0x200, Param("A", u8, 1) + Param("B", Num("UWord"), 2))),
          Lab(Function("Level", 0x200, Param("B", Num("UWord"), 1) + Param("A", u8, 2))),
-         {"changed parameter breaking A moved from position 1 to 2",
-          "changed parameter breaking B moved from position 2 to 1"}},
-        {Lab(Level(e3)),
-         Lab(Level(Enum({{"0x00", "Off"}, {"0x01", "On"}}))),
-         {"removed value breaking Level: code 0x2"}},
-        {Lab(Level(e3)),
-         Lab(Level(Enum({{"0x00", "Off"}, {"0x01", "On"}, {"0x02", "Auto"}, {"0x03", "Eco"}}))),
-         {"added value compatible"}},
-        {Lab(Level(e3)),
-         Lab(Level(Enum({{"0x00", "Off"}, {"0x01", "On"}, {"0x03", "Auto"}}))),
-         {"changed value breaking Level: recoded from 0x2 to 0x3"}},
-        {Lab(Level(e3)),
-         Lab(Level(Enum({{"0x00", "Off"}, {"0x01", "Enabled"}, {"0x02", "Auto"}}))),
-         {"renamed value compatible"}},
-        {Lab(Level(Array("4", "Item", u8))),
-         Lab(Level(Array("8", "Item", u8))),
-         {"changed parameter breaking Level: array structure"}},
-        {Lab(Level(Array("4", "Item", u8))),
-         Lab(Level(Array("4", "Item", Num("UWord", 0, "unit_none", "0", "100")))),
-         {"changed parameter breaking Level.Item: width in bytes"}},
-        {Lab(Level(u8) + Function("Mode", 0x201, Param("Mode", u8, 1))),
-         Lab(Level(u8)),
-         {"removed function breaking"}},
-        {Lab(Level(u8)),
-         Lab(Level(u8) + Function("Mode", 0x201, Param("Mode", u8, 1))),
-         {"added function compatible"}},
-        {Lab(Level(u8), true), Lab(Level(u8)), {"removed instance breaking"}},
-        {Lab(Level(u8)),
+         "changed parameter breaking A moved from position 1 to 2;"
+         "changed parameter breaking B moved from position 2 to 1;"},
+        {e3, Enum({{"0x00", "Off"}, {"0x01", "On"}}), "removed value breaking Level: code 0x2;"},
+        {e3, Enum({{"0x00", "Off"}, {"0x01", "On"}, {"0x02", "Auto"}, {"0x03", "Eco"}}),
+         "added value compatible;"},
+        {e3, Enum({{"0x00", "Off"}, {"0x01", "On"}, {"0x03", "Auto"}}),
+         "changed value breaking Level: recoded from 0x2 to 0x3;"},
+        {e3, Enum({{"0x00", "Off"}, {"0x01", "Enabled"}, {"0x02", "Auto"}}),
+         "renamed value compatible;"},
+        {Array("4", "Item", u8), Array("8", "Item", u8),
+         "changed parameter breaking Level: array structure;"},
+        {Array("4", "Item", u8), Array("4", "Item", num("UWord", 0, "unit_none", "100")),
+         "changed parameter breaking Level.Item: width in bytes;"},
+        {Lab(Level(u8) + Function("Mode", 0x201, Param("Mode", u8, 1))), u8,
+         "removed function breaking;"},
+        {u8, Lab(Level(u8) + Function("Mode", 0x201, Param("Mode", u8, 1))),
+         "added function compatible;"},
+        {Lab(Level(u8), true), u8, "removed instance breaking;"},
+        {u8,
          CatalogXml(FBlockXml("Other", "0x51", DeviceXml("D", "0x01") + Level(u8)),
                     StandardDefinitions()),
-         {"removed fblock breaking", "added fblock compatible"}},
+         "removed fblock breaking;added fblock compatible;"},
+    };
+    auto catalog = [](const std::string& xml) {
+        return xml.starts_with("<?xml") ? xml : Lab(Level(xml));
     };
     for (const Row& row : rows) {
-        std::vector<std::string> got = Keys(Compare(row.oldXml, row.newXml));
+        std::vector<std::string> got = Keys(Compare(catalog(row.oldXml), catalog(row.newXml)));
         SCOPED_TRACE(::testing::PrintToString(got));
-        ASSERT_EQ(got.size(), row.keys.size());
+        std::vector<std::string> keys;
+        for (size_t at = 0, end; (end = row.keys.find(';', at)) != std::string::npos; at = end + 1)
+            keys.push_back(row.keys.substr(at, end - at));
+        ASSERT_EQ(got.size(), keys.size());
         for (size_t i = 0; i < got.size(); ++i)
-            EXPECT_EQ(got[i].rfind(row.keys[i], 0), 0u) << row.keys[i];
+            EXPECT_EQ(got[i].rfind(keys[i], 0), 0u) << keys[i];
     }
 }
 

@@ -4,6 +4,8 @@
 // tree view.
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "message/message_fixture.h"
 
 namespace mostfcat::test {
@@ -82,15 +84,6 @@ std::string Lab() {
                          2));
 }
 
-// The rows without their " L<level>" parts.
-Lines WithoutLevels(Lines rows) {
-    for (std::string& r : rows) {
-        size_t at = r.find(" L");
-        r.erase(at, r.find(' ', at + 1) - at);
-    }
-    return rows;
-}
-
 class DecodeStructureTest : public MessageTest {
 protected:
     void SetUp() override {
@@ -117,69 +110,58 @@ TEST_F(DecodeStructureTest, DiagnosticsOfTheOperationWalk) {
 }
 
 TEST_F(DecodeStructureTest, ShortStreams) {
-    struct Row {
+    struct Case {
         uint32_t fkt;
-        Bytes data;
-        Lines want;
+        const char* hex;
+        const char* want; // without levels, which are checked on their own below
     };
-    const Row rows[] = {
+    const Case rows[] = {
         // The length field cuts the case: X no longer fits its structure.
-        {0x301,
-         {0x01, 0xAA, 0xBB},
-         {"19 L0 @0 S", "8 L1 @0 Length d=1 h=01 v=1",
-          "1 L1 @1 # Parameter 'X' exceeds length of superior structure #",
-          "1 L0 @2 # Bytes left # h=BB"}},
-        {0x301,
-         {0x03, 0xAA, 0xBB, 0xCC, 0xDD},
-         {"19 L0 @0 S", "8 L1 @0 Length d=3 h=03 v=3", "8 L1 @1 X d=43707 h=AABB v=43707",
-          "8 L1 @3 Y d=204 h=CC v=204", "1 L0 @4 # Bytes left # h=DD"}},
+        {0x301, "01AABB",
+         "19 @0 S | 8 @0 Length d=1 h=01 v=1 | 1 @1 # Parameter 'X' exceeds length of superior "
+         "structure # | 1 @2 # Bytes left # h=BB"},
+        {0x301, "03AABBCCDD",
+         "19 @0 S | 8 @0 Length d=3 h=03 v=3 | 8 @1 X d=43707 h=AABB v=43707 | 8 @3 Y d=204 h=CC "
+         "v=204 | 1 @4 # Bytes left # h=DD"},
         // The length field claims more than the payload holds.
-        {0x301,
-         {0x05, 0xAA, 0xBB},
-         {"19 L0 @0 S", "8 L1 @0 Length d=5 h=05 v=5", "8 L1 @1 X d=43707 h=AABB v=43707",
-          "1 L0 @0 # Stream data length conflict #"}},
-        {0x301,
-         {},
-         {"19 L0 @0 S", "1 L1 @0 # Position of parameter 'Length' exceeds message length #"}},
+        {0x301, "05AABB",
+         "19 @0 S | 8 @0 Length d=5 h=05 v=5 | 8 @1 X d=43707 h=AABB v=43707 | 1 @0 # Stream data "
+         "length conflict #"},
+        {0x301, "", "19 @0 S | 1 @0 # Position of parameter 'Length' exceeds message length #"},
         // A raw stream that ends with its short stream is not short itself ...
-        {0x30D,
-         {0x04, 0x01, 0xAA, 0xBB, 0xCC, 0xDD},
-         {"19 L0 @0 S", "8 L1 @0 Length d=4 h=04 v=4", "8 L1 @1 N d=1 h=01 v=1",
-          "14 L1 @2 R h=AABBCC", "1 L0 @5 # Bytes left # h=DD"}},
+        {0x30D, "0401AABBCCDD",
+         "19 @0 S | 8 @0 Length d=4 h=04 v=4 | 8 @1 N d=1 h=01 v=1 | 14 @2 R h=AABBCC | 1 @5 # "
+         "Bytes left # h=DD"},
         // ... unless the payload ends first.
-        {0x30D,
-         {0x04, 0x01, 0xAA},
-         {"19 L0 @0 S", "8 L1 @0 Length d=4 h=04 v=4", "8 L1 @1 N d=1 h=01 v=1", "14 L1 @2 R h=AA",
-          "1 L1 @2 # Stream data length conflict #", "1 L0 @0 # Stream data length conflict #"}},
-        {0x302,
-         {0x03, 0xAA, 0xBB},
-         {"17 L0 @0 R", "8 L1 @0 Length d=3 h=03 v=3", "14 L1 @1 Content h=AABB",
-          "1 L1 @1 # Stream data length conflict #"}},
-        {0x302,
-         {0x02, 0xAA, 0xBB, 0xCC},
-         {"17 L0 @0 R", "8 L1 @0 Length d=2 h=02 v=2", "14 L1 @1 Content h=AABB",
-          "1 L0 @3 # Bytes left # h=CC"}},
+        {0x30D, "0401AA",
+         "19 @0 S | 8 @0 Length d=4 h=04 v=4 | 8 @1 N d=1 h=01 v=1 | 14 @2 R h=AA | 1 @2 # Stream "
+         "data length conflict # | 1 @0 # Stream data length conflict #"},
+        {0x302, "03AABB",
+         "17 @0 R | 8 @0 Length d=3 h=03 v=3 | 14 @1 Content h=AABB | 1 @1 # Stream data length "
+         "conflict #"},
+        {0x302, "02AABBCC",
+         "17 @0 R | 8 @0 Length d=2 h=02 v=2 | 14 @1 Content h=AABB | 1 @3 # Bytes left # h=CC"},
         // Cut to the maximum length 4.
-        {0x302,
-         {0x09, 1, 2, 3, 4, 5},
-         {"17 L0 @0 R", "8 L1 @0 Length d=9 h=09 v=9", "14 L1 @1 Content h=01020304",
-          "1 L0 @5 # Bytes left # h=05"}},
+        {0x302, "090102030405",
+         "17 @0 R | 8 @0 Length d=9 h=09 v=9 | 14 @1 Content h=01020304 | 1 @5 # Bytes left # "
+         "h=05"},
         // Classified: a 2-byte length, the media type inside the length.
-        {0x303,
-         {0x00, 0x05, 0x01, 'a', 0x00, 0xCC, 0xDD, 0xEE},
-         {"16 L0 @0 C", "8 L1 @0 Length d=5 h=0005 v=5", "10 L1 @2 MediaType h=016100 v=a",
-          "14 L1 @5 Content h=CCDD", "1 L0 @7 # Bytes left # h=EE"}},
-        {0x303,
-         {0x00, 0x02, 0x01, 'a', 0x00},
-         {"16 L0 @0 C", "8 L1 @0 Length d=2 h=0002 v=2", "10 L1 @2 MediaType h=0161 v=a",
-          "1 L1 @2 # End of message while disassembling string #", "1 L0 @4 # Bytes left # h=00"}},
+        {0x303, "0005016100CCDDEE",
+         "16 @0 C | 8 @0 Length d=5 h=0005 v=5 | 10 @2 MediaType h=016100 v=a | 14 @5 Content "
+         "h=CCDD | 1 @7 # Bytes left # h=EE"},
+        {0x303, "0002016100",
+         "16 @0 C | 8 @0 Length d=2 h=0002 v=2 | 10 @2 MediaType h=0161 v=a | 1 @2 # End of "
+         "message while disassembling string # | 1 @4 # Bytes left # h=00"},
     };
-    // Levels are checked on their own below.
-    for (const Row& r : rows)
-        EXPECT_EQ(WithoutLevels(Decode(r.fkt, r.data, kTexts | kDiags)), WithoutLevels(r.want))
-            << Hex(r.data);
-    EXPECT_EQ(Decode(0x301, {0x03, 0xAA, 0xBB, 0xCC}, kTexts | kDiags).at(2),
-              "8 L1 @1 X d=43707 h=AABB v=43707");
+    for (const Case& r : rows)
+        EXPECT_EQ(
+            std::regex_replace(Decoded(r.fkt, r.hex, kTexts | kDiags), std::regex(" L\\d+ "), " "),
+            r.want)
+            << r.hex;
+    // A stream that ends with the payload leaves nothing and conflicts with nothing.
+    EXPECT_EQ(Decoded(0x301, "03AABBCC", kTexts | kDiags),
+              "19 L0 @0 S | 8 L1 @0 Length d=3 h=03 v=3 | 8 L1 @1 X d=43707 h=AABB v=43707 | "
+              "8 L1 @3 Y d=204 h=CC v=204");
 }
 
 TEST_F(DecodeStructureTest, ChildrenOfRawShortAndClassifiedStreamsSitOneLevelBelow) {
@@ -391,8 +373,7 @@ TEST_F(DecodeStructureTest, OptionBitsSwitchTextsOff) {
     EXPECT_EQ(Decode(0x300, {0, 1, 2}, kTexts & ~0x8u), Lines{"8 L0 @0 X d=1 h=0001 v=1 u=dB"});
     EXPECT_EQ(Decode(0x301, {0x05, 0xAA, 0xBB}, kTexts | 0x1E).back(),
               "8 L1 @1 X d=43707 h=AABB v=43707");
-    EXPECT_EQ(WithoutLevels(Decode(0x302, {0x03, 0xAA}, kTexts | 0x1D)).back(),
-              "14 @1 Content h=AA");
+    EXPECT_EQ(Decode(0x302, {0x03, 0xAA}, kTexts | 0x1D).back(), "14 L1 @1 Content h=AA");
     EXPECT_EQ(Decode(0x305, {0x07}, kTexts | 0x1B).back(), "2 L0 @1 Table");
     EXPECT_EQ(Decode(0x304, {0x02, 0x00, 0x11, 0x22}, kTexts | 0xF).back(),
               "1 L0 @3 # Bytes left # h=22");
@@ -419,7 +400,9 @@ TEST_F(DecodeStructureTest, TreeView) {
     YFciParamInfoNode* tree = flat->ParamInfoTree();
     EXPECT_EQ(TreeText(*tree), "-(N0(E[1],F))");
     EXPECT_EQ(flat->ParamInfoTree(), tree) << "built once per build of the entries";
+    // Asked before anything was decoded, the tree follows the entries built later.
     YFciMesgInfo* heads = Info(0x309, {1, 2, 3}, kTexts);
+    heads->ParamInfoTree();
     heads->Disassemble();
     EXPECT_EQ(TreeText(*heads->ParamInfoTree()), "-(N0,Rec(Arr(E[1]),F))");
     // An entry below a node that has no child yet is left out.
@@ -433,13 +416,6 @@ TEST_F(DecodeStructureTest, TreeView) {
     assigned = copy;
     flat->ClearParamInfos();
     EXPECT_EQ(assigned.m_Children.at(0).m_Children.size(), 2u);
-}
-
-TEST_F(DecodeStructureTest, TreeFollowsTheEntriesOfTheLastBuild) {
-    YFciMesgInfo* info = Info(0x309, {1, 2, 3}, kTexts);
-    info->ParamInfoTree(); // asked before anything was decoded
-    info->Disassemble();
-    EXPECT_EQ(TreeText(*info->ParamInfoTree()), "-(N0,Rec(Arr(E[1]),F))");
 }
 
 } // namespace
