@@ -14,12 +14,23 @@
 #include "tree/fblock.h"
 #include "tree/function.h"
 #include "tree/storage.h"
-#include "tree/test_nodes.h"
 
 namespace mostfcat {
 namespace {
 
-using test::TestNode;
+// A plain container node of any name that counts the nodes destroyed.
+class TestNode : public YMTNode, public YMTChildList {
+public:
+    explicit TestNode(const std::string& name) { SetName(name); }
+    ~TestNode() override { ++Destroyed(); }
+    static int& Destroyed() {
+        static int count = 0;
+        return count;
+    }
+    uint32_t NodeType() const override { return kNodeNumber; }
+    bool ImportXML(const XDomElement*, YImportContext&, YImportLog&) override { return true; }
+    YMTNode* ChildAt(uint32_t index) const override { return GetAt(index); }
+};
 
 // Texts of every length class of the hash and of the comparison, and texts
 // that differ only in their last byte, are pooled apart, also after the
@@ -82,39 +93,6 @@ TEST(StorageTest, NodesAndTextsOfAScopeLiveInTheStorage) {
     EXPECT_EQ(TestNode::Destroyed(), destroyed + 101);
     EXPECT_EQ(b->NameRef(), "Volume"); // the texts stay with the storage
     delete b;
-}
-
-TEST(StorageTest, SharedArraysAreCopiedBeforeTheyChange) {
-    YMTStorage storage;
-    {
-        YMTStorageScope scope(&storage);
-        TestNode owner("Owner");
-        TestNode user("User");
-        user.SetOwnsChildren(false);
-        TestNode a("A");
-        TestNode b("B");
-        for (TestNode* list : {&owner, &user}) {
-            list->SetAt(&a, 1);
-            list->SetAt(&b, 5);
-        }
-        owner.SetOwnsChildren(false); // the nodes are on the stack
-        EXPECT_TRUE(user.ShareItems(owner));
-        EXPECT_EQ(user.Items(), owner.Items());
-        user.SetAt(nullptr, 5);
-        EXPECT_NE(user.Items(), owner.Items());
-        EXPECT_EQ(owner.GetAt(5), &b);
-        EXPECT_EQ(user.GetAt(1), &a);
-
-        TestNode third("Third");
-        third.SetOwnsChildren(false);
-        third.SetAt(&a, 1);
-        EXPECT_FALSE(third.ShareItems(owner)); // other entries
-        third.SetAt(&b, 5);
-        EXPECT_TRUE(third.ShareItems(owner));
-        third.RemoveAll();
-        EXPECT_EQ(owner.GetCount(), 2u);
-        EXPECT_TRUE(third.ShareItems(owner) == false); // empty now
-    }
 }
 
 class CatalogStorageTest : public test::CatalogTest {};
