@@ -274,28 +274,6 @@ TEST_F(CapiTest, CAndCppInterfacesAgree) {
     EXPECT_EQ(cFunctions.size(), 4u);
 }
 
-// A folder in the cache's place: the open still succeeds, the catalog is
-// listed with its FBlocks and the default log beside it names the cache (the
-// manager suite checks the failure in detail).
-TEST_F(CapiTest, UnwritableCacheStillOpens) {
-    std::string path = m_Dir.File("radio.xml");
-    WriteFile(path, CatalogXml(FBlockXml("Radio", "0x40", PropertyXml("Band", "0x200")) +
-                               FBlockXml("Amp", "0x22", PropertyXml("Volume", "0x400"))));
-    std::filesystem::create_directory(m_Dir.File("radio.vfc"));
-    uint64_t h = Create();
-    char name[33] = {0};
-    ASSERT_EQ(gFctOpenNamedFCat(h, path.c_str(), 3, "Radio", name, sizeof name), MOSTFCAT_OK);
-    EXPECT_STREQ(name, "Radio");
-    ASSERT_EQ(Items(h).size(), 1u);
-    const Handles fblocks = Children(Items(h)[0], MOSTFCAT_ITEM_FBLOCK);
-    EXPECT_TRUE(fblocks.size() == 2 && Named(fblocks, "Amp") && Named(fblocks, "Radio"));
-    const std::string log = ReadFile(m_Dir.File("radio.log"));
-    EXPECT_NE(log.find("Cache file " + m_Dir.File("radio.vfc") + " not written ("),
-              std::string::npos)
-        << log;
-    EXPECT_NE(log.find("Import of file " + path + " completed"), std::string::npos) << log;
-}
-
 TEST_F(CapiTest, HeaderCompilesAsC) {
     EXPECT_EQ(mostfcat_c_header_check(m_Sample.c_str()), 3);
     EXPECT_EQ(mostfcat_c_header_check(m_Dir.File("missing.xml").c_str()), -3);

@@ -262,102 +262,86 @@ TEST_F(MessageTest, ANamedCatalogCountsOnlyOnTheMessagesChannel) {
     EXPECT_EQ(Rows(msg->ParamList()), (Lines{"0 Remain 15 00200180FFFFFF0702"}));
 }
 
-// The manager's value readers: one value of a payload by its numeric path,
-// of the reader's kind, defined and active; false for everything else.
+// The manager's value readers against the message instance of the same
+// payload: every value of the tree by its numeric path; each reader answers
+// only for a defined, active value of its kinds, with the value it holds.
 TEST_F(MessageTest, ValueReadersAnswerOnlyForDefinedActiveValuesOfTheirKind) {
-    // reader: N number, E enumeration, F bool field, B bool or bit field,
-    // S string (text/encoding), H hex bytes. length -1: the payload's.
-    struct Read {
-        char reader;
-        uint32_t fkt;
-        const char* payload;
-        const char* path;
-        const char* result; // "false" when refused
-        int32_t length = -1;
-    };
-    const char* numbers = "00200180FFFFFF0702";
-    const char* texts = "014142000901020233441001";
-    const Read reads[] = {
-        {'N', kNumbers, numbers, "1", "32"},
-        {'N', kNumbers, numbers, "3", "2164260863"},
-        {'N', kNumbers, numbers, "5", "false"}, // an enumeration
-        {'N', kNumbers, numbers, "6", "false"},
-        {'N', kNumbers, numbers, "Word", "false"}, // symbolic
-        {'N', kNumbers, numbers, "1.", "false"},
-        {'N', kNumbers, numbers, "", "false"},
-        {'N', kNumbers, numbers, "1", "false", 0},
-        {'N', kNumbers, numbers, "1", "false", -5},
-        {'N', kNumbers, "", "1", "false"},
-        {'N', kNumbers, numbers, "3", "false", 5}, // undefined
-        {'N', kMux, "030104AB09", "2(3).2", "1195"},
-        {'N', kMux, "030104AB09", "2(1).1", "false"},
-        {'N', kPosArr, "030077", "2.1[3]", "119"},
-        {'N', kPosArr, "030077", "2.1[1]", "false"}, // inactive
-        {'N', kSeq, "0102030405", "1.2[2]", "5"},
-        {'N', kSeq, "0102030405", "1.3[2]", "false"}, // beyond the payload
-        {'E', kNumbers, numbers, "5", "2"},
-        {'E', kNumbers, numbers, "1", "false"},
-        {'B', kTexts, texts, "2", "9"},
-        {'B', kTexts, texts, "5", "4097"},
-        {'F', kTexts, texts, "2.3", "0"}, // set
-        {'F', kTexts, texts, "2.1", "1"}, // clear
-        {'F', kTexts, texts, "2", "false"},
-        {'S', kTexts, texts, "1", "AB/1"},
-        {'S', kTexts, texts, "1", "false", 3}, // no terminator
-        {'H', kTexts, texts, "1", "01414200"},
-        {'H', kTexts, texts, "3", "0102"},
-        {'H', kTexts, texts, "4.2", "3344"},
-        {'H', kTexts, texts, "2", "false"},
-    };
-    for (const Read& r : reads) {
-        const Bytes data = FromHex(r.payload);
+    // The answers of the number, enumeration, bool, bool field, string
+    // (text/encoding) and hex readers; "-" where one refuses. length -1: the
+    // payload's.
+    auto read = [&](uint32_t fkt, const Bytes& data, const std::string& path, int32_t length = -1,
+                    const std::string& fcat = "", uint32_t fblock = kFBlock) {
         const uint8_t* p = data.empty() ? nullptr : data.data();
-        int32_t n = r.length == -1 ? int32_t(data.size()) : r.length;
-        std::string result = "false";
+        int32_t n = length == -1 ? int32_t(data.size()) : length;
         double d = 0;
-        uint32_t u = 0;
-        uint8_t b = 0;
+        uint32_t e = 0, b = 0, enc = 0;
+        uint8_t f = 0;
         std::string text;
         Bytes bytes;
-        bool ok = false;
-        switch (r.reader) {
-        case 'N':
-            ok = m->GetParamNumberValue(1, "", kFBlock, kInst, r.fkt, kStatus, p, n, r.path, d);
-            if (ok) result = StrFormat("%.0f", d);
-            break;
-        case 'E':
-            ok = m->GetParamEnumValue(1, "", kFBlock, kInst, r.fkt, kStatus, p, n, r.path, u);
-            if (ok) result = std::to_string(u);
-            break;
-        case 'B':
-            ok = m->GetParamBoolValue(1, "", kFBlock, kInst, r.fkt, kStatus, p, n, r.path, u);
-            if (ok) result = std::to_string(u);
-            break;
-        case 'F':
-            ok = m->GetParamBoolFieldValue(1, "", kFBlock, kInst, r.fkt, kStatus, p, n, r.path, b);
-            if (ok) result = std::to_string(b);
-            break;
-        case 'S':
-            ok = m->GetParamStringValue(1, "", kFBlock, kInst, r.fkt, kStatus, p, n, r.path, text,
-                                        u);
-            if (ok) result = text + "/" + std::to_string(u);
-            break;
-        default:
-            ok = m->GetParamHexValue(1, "", kFBlock, kInst, r.fkt, kStatus, p, n, r.path, bytes);
-            if (ok) result = Hex(bytes);
-            break;
+        auto answer = [](bool ok, const std::string& v) { return ok ? v + " " : "- "; };
+        bool ok = m->GetParamNumberValue(1, fcat, fblock, kInst, fkt, kStatus, p, n, path, d);
+        std::string out = answer(ok, StrFormat("%.0f", d));
+        ok = m->GetParamEnumValue(1, fcat, fblock, kInst, fkt, kStatus, p, n, path, e);
+        out += answer(ok, std::to_string(e));
+        ok = m->GetParamBoolValue(1, fcat, fblock, kInst, fkt, kStatus, p, n, path, b);
+        out += answer(ok, std::to_string(b));
+        ok = m->GetParamBoolFieldValue(1, fcat, fblock, kInst, fkt, kStatus, p, n, path, f);
+        out += answer(ok, std::to_string(f));
+        ok = m->GetParamStringValue(1, fcat, fblock, kInst, fkt, kStatus, p, n, path, text, enc);
+        out += answer(ok, text + "/" + std::to_string(enc));
+        ok = m->GetParamHexValue(1, fcat, fblock, kInst, fkt, kStatus, p, n, path, bytes);
+        return out + answer(ok, Hex(bytes));
+    };
+    auto held = [](YFciParam* p) {
+        const uint32_t k = p->ParamType();
+        std::string v[6] = {"-", "-", "-", "-", "-", "-"};
+        if (p->IsValueDefined() && p->IsActive()) {
+            if (k == eFciParamNumber)
+                v[0] = StrFormat("%.0f", static_cast<YFciParamNumber*>(p)->Value());
+            if (k == eFciParamEnum) v[1] = std::to_string(static_cast<YFciParamEnum*>(p)->Value());
+            if (k == eFciParamBool || k == eFciParamBitfield)
+                v[2] = std::to_string(static_cast<YFciParamBool*>(p)->Value());
+            if (k == eFciParamBoolfield)
+                v[3] = std::to_string(static_cast<YFciParamBoolfield*>(p)->Value());
+            if (auto* t = k == eFciParamString ? static_cast<YFciParamString*>(p) : nullptr)
+                v[4] = t->Value() + "/" + std::to_string(t->Encoding());
+            if (k == eFciParamRawStream || k == eFciParamString) v[5] = Hex(p->ValueHexdump());
         }
-        EXPECT_EQ(result, r.result) << r.reader << " " << r.payload << " " << r.path << " " << n;
+        return v[0] + " " + v[1] + " " + v[2] + " " + v[3] + " " + v[4] + " " + v[5] + " ";
+    };
+    // Defined and undefined values, inactive elements and cases, sequences
+    // beyond the payload, a string without its terminator.
+    const std::pair<uint32_t, const char*> payloads[] = {{kNumbers, "00200180FFFFFF0702"},
+                                                         {kNumbers, "00200180FF"},
+                                                         {kMux, "030104AB09"},
+                                                         {kPosArr, "030077"},
+                                                         {kSeq, "0102030405"},
+                                                         {kTexts, "014142000901020233441001"},
+                                                         {kTexts, "014142"}};
+    size_t answered = 0;
+    for (auto [fkt, hex] : payloads) {
+        MessagePtr msg = Msg(fkt, hex);
+        for (YFciParam* p : Tree(*msg)) {
+            std::string want = held(p);
+            answered += want != "- - - - - - ";
+            EXPECT_EQ(read(fkt, FromHex(hex), p->ShortID()), want) << hex << " " << p->SymID();
+        }
     }
-    // The catalog name and the FBlock choose where to look.
-    const Bytes data = FromHex(numbers);
-    double v = 0;
-    EXPECT_FALSE(m->GetParamNumberValue(1, "", 0x77, kInst, kNumbers, kStatus, data.data(),
-                                        int32_t(data.size()), "1", v));
-    EXPECT_FALSE(m->GetParamNumberValue(1, "Other", kFBlock, kInst, kNumbers, kStatus, data.data(),
-                                        int32_t(data.size()), "1", v));
-    EXPECT_TRUE(m->GetParamNumberValue(1, "Lab", kFBlock, kInst, kNumbers, kStatus, data.data(),
-                                       int32_t(data.size()), "1", v));
+    EXPECT_GT(answered, 20u);
+    // Paths that are no numeric paths or name nothing, payloads of no bytes,
+    // a length cut before the value, and another FBlock or catalog.
+    const Bytes numbers = FromHex("00200180FFFFFF0702");
+    const std::string none = "- - - - - - ";
+    for (const char* path : {"6", "Word", "1.", "", "1.1", "1(1)"})
+        EXPECT_EQ(read(kNumbers, numbers, path), none) << path;
+    for (int32_t length : {0, -5, 5})
+        EXPECT_EQ(read(kNumbers, numbers, "3", length), none) << length;
+    EXPECT_EQ(read(kNumbers, {}, "1"), none);
+    EXPECT_EQ(read(kNumbers, numbers, "1", -1, "", 0x77), none);
+    EXPECT_EQ(read(kNumbers, numbers, "1", -1, "Other"), none);
+    EXPECT_EQ(read(kNumbers, numbers, "1", -1, "Lab"), "32 - - - - - ");
+    EXPECT_EQ(read(kTexts, FromHex("014142000901020233441001"), "1", 3), none); // no terminator
+    EXPECT_EQ(read(kMux, FromHex("030104AB09"), "2(1).1"), none);               // a case not chosen
 }
 
 } // namespace

@@ -67,7 +67,7 @@ bool AllDefined(YFciMessage& msg, const Bytes& payload) {
 
 // A detailed short stream whose length field counts more bytes than its case
 // holds: the bytes between the case's end and the stream's end belong to no
-// value (StructureTest.ShortStreamKeepsTheBytesItsLengthCounts).
+// value (StructureTest.LengthFieldsLimitTheirStreams).
 bool ShortStreamSurplus(const std::vector<YFciParam*>& list) {
     for (YFciParam* p : list) {
         const std::vector<YFciParam*>& sub = p->SubParamList();

@@ -1,7 +1,6 @@
 // A catalog whose cache file cannot be written (a folder in its place stops
 // even root) opens all the same: at the pool, through the manager with a
-// log and with a host cache store (the handle-based interface and the tool
-// check it once more at their level).
+// log and with a host cache store (the tool checks it once more at its level).
 #include <gtest/gtest.h>
 
 #include <algorithm>

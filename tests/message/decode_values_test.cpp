@@ -12,8 +12,8 @@ constexpr uint32_t kDiags = 0x1F;
 
 struct Row {
     std::string type;
-    Bytes data;
-    Lines want;
+    const char* hex;
+    const char* want;
     uint32_t limit = 36;
     uint32_t options = kTexts;
 };
@@ -28,37 +28,33 @@ protected:
                 Function("F" + std::to_string(i), 0x100 + uint32_t(i), Param("X", rows[i].type, 1));
         OpenLab(functions);
         for (size_t i = 0; i < rows.size(); ++i) {
-            YFciMesgInfo* info = Info(0x100 + uint32_t(i), rows[i].data, rows[i].options);
+            YFciMesgInfo* info = Info(0x100 + uint32_t(i), FromHex(rows[i].hex), rows[i].options);
             info->SetValueTextLimit(rows[i].limit);
-            EXPECT_EQ(Rows(info->Disassemble()), rows[i].want) << "row " << i;
+            EXPECT_EQ(Flat(Rows(info->Disassemble())), rows[i].want) << "row " << i;
         }
     }
 };
 
 TEST_F(DecodeValuesTest, NumberTextsByExponentAndWidth) {
     Check({
-        {Num("UWord", -2, "unit_db"), {0x04, 0xD2}, {"8 L0 @0 X d=12.34 h=04D2 v=12.34 u=dB"}},
-        {Num("UWord", -2), {0x00, 0x00}, {"8 L0 @0 X d=0 h=0000 v=0"}},
-        {Num("SByte"), {0xFF}, {"8 L0 @0 X d=-1 h=FF v=-1"}},
-        {Num("SByte", 7), {0xFF}, {"8 L0 @0 X d=-1.000000e+07 h=FF v=-1.000000e+07"}},
-        {Num("UByte", -5), {0x01}, {"8 L0 @0 X d=0.00001 h=01 v=0.00001"}},
-        {Num("UWord", -4), {0x30, 0x39}, {"8 L0 @0 X d=1.2345 h=3039 v=1.2345"}},
-        {Num("SWord", -3), {0xFF, 0xFB}, {"8 L0 @0 X d=-0.005 h=FFFB v=-0.005"}},
-        {Num("SByte", -1), {0x80}, {"8 L0 @0 X d=-12.8 h=80 v=-12.8"}},
-        {Num("UByte", 1), {0x07}, {"8 L0 @0 X d=70 h=07 v=70"}},
-        {Num("SWord", 5), {0xFF, 0xFD}, {"8 L0 @0 X d=-300000 h=FFFD v=-300000"}},
-        {Num("SWord"), {0xFF, 0xFF}, {"8 L0 @0 X d=-1 h=FFFF v=-1"}},
-        {Num("SLong"), {0x80, 0, 0, 0}, {"8 L0 @0 X d=-2147483648 h=80000000 v=-2147483648"}},
-        {Num("ULong"),
-         {0xFF, 0xFF, 0xFF, 0xFF},
-         {"8 L0 @0 X d=4294967295 h=FFFFFFFF v=4294967295"}},
-        {Num("UByte", -6), {0x05}, {"8 L0 @0 X d=5.000000e-06 h=05 v=5.000000e-06"}},
-        {Num("ULong", -6),
-         {0x00, 0x07, 0xA1, 0x20},
-         {"8 L0 @0 X d=0.500000 h=0007A120 v=0.500000"}},
-        {Num("SByte", -6), {0xF6}, {"8 L0 @0 X d=-1.000000e-05 h=F6 v=-1.000000e-05"}},
-        {Num("UByte", 6), {0x01}, {"8 L0 @0 X d=1.000000e+06 h=01 v=1.000000e+06"}},
-        {Num("UByte", -7), {0x00}, {"8 L0 @0 X d=0 h=00 v=0"}},
+        {Num("UWord", -2, "unit_db"), "04D2", "8 L0 @0 X d=12.34 h=04D2 v=12.34 u=dB"},
+        {Num("UWord", -2), "0000", "8 L0 @0 X d=0 h=0000 v=0"},
+        {Num("SByte"), "FF", "8 L0 @0 X d=-1 h=FF v=-1"},
+        {Num("SByte", 7), "FF", "8 L0 @0 X d=-1.000000e+07 h=FF v=-1.000000e+07"},
+        {Num("UByte", -5), "01", "8 L0 @0 X d=0.00001 h=01 v=0.00001"},
+        {Num("UWord", -4), "3039", "8 L0 @0 X d=1.2345 h=3039 v=1.2345"},
+        {Num("SWord", -3), "FFFB", "8 L0 @0 X d=-0.005 h=FFFB v=-0.005"},
+        {Num("SByte", -1), "80", "8 L0 @0 X d=-12.8 h=80 v=-12.8"},
+        {Num("UByte", 1), "07", "8 L0 @0 X d=70 h=07 v=70"},
+        {Num("SWord", 5), "FFFD", "8 L0 @0 X d=-300000 h=FFFD v=-300000"},
+        {Num("SWord"), "FFFF", "8 L0 @0 X d=-1 h=FFFF v=-1"},
+        {Num("SLong"), "80000000", "8 L0 @0 X d=-2147483648 h=80000000 v=-2147483648"},
+        {Num("ULong"), "FFFFFFFF", "8 L0 @0 X d=4294967295 h=FFFFFFFF v=4294967295"},
+        {Num("UByte", -6), "05", "8 L0 @0 X d=5.000000e-06 h=05 v=5.000000e-06"},
+        {Num("ULong", -6), "0007A120", "8 L0 @0 X d=0.500000 h=0007A120 v=0.500000"},
+        {Num("SByte", -6), "F6", "8 L0 @0 X d=-1.000000e-05 h=F6 v=-1.000000e-05"},
+        {Num("UByte", 6), "01", "8 L0 @0 X d=1.000000e+06 h=01 v=1.000000e+06"},
+        {Num("UByte", -7), "00", "8 L0 @0 X d=0 h=00 v=0"},
     });
 }
 
@@ -89,23 +85,15 @@ TEST_F(DecodeValuesTest, NumericRawAndSignednessFlags) {
     EXPECT_EQ(d + double(u), 0.0);
 }
 
-TEST_F(DecodeValuesTest, ArrayPositionReadsAsPosXPosY) {
-    OpenLab(Function("Table", 0x100,
-                     Param("Pos", Num("UWord"), 1) +
-                         Param("Values", Array("4", "V", Num("UByte")), 2)));
-    EXPECT_EQ(Decode(0x100, {0x03, 0x05}, kTexts & ~0x4000u),
-              (Lines{"8 L0 @0 Pos d=PosX=3 PosY=5 h=PosX=3 PosY=5 v=PosX=3 PosY=5"}));
-}
-
 TEST_F(DecodeValuesTest, EnumerationTexts) {
     const std::string e = Enum({{"0", "Off"}, {"1", "On"}, {"2..3", "Auto"}});
     const std::string wide = Enum({{"0", "Low"}, {"300", "High"}});
     Check({
-        {e, {0x01}, {"9 L0 @0 X d=1 h=01 v=On"}},
-        {e, {0x03}, {"9 L0 @0 X d=3 h=03 v=Auto"}},
-        {e, {0x11}, {"9 L0 @0 X d=17 h=11 v=# Unknown code: 17 #"}},
-        {wide, {0x01, 0x2C}, {"9 L0 @0 X d=300 h=012C v=High"}},
-        {wide, {0xFF, 0xFF}, {"9 L0 @0 X d=65535 h=FFFF v=# Unknown code: 65535 #"}},
+        {e, "01", "9 L0 @0 X d=1 h=01 v=On"},
+        {e, "03", "9 L0 @0 X d=3 h=03 v=Auto"},
+        {e, "11", "9 L0 @0 X d=17 h=11 v=# Unknown code: 17 #"},
+        {wide, "012C", "9 L0 @0 X d=300 h=012C v=High"},
+        {wide, "FFFF", "9 L0 @0 X d=65535 h=FFFF v=# Unknown code: 65535 #"},
     });
 }
 
@@ -132,38 +120,27 @@ TEST_F(DecodeValuesTest, EnumerationValueListsFollowTheListMode) {
 TEST_F(DecodeValuesTest, StringTextsLimitsAndEncodings) {
     const uint32_t withDiags = kTexts | kDiags;
     Check({
-        {Str(), {0x01, 'A', 'B', 0}, {"10 L0 @0 X h=01414200 v=AB"}},
-        {Str(), {0x01, 0}, {"10 L0 @0 X h=0100"}},
+        {Str(), "01414200", "10 L0 @0 X h=01414200 v=AB"},
+        {Str(), "0100", "10 L0 @0 X h=0100"},
         // Unterminated: the entry keeps the bytes read, then the diagnostic.
-        {Str(),
-         {0x01, 'A', 'B'},
-         {"10 L0 @0 X h=014142 v=AB", "1 L0 @0 # End of message while disassembling string #"},
-         36,
+        {Str(), "014142",
+         "10 L0 @0 X h=014142 v=AB | 1 L0 @0 # End of message while disassembling string #", 36,
          withDiags},
         // Exactly the limit long without a terminator.
-        {Str(),
-         {0x01, 'A', 'B', 'C'},
-         {"10 L0 @0 X h=01414243 v=ABC {NotTerm}",
-          "1 L0 @0 # End of message while disassembling string #"},
-         4,
-         withDiags},
+        {Str(), "01414243",
+         "10 L0 @0 X h=01414243 v=ABC {NotTerm} | 1 L0 @0 # End of message while disassembling "
+         "string #",
+         4, withDiags},
         // Longer than the limit: "..."; the shown bytes are cut to limit + 2.
-        {Str(), {0x01, 'A', 'B', 'C', 'D', 0}, {"10 L0 @0 X h=014142434400 v=ABC..."}, 4},
-        {Str(), {0x01, 'A', 'B', 'C', 'D', 'E', 'F', 0}, {"10 L0 @0 X h=014142434445 v=ABC..."}, 4},
-        {Str(), {0x01, 'A', 'B', 'C', 'D', 'E', 'F', 0}, {"10 L0 @0 X h=0141 v=..."}, 0},
+        {Str(), "014142434400", "10 L0 @0 X h=014142434400 v=ABC...", 4},
+        {Str(), "0141424344454600", "10 L0 @0 X h=014142434445 v=ABC...", 4},
+        {Str(), "0141424344454600", "10 L0 @0 X h=0141 v=...", 0},
         // Two bytes per character, low byte shown, "?" above 8 bits.
-        {Str(), {0x00, 0x00, 'A', 0x01, 0x42, 0x00, 0x00}, {"10 L0 @0 X h=00004101420000 v=A?"}},
+        {Str(), "00004101420000", "10 L0 @0 X h=00004101420000 v=A?"},
         // Code 7: one more byte after the zero byte belongs to the string.
-        {Str(),
-         {0x07, 'A', 0x00, 0x5A, 0x33},
-         {"10 L0 @0 X h=0741005A v=A", "1 L0 @4 # Bytes left # h=33"},
-         36,
+        {Str(), "0741005A33", "10 L0 @0 X h=0741005A v=A | 1 L0 @4 # Bytes left # h=33", 36,
          withDiags},
-        {Str(),
-         {},
-         {"1 L0 @0 # Position of parameter 'X' exceeds message length #"},
-         36,
-         withDiags},
+        {Str(), "", "1 L0 @0 # Position of parameter 'X' exceeds message length #", 36, withDiags},
     });
 }
 
@@ -194,40 +171,32 @@ TEST_F(DecodeValuesTest, SignalsInBothByteOrders) {
     OpenLab(SignalStreams());
     const uint32_t opts = kTexts | kDiags;
     struct SignalRow {
-        Bytes data;
-        Lines want;
+        const char* hex;
+        const char* want;
     };
     const SignalRow rows[] = {
-        {{0x02, 0xBE},
-         {"9 L0 @0 Kind d=2 h=02 v=Bits", "2 L0 @1 Payload(2)", "18 L1 @1 Low3 d=5 h=05 v=5",
-          "18 L1 @1 High5 d=-2 h=1E v=-2"}},
-        {{0x02, 0x4F},
-         {"9 L0 @0 Kind d=2 h=02 v=Bits", "2 L0 @1 Payload(2)", "18 L1 @1 Low3 d=2 h=02 v=2",
-          "18 L1 @1 High5 d=15 h=0F v=15"}},
-        {{0x03, 0x34, 0x12},
-         {"9 L0 @0 Kind d=3 h=03 v=Swapped", "2 L0 @1 Payload(3)",
-          "18 L1 @1 Word12 d=564 h=3402 v=564", "18 L1 @2 Nibble d=1 h=01 v=1"}},
-        {{0x04, 0xAB, 0xCD},
-         {"9 L0 @0 Kind d=4 h=04 v=Wide", "2 L0 @1 Payload(4)",
-          "18 L1 @1 Word12 d=-1348 h=0ABC v=-1348", "18 L1 @2 Nibble d=13 h=0D v=13"}},
+        {"02BE", "9 L0 @0 Kind d=2 h=02 v=Bits | 2 L0 @1 Payload(2) | 18 L1 @1 Low3 d=5 h=05 v=5 | "
+                 "18 L1 @1 High5 d=-2 h=1E v=-2"},
+        {"024F", "9 L0 @0 Kind d=2 h=02 v=Bits | 2 L0 @1 Payload(2) | 18 L1 @1 Low3 d=2 h=02 v=2 | "
+                 "18 L1 @1 High5 d=15 h=0F v=15"},
+        {"033412", "9 L0 @0 Kind d=3 h=03 v=Swapped | 2 L0 @1 Payload(3) | 18 L1 @1 Word12 d=564 "
+                   "h=3402 v=564 | 18 L1 @2 Nibble d=1 h=01 v=1"},
+        {"04ABCD", "9 L0 @0 Kind d=4 h=04 v=Wide | 2 L0 @1 Payload(4) | 18 L1 @1 Word12 d=-1348 "
+                   "h=0ABC v=-1348 | 18 L1 @2 Nibble d=13 h=0D v=13"},
         // 9 bits: the case ends inside byte 2, so the next byte is left over.
-        {{0x05, 0xFF, 0xFF, 0x77},
-         {"9 L0 @0 Kind d=5 h=05 v=Odd", "2 L0 @1 Payload(5)", "18 L1 @1 A3 d=7 h=07 v=7",
-          "18 L1 @1 B6 d=63 h=3F v=63", "1 L0 @3 # Bytes left # h=77"}},
+        {"05FFFF77", "9 L0 @0 Kind d=5 h=05 v=Odd | 2 L0 @1 Payload(5) | 18 L1 @1 A3 d=7 h=07 v=7 "
+                     "| 18 L1 @1 B6 d=63 h=3F v=63 | 1 L0 @3 # Bytes left # h=77"},
         // Rounds go on bit by bit across the byte border.
-        {{0x06, 0xAE, 0x80},
-         {"9 L0 @0 Kind d=6 h=06 v=Rep", "2 L0 @1 Payload(6)", "18 L1 @1 S[1] d=5 h=05 v=5",
-          "18 L1 @1 S[2] d=3 h=03 v=3", "18 L1 @1 S[3] d=5 h=05 v=5", "18 L1 @2 S[4] d=0 h=00 v=0",
-          "18 L1 @2 S[5] d=0 h=00 v=0",
-          "1 L1 @2 # Position of parameter 'S' exceeds message length #"}},
+        {"06AE80",
+         "9 L0 @0 Kind d=6 h=06 v=Rep | 2 L0 @1 Payload(6) | 18 L1 @1 S[1] d=5 h=05 v=5 | 18 L1 @1 "
+         "S[2] d=3 h=03 v=3 | 18 L1 @1 S[3] d=5 h=05 v=5 | 18 L1 @2 S[4] d=0 h=00 v=0 | 18 L1 @2 "
+         "S[5] d=0 h=00 v=0 | 1 L1 @2 # Position of parameter 'S' exceeds message length #"},
         // The 12-bit signal needs a second byte.
-        {{0x04, 0xAB},
-         {"9 L0 @0 Kind d=4 h=04 v=Wide", "2 L0 @1 Payload(4)",
-          "1 L1 @1 # Position of parameter 'Word12' exceeds message length #",
-          "1 L0 @1 # Bytes left # h=AB"}},
+        {"04AB", "9 L0 @0 Kind d=4 h=04 v=Wide | 2 L0 @1 Payload(4) | 1 L1 @1 # Position of "
+                 "parameter 'Word12' exceeds message length # | 1 L0 @1 # Bytes left # h=AB"},
     };
     for (const SignalRow& r : rows)
-        EXPECT_EQ(Decode(0x200, r.data, opts), r.want) << Hex(r.data);
+        EXPECT_EQ(Decoded(0x200, r.hex, opts), r.want) << r.hex;
 
     // Bit lengths, byte order flags and the sign-extended raw value.
     const auto& e = Info(0x200, {0x03, 0x34, 0x12})->Disassemble();
@@ -269,14 +238,12 @@ std::string Switches() {
 
 TEST_F(DecodeValuesTest, BoolsAndTheirFields) {
     Check({
-        {Switches(),
-         {0x05},
-         {"6 L0 @0 X d=5 h=05", "7 L1 @0 Bit0 d=1 h=1 v=Enabled", "7 L1 @0 Bit1 d=0 h=0 v=False",
-          "7 L1 @0 Bit2 d=1 h=1 v=On", "7 L1 @0 Bit3 d=0 h=0 v=On"}},
-        {Switches(),
-         {0x02},
-         {"6 L0 @0 X d=2 h=02", "7 L1 @0 Bit0 d=0 h=0 v=Dis...", "7 L1 @0 Bit1 d=1 h=1 v=Tru...",
-          "7 L1 @0 Bit2 d=0 h=0 v=On", "7 L1 @0 Bit3 d=0 h=0 v=On"},
+        {Switches(), "05",
+         "6 L0 @0 X d=5 h=05 | 7 L1 @0 Bit0 d=1 h=1 v=Enabled | 7 L1 @0 Bit1 d=0 h=0 v=False | 7 "
+         "L1 @0 Bit2 d=1 h=1 v=On | 7 L1 @0 Bit3 d=0 h=0 v=On"},
+        {Switches(), "02",
+         "6 L0 @0 X d=2 h=02 | 7 L1 @0 Bit0 d=0 h=0 v=Dis... | 7 L1 @0 Bit1 d=1 h=1 v=Tru... | 7 "
+         "L1 @0 Bit2 d=0 h=0 v=On | 7 L1 @0 Bit3 d=0 h=0 v=On",
          3},
     });
     // The fields carry their bit but count as no data.

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "message/mesg_info.h"
 #include "decoding/param_info.h"
+#include "message/mesg_info.h"
 #include "mostfcat/mesg_info.h"
 #include "support/message_xml.h"
 
@@ -62,6 +62,10 @@ protected:
     }
     Lines Decode(uint32_t fkt, const Bytes& data, uint32_t options = kTexts) {
         return Rows(Info(fkt, data, options)->Disassemble());
+    }
+    // The rows of a payload given in hex, joined.
+    std::string Decoded(uint32_t fkt, const std::string& hex, uint32_t options = kTexts) {
+        return Flat(Decode(fkt, FromHex(hex), options));
     }
     // Assembles the inputs; "status index" followed by the payload in hex.
     std::string Assemble(uint32_t fkt, const Inputs& inputs, uint32_t options = kAll,

@@ -30,20 +30,6 @@ inline std::string Err(uint32_t n, const std::string& where, const std::string& 
     return StrFormat("Error #%04u in '%s': %s", n, where.c_str(), text.c_str());
 }
 
-// "W0043 /Values; E0051 /A/E" (or "W0043 E0051" without places): kind, number
-// and place of each message, for checks of messages whose text another check
-// pins or whose text is fixed.
-inline std::string Codes(const Msgs& msgs, bool places = true) {
-    std::string out;
-    for (const std::string& m : msgs) {
-        size_t at = m.find(" in '"), end = m.find("': ", at);
-        if (!out.empty()) out += places ? "; " : " ";
-        out += m.substr(0, 1) + m.substr(m.find('#') + 1, 4);
-        if (places) out += " " + m.substr(at + 5, end - at - 5);
-    }
-    return out;
-}
-
 // A TNumber type of one or two unsigned bytes without unit.
 inline std::string NumberType(int width = 2) {
     return StrFormat("<TNumber><Exponent>0</Exponent><BasisDataType><%s TypeRef=\"%s\"/>"

@@ -1,5 +1,6 @@
-// Paths, file status, MD5, the memory file and the INI reader (which stands in
-// for the private-profile functions) of the platform layer.
+// Paths, file status, MD5 and the INI reader (which stands in for the
+// private-profile functions) of the platform layer; the memory file is used
+// through the cache file's memory and image modes.
 #include <gtest/gtest.h>
 
 #include <utime.h>
@@ -7,7 +8,6 @@
 #include <filesystem>
 
 #include "platform/md5.h"
-#include "platform/memfile.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "support/test_support.h"
@@ -55,30 +55,6 @@ TEST(MD5Test, StandardDigestsOfKnownTexts) {
     EXPECT_EQ(YMD5("The quick brown fox jumps over the lazy dog").CheckSum(),
               "9e107d9d372bb6826bd81d3542a419d6");
     EXPECT_EQ(YMD5(nullptr).CheckSum(), YMD5("").CheckSum());
-}
-
-TEST(MemFileTest, OwnedBufferGrowsAndAttachedBufferIsReadOnly) {
-    YMemFile mem(4);
-    ASSERT_TRUE(mem.Write("0123456789", 10));
-    ASSERT_TRUE(mem.Seek(8)); // overwrite inside, then append past the end
-    ASSERT_TRUE(mem.Write("ABCD", 4));
-    EXPECT_FALSE(mem.Seek(13));
-    mem.SeekToBegin();
-    char out[32] = {};
-    EXPECT_EQ(mem.Read(out, sizeof out), 12u);
-    EXPECT_STREQ(out, "01234567ABCD");
-
-    const uint8_t image[] = {1, 2, 3, 4};
-    mem.Attach(image, sizeof image); // the owned data goes
-    uint8_t bytes[8] = {};
-    EXPECT_EQ(mem.Read(bytes, 8), 4u);
-    EXPECT_EQ(bytes[3], 4);
-    mem.Seek(0);
-    EXPECT_FALSE(mem.Write("x", 1));
-    mem.Detach();
-    EXPECT_EQ(mem.Length(), 0u);
-    ASSERT_TRUE(mem.Write("ab", 2)); // owns a buffer again
-    EXPECT_NE(mem.Data(), image);
 }
 
 TEST(ProfileIntTest, ReadsSignedDecimalAndHexadecimalUpToTheFirstNonDigit) {

@@ -111,6 +111,13 @@ inline std::string Function(const std::string& name, uint32_t id, const std::str
            params + "</PUnclassified></Property></FunctionClass></Function>";
 }
 
+// Rows joined by " | ", one string per table cell.
+inline std::string Flat(const Lines& rows) {
+    std::string out;
+    for (const std::string& r : rows)
+        out += (out.empty() ? "" : " | ") + r;
+    return out;
+}
 inline std::string Hex(const Bytes& bytes) {
     return YFciHexdumpHelper::CondensedString(bytes);
 }

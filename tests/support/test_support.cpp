@@ -159,15 +159,6 @@ const XDomElement* XmlDoc::Root() const {
     return doc ? doc->getDocumentElement() : nullptr;
 }
 
-const XDomElement* XmlDoc::Find(const char* tag) const {
-    const XDomElement* root = Root();
-    if (!root) return nullptr;
-    if (YImportContext::ElementIs(root, tag)) return root;
-    std::vector<XDomElement*> found;
-    YImportContext::Descendants(root, tag, found);
-    return found.empty() ? nullptr : found.front();
-}
-
 std::string StandardDefinitions() {
     return R"(
     <TypeDef TypeID="type_unsigned_byte"><TDefName>UByte</TDefName><TDefSize>1</TDefSize></TypeDef>

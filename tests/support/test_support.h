@@ -75,8 +75,6 @@ public:
     XmlDoc(const XmlDoc&) = delete;
     XmlDoc& operator=(const XmlDoc&) = delete;
     const XDomElement* Root() const;
-    // The first descendant element (or the root) with that tag.
-    const XDomElement* Find(const char* tag) const;
 
 private:
     struct Impl;
@@ -105,6 +103,22 @@ inline std::vector<std::string> Joined(const std::vector<std::string>& lines) {
             out.back() += line.substr(1);
         else
             out.push_back(line);
+    }
+    return out;
+}
+
+// Importer messages as "W0043 /Values; E0051 /A/E; F /" ("W0043 E0051"
+// without places): kind, number and place of each, for messages whose texts
+// are fixed or checked elsewhere. Takes lines as logged (the indented text
+// lines are skipped) or joined.
+inline std::string Codes(const std::vector<std::string>& msgs, bool places = true) {
+    std::string out;
+    for (const std::string& m : msgs) {
+        if (m.starts_with("  ")) continue;
+        size_t at = m.find(" in '"), hash = m.find('#'), end = m.find("':", at);
+        if (!out.empty()) out += places ? "; " : " ";
+        out += m.substr(0, 1) + (hash < at ? m.substr(hash + 1, 4) : "");
+        if (places) out += " " + m.substr(at + 5, end - at - 5);
     }
     return out;
 }

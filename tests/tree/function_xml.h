@@ -86,20 +86,6 @@ inline std::string NumberProperty(const std::string& name, const std::string& id
                     Param("PN", "Value", NumberType(), Op("PCmdSet") + Op("PReportStatus")), attrs);
 }
 
-// Importer messages as "E0145 //Amp; W0119 //Amp/Inst00/F; F /": kind,
-// number and place, for lists whose texts are fixed.
-inline std::string Codes(const std::vector<std::string>& lines) {
-    std::string out;
-    for (const std::string& line : lines) {
-        if (line.starts_with("  ")) continue;
-        size_t hash = line.find('#'), at = line.find(" in '");
-        out += (out.empty() ? "" : "; ") + line.substr(0, 1) +
-               (hash == std::string::npos ? "" : line.substr(hash + 1, 4)) + " " +
-               line.substr(at + 5, line.size() - at - 7);
-    }
-    return out;
-}
-
 // The attributes named in the list ("i4": integer 4, "s3": string 3, "n2":
 // node 2 as its path) as the texts they read as, joined with "|"; "-" where
 // the node does not answer.
