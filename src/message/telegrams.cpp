@@ -16,10 +16,11 @@
 #include "platform/strings.h"
 
 namespace mostfcat {
-// In trace_decoder.cpp: the JSON string writer and the echo of a line that
-// the decode output shares.
+// In trace_decoder.cpp: the JSON string writer, the echo of a line and the
+// time-stamp test that the decode output shares.
 void AppendJsonString(std::string& out, const std::string& utf8);
 std::string EchoLine(const char* line, size_t length, bool withLength);
+bool IsTimeToken(const char* p, size_t n);
 } // namespace mostfcat
 
 using namespace mostfcat;
@@ -47,20 +48,6 @@ const char* Plural(uint32_t n, const char* one, const char* more) {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
-}
-
-// Digits with exactly one '.', at least one digit.
-bool IsTimeToken(const char* p, size_t n) {
-    size_t dots = 0, digits = 0;
-    for (size_t i = 0; i < n; ++i) {
-        if (p[i] == '.')
-            ++dots;
-        else if (p[i] >= '0' && p[i] <= '9')
-            ++digits;
-        else
-            return false;
-    }
-    return dots == 1 && digits > 0;
 }
 
 // Hex bytes with blanks allowed between (not inside) bytes; position counted

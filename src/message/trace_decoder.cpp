@@ -97,6 +97,21 @@ template <size_t N> void KeyUInt(std::string& out, const char (&key)[N], uint64_
 
 namespace mostfcat {
 
+// A time stamp of a trace line: digits with exactly one '.', at least one
+// digit (for the other trace readers of the library too).
+bool IsTimeToken(const char* p, size_t n) {
+    size_t dots = 0, digits = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (p[i] == '.')
+            ++dots;
+        else if (p[i] >= '0' && p[i] <= '9')
+            ++digits;
+        else
+            return false;
+    }
+    return dots == 1 && digits > 0;
+}
+
 // A text as a JSON string (for the other trace writers of the library).
 void AppendJsonString(std::string& out, const std::string& utf8) {
     JsonString(out, utf8);
@@ -351,16 +366,7 @@ bool ParseCoordinates(const std::string& text, uint32_t (&at)[4], std::string& w
 
 // A time stamp: digits with one '.', as a JSON number.
 bool IsTime(const std::string& t) {
-    size_t dots = 0, digits = 0;
-    for (char c : t) {
-        if (c == '.')
-            ++dots;
-        else if (c >= '0' && c <= '9')
-            ++digits;
-        else
-            return false;
-    }
-    return dots == 1 && digits > 0;
+    return IsTimeToken(t.data(), t.size());
 }
 
 // The hex value of a digit, or -1.
@@ -379,19 +385,6 @@ inline int Nibble(char c) {
 
 inline bool IsLineBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
-}
-
-bool IsTimeText(const char* p, size_t n) {
-    size_t dots = 0, digits = 0;
-    for (size_t i = 0; i < n; ++i) {
-        if (p[i] == '.')
-            ++dots;
-        else if (p[i] >= '0' && p[i] <= '9')
-            ++digits;
-        else
-            return false;
-    }
-    return dots == 1 && digits > 0;
 }
 
 std::string JsonTime(const std::string& t);
@@ -413,7 +406,7 @@ bool ReadPlainLine(const char* line, size_t length, std::string& time, uint32_t 
     size_t i = b;
     while (i < e && !IsLineBlank(line[i]))
         ++i;
-    if (i < e && IsTimeText(line + b, i - b)) {
+    if (i < e && IsTimeToken(line + b, i - b)) {
         time = JsonTime(std::string(line + b, i - b));
         while (i < e && IsLineBlank(line[i]))
             ++i;
