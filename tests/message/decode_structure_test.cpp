@@ -4,8 +4,6 @@
 // tree view.
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "message/message_fixture.h"
 
 namespace mostfcat::test {
@@ -153,11 +151,18 @@ TEST_F(DecodeStructureTest, ShortStreams) {
          "16 @0 C | 8 @0 Length d=2 h=0002 v=2 | 10 @2 MediaType h=0161 v=a | 1 @2 # End of "
          "message while disassembling string # | 1 @4 # Bytes left # h=00"},
     };
+    // The rows leave the levels out (" L<digits> " becomes " ").
+    auto withoutLevels = [](std::string s) {
+        for (size_t at = 0; (at = s.find(" L", at)) != std::string::npos; ++at) {
+            size_t end = at + 2;
+            while (end < s.size() && s[end] >= '0' && s[end] <= '9')
+                ++end;
+            if (end > at + 2 && end < s.size() && s[end] == ' ') s.erase(at + 1, end - at);
+        }
+        return s;
+    };
     for (const Case& r : rows)
-        EXPECT_EQ(
-            std::regex_replace(Decoded(r.fkt, r.hex, kTexts | kDiags), std::regex(" L\\d+ "), " "),
-            r.want)
-            << r.hex;
+        EXPECT_EQ(withoutLevels(Decoded(r.fkt, r.hex, kTexts | kDiags)), r.want) << r.hex;
     // A stream that ends with the payload leaves nothing and conflicts with nothing.
     EXPECT_EQ(Decoded(0x301, "03AABBCC", kTexts | kDiags),
               "19 L0 @0 S | 8 L1 @0 Length d=3 h=03 v=3 | 8 L1 @1 X d=43707 h=AABB v=43707 | "
