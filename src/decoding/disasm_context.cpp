@@ -1,5 +1,6 @@
 #include "decoding/disasm_context.h"
 
+#include "decoding/value_text.h"
 #include "mostfcat/hexdump.h"
 #include "platform/hex.h"
 #include "platform/strings.h"
@@ -308,14 +309,17 @@ void DisasmContext::AddHead(uint32_t kind, const YEntryDescription& definition) 
     AddEntry(NewEntry(kind, definition, nullptr, 0, m_Pos, true, 0));
 }
 
-void DisasmContext::SuffixEntries(uint32_t first, uint32_t level, const char* format,
-                                  uint32_t number) {
+void DisasmContext::SuffixEntries(uint32_t first, uint32_t level, uint32_t number) {
     if (!Opt(kOptSuffixes)) return;
     std::string suffix;
     for (uint32_t i = first; i < EntryCount(); ++i) {
         YFciParamInfoImpl* e = EntryAt(i);
         if (e->Level() != level || e->ParamType() == kKindDiagnostic) continue;
-        if (suffix.empty()) suffix = StrFormat(format, number);
+        if (suffix.empty()) {
+            suffix += '[';
+            AppendInt(suffix, static_cast<int32_t>(number));
+            suffix += ']';
+        }
         e->SetNameSuffix(suffix);
     }
 }

@@ -228,9 +228,10 @@ public:
     const uint8_t* ValueBytes(const YEntryDescription& definition, uint32_t n);
     // A head entry of a structure (by option).
     void AddHead(uint32_t kind, const YEntryDescription& definition);
-    // Sets the suffix of the entries from index first on that are at level
-    // and are not diagnostics.
-    void SuffixEntries(uint32_t first, uint32_t level, const char* format, uint32_t number);
+    // Sets the suffix "[number]" of the entries from index first on that are
+    // at level and are not diagnostics (number as a signed 32-bit value, as
+    // hosts have always been shown it).
+    void SuffixEntries(uint32_t first, uint32_t level, uint32_t number);
     // The value list of an enumeration for the list mode of the option word.
     template <class Make>
     std::shared_ptr<const YValueList> ValueListOf(YDefinitionKey definition, Make make) {

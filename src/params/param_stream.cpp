@@ -890,8 +890,12 @@ bool YMTParamDetailedStreamBase::Disassemble(DisasmContext& ctx) {
     ctx.RecordedSelector(SelectorParam(), selector);
     bool ok;
     if (YMTParamStreamCase* c = FindStreamCase(selector)) {
-        if (head && SelectorParam() && ctx.Opt(kOptSuffixes))
-            head->SetNameSuffix(StrFormat("(%d)", static_cast<int>(selector)));
+        if (head && SelectorParam() && ctx.Opt(kOptSuffixes)) {
+            std::string suffix = "(";
+            AppendInt(suffix, static_cast<int32_t>(selector));
+            suffix += ')';
+            head->SetNameSuffix(suffix);
+        }
         ok = c->Disassemble(ctx);
     } else {
         if (ctx.Opt(kOptDiagCase)) ctx.Diagnose(3, NameRef(), nullptr, 0, ctx.m_Pos, level);

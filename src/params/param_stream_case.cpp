@@ -893,7 +893,7 @@ bool YMTParamStreamCase::Disassemble(DisasmContext& ctx) {
         uint32_t first = ctx.EntryCount();
         bool ok = member->Disassemble(ctx);
         if (sequence && static_cast<YMTParam*>(member)->SeqIndex() > 0)
-            ctx.SuffixEntries(first, base + 1, "[%d]", 1);
+            ctx.SuffixEntries(first, base + 1, 1);
         if (!ok) {
             failed = true;
             break;
@@ -920,7 +920,7 @@ bool YMTParamStreamCase::Disassemble(DisasmContext& ctx) {
                 }
                 uint32_t first = ctx.EntryCount();
                 bool ok = member->Disassemble(ctx);
-                ctx.SuffixEntries(first, base + 1, "[%d]", r);
+                ctx.SuffixEntries(first, base + 1, r);
                 if (!ok) {
                     failed = true;
                     break;
@@ -949,7 +949,7 @@ bool YMTParamStreamCase::Assemble(DisasmContext& ctx) {
         uint32_t first = ctx.EntryCount();
         bool ok = member->Assemble(ctx);
         if (sequence && static_cast<YMTParam*>(member)->SeqIndex() > 0)
-            ctx.SuffixEntries(first, base + 1, "[%d]", 1);
+            ctx.SuffixEntries(first, base + 1, 1);
         if (!ok) return false;
     }
     if (!sequence) return true;
@@ -961,7 +961,7 @@ bool YMTParamStreamCase::Assemble(DisasmContext& ctx) {
             if (!ctx.InputsLeft() || ctx.EntryLimitReached() || r - 1 >= count) return true;
             uint32_t first = ctx.EntryCount();
             bool ok = member->Assemble(ctx);
-            ctx.SuffixEntries(first, base + 1, "[%d]", r);
+            ctx.SuffixEntries(first, base + 1, r);
             if (!ok) return false;
         }
     }

@@ -460,7 +460,7 @@ bool YMTParamArray::Disassemble(DisasmContext& ctx) {
         if (v != 0 && i != v) continue;
         uint32_t first = ctx.EntryCount();
         bool ok = element->Disassemble(ctx);
-        ctx.SuffixEntries(first, level + 1, "[%d]", static_cast<uint32_t>(i));
+        ctx.SuffixEntries(first, level + 1, static_cast<uint32_t>(i));
         if (!ok) return false;
     }
     return true;
@@ -476,7 +476,7 @@ bool YMTParamArray::Assemble(DisasmContext& ctx) {
         if (!ctx.InputsLeft() || ctx.EntryLimitReached()) break;
         uint32_t first = ctx.EntryCount();
         bool ok = element->Assemble(ctx);
-        ctx.SuffixEntries(first, level + 1, "[%d]", v ? v : static_cast<uint32_t>(i));
+        ctx.SuffixEntries(first, level + 1, v ? v : static_cast<uint32_t>(i));
         if (!ok) return false;
         if (v) break;
     }
