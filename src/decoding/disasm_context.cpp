@@ -37,8 +37,8 @@ std::vector<uint8_t> DisasmContext::ReadBits(uint32_t bytePos, uint16_t bitOffse
 
 void DisasmContext::RecordSelector(YDefinitionKey definition, uint32_t value, uint8_t flag) {
     if (!definition) return;
-    for (Recorded& r : m_Selectors)
-        if (r.definition == definition) {
+    for (size_t i = 0; i < m_Selectors.size(); ++i)
+        if (Recorded& r = m_Selectors[i]; r.definition == definition) {
             r.value = value;
             r.flag = flag;
             return;
@@ -48,8 +48,8 @@ void DisasmContext::RecordSelector(YDefinitionKey definition, uint32_t value, ui
 
 bool DisasmContext::RecordedSelectorAndFlag(YDefinitionKey definition, uint32_t& value,
                                             uint8_t& flag) const {
-    for (const Recorded& r : m_Selectors)
-        if (r.definition == definition) {
+    for (size_t i = 0; i < m_Selectors.size(); ++i)
+        if (const Recorded& r = m_Selectors[i]; r.definition == definition) {
             value = r.value;
             flag = r.flag;
             return true;
@@ -66,17 +66,17 @@ bool DisasmContext::RecordedSelector(YDefinitionKey definition, uint32_t& value)
 
 void DisasmContext::RecordCount(YDefinitionKey definition, uint32_t value) {
     if (!definition) return;
-    for (auto& c : m_Counts)
-        if (c.first == definition) {
+    for (size_t i = 0; i < m_Counts.size(); ++i)
+        if (auto& c = m_Counts[i]; c.first == definition) {
             c.second = value;
             return;
         }
-    m_Counts.emplace_back(definition, value);
+    m_Counts.push_back({definition, value});
 }
 
 bool DisasmContext::RecordedCount(YDefinitionKey definition, uint32_t& value) const {
-    for (const auto& c : m_Counts)
-        if (c.first == definition) {
+    for (size_t i = 0; i < m_Counts.size(); ++i)
+        if (const auto& c = m_Counts[i]; c.first == definition) {
             value = c.second;
             return true;
         }
@@ -146,12 +146,6 @@ void YEntryPool::Release() {
     }
     m_Block = 0;
     m_Index = 0;
-}
-
-void DisasmContext::AddEntry(YFciParamInfoImpl* entry) {
-    if (!entry) return;
-    m_Target.entries->push_back(entry);
-    if (!entry->HasNoData()) ++*m_Target.dataEntryCount;
 }
 
 void AppendDiagnosticText(std::string& out, uint32_t kind, const std::string& name,
@@ -271,9 +265,7 @@ YFciParamInfoImpl* DisasmContext::NewEntry(uint32_t kind, const YEntryDescriptio
                                            bool hasNoData, uint32_t bitLength) {
     YFciParamInfoImpl* entry = MakeEntry(kind, data, size, pos, hasNoData, bitLength);
     if (Opt(kOptNames)) entry->NameRef() = *definition.name;
-    entry->SetLevel(definition.level);
-    entry->SetMeaning(definition.meaning);
-    entry->SetDispMode(definition.dispMode);
+    entry->Describe(definition.level, definition.meaning, definition.dispMode);
     return entry;
 }
 

@@ -179,7 +179,11 @@ public:
     YFciParamInfoImpl* LastEntry() const {
         return m_Target.entries->empty() ? nullptr : EntryAt(EntryCount() - 1);
     }
-    void AddEntry(YFciParamInfoImpl* entry);
+    void AddEntry(YFciParamInfoImpl* entry) {
+        if (!entry) return;
+        m_Target.entries->push_back(entry);
+        if (!entry->HasNoData()) ++*m_Target.dataEntryCount;
+    }
     bool EntryLimitReached() const { return *m_Target.dataEntryCount >= m_MaxParams; }
     void Diagnose(uint32_t kind, const std::string& name, const uint8_t* data, size_t size,
                   uint32_t pos, uint32_t level);
@@ -256,9 +260,30 @@ private:
         uint32_t value;
         uint8_t flag;
     };
-    // Few selectors per message: a vector searched from the back beats a map.
-    std::vector<Recorded> m_Selectors;
-    std::vector<std::pair<YDefinitionKey, uint32_t>> m_Counts;
+    // A short list searched from the front: few selectors and counts per
+    // message, the first ones held in the context itself so that a decode
+    // allocates nothing for them.
+    template <class T, size_t N>
+    class SmallList {
+    public:
+        size_t size() const { return m_Size; }
+        T& operator[](size_t i) { return i < N ? m_Inline[i] : m_More[i - N]; }
+        const T& operator[](size_t i) const { return i < N ? m_Inline[i] : m_More[i - N]; }
+        void push_back(const T& v) {
+            if (m_Size < N)
+                m_Inline[m_Size] = v;
+            else
+                m_More.push_back(v);
+            ++m_Size;
+        }
+
+    private:
+        T m_Inline[N]{};
+        std::vector<T> m_More;
+        size_t m_Size = 0;
+    };
+    SmallList<Recorded, 4> m_Selectors;
+    SmallList<std::pair<YDefinitionKey, uint32_t>, 4> m_Counts;
 };
 
 // Texts of the diagnostic kinds (without the "# " ... " #" frame).

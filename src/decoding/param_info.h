@@ -146,6 +146,13 @@ public:
         return m_UnitText;
     }
     std::vector<uint8_t>& DataRef() { return m_Data; }
+    // Level, meaning and display mode of a new entry at once (the setters'
+    // work without three virtual calls).
+    void Describe(uint32_t level, uint32_t meaning, uint32_t dispMode) {
+        m_Level = level;
+        m_Meaning = meaning;
+        m_DispMode = dispMode;
+    }
     void SetPosition(uint32_t position) { m_Position = position; }
     void SetHasNoData(bool hasNoData) { m_HasNoData = hasNoData; }
 

@@ -248,11 +248,33 @@ void AppendUtf8Of(std::string& out, const std::string& text) {
 
 // The entry's full name (name and suffix) as UTF-8.
 void AppendNameUtf8(std::string& out, const YFciParamInfo& e) {
-    const std::string& suffix = e.NameSuffix();
-    if (suffix.empty())
-        AppendUtf8Of(out, e.Name());
-    else
-        AppendUtf8Of(out, e.FullName());
+    AppendUtf8Of(out, e.Name());
+    AppendUtf8Of(out, e.NameSuffix());
+}
+
+// The body of a JSON string for an 8-bit text: the text as it is when every
+// byte is printable ASCII other than '"' and '\\' (names, numbers, hex: one
+// scan and one copy), else converted to UTF-8 and escaped. The conversion
+// and the escapes work byte by byte, so texts may be appended in pieces.
+void AppendJsonBody(std::string& out, const std::string& text) {
+    for (char ch : text) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') {
+            std::string quoted;
+            JsonString(quoted, YFciUserInput::Latin1ToUtf8(text));
+            out.append(quoted, 1, quoted.size() - 2);
+            return;
+        }
+    }
+    out += text;
+}
+
+// A JSON string of 8-bit texts (the pieces of one field).
+void AppendJsonField(std::string& out, const std::string& text, const std::string& more = {}) {
+    out += '"';
+    AppendJsonBody(out, text);
+    if (!more.empty()) AppendJsonBody(out, more);
+    out += '"';
 }
 
 // The hex field of an entry: hex always, also where the value text is not
@@ -681,7 +703,7 @@ void YFciTraceDecoder::Impl::Json(const Kind& kind, const std::string& time, int
         out += "{";
         if (!e->Name().empty() || !e->NameSuffix().empty()) {
             Key(out, "name");
-            JsonUtf8Of(out, *e, &AppendNameUtf8);
+            AppendJsonField(out, e->Name(), e->NameSuffix());
         }
         KeyUInt(out, "kind", e->ParamType());
         KeyUInt(out, "level", e->Level());
@@ -695,9 +717,7 @@ void YFciTraceDecoder::Impl::Json(const Kind& kind, const std::string& time, int
         }
         if (!e->DecimalText().empty()) {
             Key(out, "decimal");
-            JsonUtf8Of(out, *e, [](std::string& o, const YFciParamInfo& x) {
-                AppendUtf8Of(o, x.DecimalText());
-            });
+            AppendJsonField(out, e->DecimalText());
         }
         if (!e->ValueText().empty() || e->ParamType() == eFciParamString) {
             size_t mark = out.size();
@@ -710,9 +730,7 @@ void YFciTraceDecoder::Impl::Json(const Kind& kind, const std::string& time, int
         }
         if (!e->UnitText().empty()) {
             Key(out, "unit");
-            JsonUtf8Of(out, *e, [](std::string& o, const YFciParamInfo& x) {
-                AppendUtf8Of(o, x.UnitText());
-            });
+            AppendJsonField(out, e->UnitText());
         }
         double numeric = 0;
         if (e->NumericValue(numeric)) {

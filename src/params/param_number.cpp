@@ -688,9 +688,12 @@ YMTEnumValue* YMTParamEnum::ValueAt(uint32_t index) const {
 }
 
 YMTEnumValue* YMTParamEnum::FindValueByCode(uint32_t code) const {
-    for (uint32_t i = 0; i < GetSize(); ++i) {
-        YMTEnumValue* v = ValueAt(i);
-        if (v && v->Covers(code)) return v;
+    for (uint32_t i = 0, n = ItemCount(); i < n; ++i) {
+        YMTNode* node = ItemAt(i);
+        if (node && node->NodeType() == kNodeEnumValue) {
+            auto* v = static_cast<YMTEnumValue*>(node);
+            if (v->Covers(code)) return v;
+        }
     }
     return nullptr;
 }

@@ -420,9 +420,11 @@ YMTParamStreamCase* YMTParamDetailedStreamBase::CaseAt(uint32_t index) const {
 }
 
 YMTParamStreamCase* YMTParamDetailedStreamBase::FindStreamCase(uint32_t selectorValue) const {
-    for (uint32_t i = 0; i < GetSize(); ++i) {
-        YMTParamStreamCase* c = CaseAt(i);
-        if (c && c->PosYMin() <= selectorValue && selectorValue <= c->PosYMax()) return c;
+    for (uint32_t i = 0, n = ItemCount(); i < n; ++i) {
+        YMTNode* node = ItemAt(i);
+        if (!node || node->NodeType() != kNodeStreamCase) continue;
+        auto* c = static_cast<YMTParamStreamCase*>(node);
+        if (c->PosYMin() <= selectorValue && selectorValue <= c->PosYMax()) return c;
     }
     return nullptr;
 }

@@ -192,6 +192,12 @@ public:
 
     // The raw array (entries may be null), for the handle-based interface.
     YMTNode* const* Items() const { return m_Items; }
+    // The node at index, or null: GetAt without the virtual call, for loops
+    // on the decoding path.
+    YMTNode* ItemAt(uint32_t index) const {
+        return (m_Items && index < m_Size) ? m_Items[index] : nullptr;
+    }
+    uint32_t ItemCount() const { return m_Items ? m_Size : 0; }
     uint32_t Capacity() const { return m_Capacity; }
     // Takes the entry out of the list without deleting it.
     YMTNode* Detach(uint32_t index);
