@@ -5,6 +5,7 @@ import os
 import pytest
 
 import mostfcat
+from conftest import run_python
 
 
 def test_open_writes_log_and_cache_and_lists_the_tree(manager, catalog):
@@ -37,6 +38,15 @@ def test_second_open_loads_the_cache_and_gives_the_same_tree(catalog):
     with mostfcat.Manager() as second:
         assert second.open(catalog).fblocks() == tree
     assert os.stat(log).st_mtime_ns == written  # no second import
+
+
+def test_only_an_import_maps_the_xml_parser(catalog):
+    script = ("import sys, mostfcat\n"
+              "with mostfcat.Manager() as mgr:\n"
+              "    mgr.open(sys.argv[1], log_path=None)\n"
+              "print('libxerces' in open('/proc/self/maps').read())\n")
+    runs = [run_python("-c", script, catalog) for _ in range(2)]  # import, then cache load
+    assert [r.stdout.strip() for r in runs] == [b"True", b"False"], [r.stderr for r in runs]
 
 
 def test_open_without_log_and_with_a_log_path_of_its_own(manager, catalog, tmp_path):

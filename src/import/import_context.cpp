@@ -1,5 +1,7 @@
 #include "import/import_context.h"
 
+#include <xercesc/dom/DOMAttr.hpp>
+
 #include "import/import_state.h"
 #include "import/xml.h"
 

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include <xercesc/dom/DOM.hpp>
+#include <xercesc/dom/DOMElement.hpp>
+#include <xercesc/dom/DOMNode.hpp>
 
 namespace mostfcat {
 

@@ -1,135 +1,80 @@
 #include "import/xml.h"
 
-#include <xercesc/util/PlatformUtils.hpp>
-#include <xercesc/util/XMLException.hpp>
-#include <xercesc/util/XMLString.hpp>
+#include <dlfcn.h>
 
-#include "platform/strings.h"
+#include <filesystem>
+#include <mutex>
+#include <vector>
+
+#include "platform/paths.h"
 
 namespace mostfcat {
 
-using namespace xercesc;
-
 namespace {
 
-bool g_XmlInitialised = false;
+constexpr const char* kModuleName = "libmostfcat_xml.so";
 
-// Terminates the library when the process (or the shared library) unloads.
-struct YXmlLibraryGuard {
-    ~YXmlLibraryGuard() { TerminateXmlLibrary(); }
-} g_XmlGuard;
-
-} // namespace
-
-bool InitXmlLibrary(std::string& message) {
-    message.clear();
-    if (g_XmlInitialised) return true;
-    try {
-        XMLPlatformUtils::Initialize();
-    } catch (const XMLException& e) {
-        message = "Error during initialization!";
-        message += " :\n";
-        message += XmlToLocal(e.getMessage());
-        return false;
+// Where the module may be: beside the library (or the program the library
+// is linked into), in the library folder of an installed program, in the
+// build tree and in the install tree it was built for.
+std::vector<std::string> ModuleCandidates() {
+    namespace fs = std::filesystem;
+    std::vector<std::string> out;
+    std::string self = ModuleFilePath();
+    if (!self.empty()) {
+        fs::path dir = fs::path(self).parent_path();
+        out.push_back((dir / kModuleName).string());
+#ifdef MOSTFCAT_XML_MODULE_FROM_BINDIR
+        out.push_back((dir / MOSTFCAT_XML_MODULE_FROM_BINDIR / kModuleName).string());
+#endif
     }
-    g_XmlInitialised = true;
-    return true;
-}
-
-void TerminateXmlLibrary() {
-    if (!g_XmlInitialised) return;
-    g_XmlInitialised = false;
-    XMLPlatformUtils::Terminate();
-}
-
-bool IsXmlLibraryInitialised() {
-    return g_XmlInitialised;
-}
-
-void YDOMErrorHandler::Append(const char* kind, const SAXParseException& e) {
-    errorSeen = true;
-    messages +=
-        StrFormat("%s at file '%s': Line: %d, Char: %d\n  Message: %s", kind,
-                  XmlToLocal(e.getSystemId()).c_str(), static_cast<int>(e.getLineNumber()),
-                  static_cast<int>(e.getColumnNumber()), XmlToLocal(e.getMessage()).c_str());
-    messages += "\n";
-}
-
-void YDOMErrorHandler::warning(const SAXParseException& e) {
-    Append("Warning", e);
-}
-void YDOMErrorHandler::error(const SAXParseException& e) {
-    Append("Error", e);
-}
-void YDOMErrorHandler::fatalError(const SAXParseException& e) {
-    Append("Fatal error", e);
-}
-
-void ConfigureParser(XercesDOMParser& parser, YDOMErrorHandler& handler) {
-    parser.setValidationScheme(XercesDOMParser::Val_Auto);
-    parser.setDoNamespaces(false);
-    // Entity references are expanded into the surrounding text: the importers
-    // read the first text child of an element, which would otherwise miss
-    // text that came from an entity.
-    parser.setCreateEntityReferenceNodes(false);
-    parser.setErrorHandler(&handler);
-}
-
-bool ParseFile(XercesDOMParser& parser, const std::string& path, std::string& message,
-               bool validate, bool* terminateLibrary) {
-    message.clear();
-    if (terminateLibrary) *terminateLibrary = false;
-    if (validate) {
-        parser.setValidationScheme(XercesDOMParser::Val_Auto);
-        parser.setLoadExternalDTD(true);
-    } else {
-        parser.setValidationScheme(XercesDOMParser::Val_Never);
-        parser.setLoadExternalDTD(false);
-    }
-    try {
-        parser.parse(path.c_str());
-    } catch (const XMLException& e) {
-        message = "Error during parsing '" + path + "'\n" + "Exception message is:\n" +
-                  XmlToLocal(e.getMessage()) + "\n";
-        return false;
-    } catch (const DOMException& e) {
-        message = "Error during parsing '" + path + "'\n" + "Exception message is:\n" +
-                  XmlToLocal(e.getMessage()) + "\n";
-        if (terminateLibrary) *terminateLibrary = true;
-        return false;
-    } catch (...) {
-        message = "Error during parsing '" + path + "'\n";
-        if (terminateLibrary) *terminateLibrary = true;
-        return false;
-    }
-    return true;
-}
-
-void XmlToLocal(const XMLCh* text, std::string& out) {
-    out.clear();
-    if (!text) return;
-    for (const XMLCh* p = text; *p; ++p) {
-        XMLCh c = *p;
-        if (c >= 0xD800 && c <= 0xDBFF && (p[1] >= 0xDC00 && p[1] <= 0xDFFF)) ++p; // one character
-        out.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
-    }
-}
-
-std::string XmlToLocal(const XMLCh* text) {
-    std::string out;
-    XmlToLocal(text, out);
+#ifdef MOSTFCAT_XML_MODULE_BUILD_DIR
+    out.push_back(std::string(MOSTFCAT_XML_MODULE_BUILD_DIR) + "/" + kModuleName);
+#endif
+#ifdef MOSTFCAT_XML_MODULE_INSTALL_DIR
+    out.push_back(std::string(MOSTFCAT_XML_MODULE_INSTALL_DIR) + "/" + kModuleName);
+#endif
     return out;
 }
 
-bool XmlEquals(const XMLCh* text, const char* ascii) {
-    if (!text) return false;
-    const unsigned char* a = reinterpret_cast<const unsigned char*>(ascii);
-    while (*a) {
-        if (*text != *a) return false;
-        ++text;
-        ++a;
+YXmlParser* LoadParser(std::string& message) {
+    std::string tried;
+    for (const std::string& path : ModuleCandidates()) {
+        if (!IsFileReadable(path)) continue;
+        // Kept loaded for the rest of the process: documents and the
+        // library's process-wide state live in it.
+        void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!module) {
+            const char* why = dlerror();
+            tried += "\n  " + path + ": " + (why ? why : "cannot be loaded");
+            continue;
+        }
+        using Entry = YXmlParser* (*)();
+        auto entry = reinterpret_cast<Entry>(dlsym(module, MOSTFCAT_XML_PARSER_ENTRY));
+        if (YXmlParser* parser = entry ? entry() : nullptr) return parser;
+        tried += "\n  " + path + ": not the parser module";
     }
-    return *text == 0;
+    message = "Error during initialization!";
+    message += " :\nThe XML parser module ";
+    message += kModuleName;
+    message += tried.empty() ? " was not found" : " could not be loaded:" + tried;
+    return nullptr;
+}
+
+} // namespace
+
+YXmlParser* XmlParser(std::string& message) {
+    static std::mutex lock;
+    static YXmlParser* parser = nullptr;
+    std::lock_guard<std::mutex> guard(lock);
+    message.clear();
+    if (!parser) parser = LoadParser(message);
+    return parser;
+}
+
+bool InitXmlLibrary(std::string& message) {
+    YXmlParser* parser = XmlParser(message);
+    return parser && parser->Init(message);
 }
 
 } // namespace mostfcat

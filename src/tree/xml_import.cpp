@@ -1,7 +1,5 @@
 #include "tree/xml_import.h"
 
-#include <xercesc/util/SecurityManager.hpp>
-
 #include <memory>
 #include <new>
 
@@ -37,32 +35,23 @@ bool ChooseValidation(YImportState& state) {
 uint32_t ParseAndImport(YImportState& state, const std::string& xmlPath, uint64_t xmlTime,
                         YImportLog& log, YImportContext& ctx, YMTCatalog** catalog) {
     std::string message;
-    if (!InitXmlLibrary(message)) {
+    YXmlParser* parser = XmlParser(message);
+    if (!parser || !parser->Init(message)) {
         log.LogLine(message);
         return 1;
     }
     uint32_t status = 0;
     bool terminate = false;
     {
-        YDOMErrorHandler handler;
-        // Bounds entity expansion so that a hostile internal DTD subset cannot
-        // make the parse explode; must outlive the parser.
-        SecurityManager security;
-        security.setEntityExpansionLimit(100000);
-        XercesDOMParser parser;
-        ConfigureParser(parser, handler);
-        parser.setSecurityManager(&security);
         bool validate = ChooseValidation(state);
-        // Without validation nothing outside the file is read: external
-        // entities stay unresolved instead of reaching files or the network.
-        parser.setDisableDefaultEntityResolution(!validate);
-        if (!ParseFile(parser, xmlPath, message, validate, &terminate)) {
+        std::unique_ptr<YXmlParse> parse = parser->Parse(xmlPath, validate, message, terminate);
+        if (!parse) {
             log.LogLine(message);
             status = 1;
         } else {
-            status = handler.errorSeen ? 1 : 0;
-            if (!handler.messages.empty()) {
-                std::string text = handler.messages;
+            status = parse->ErrorSeen() ? 1 : 0;
+            if (!parse->Diagnostics().empty()) {
+                std::string text = parse->Diagnostics();
                 if (text.back() == '\n') text.back() = ' ';
                 log.LogLine(text);
             }
@@ -74,7 +63,7 @@ uint32_t ParseAndImport(YImportState& state, const std::string& xmlPath, uint64_
             log.SetExcluded(state.logExclusions);
             log.LogLine(StrFormat("%s (Version %s):", "Importer messages", kImporterVersion));
 
-            DOMDocument* doc = parser.getDocument();
+            DOMDocument* doc = parse->Document();
             DOMElement* root = nullptr;
             for (DOMElement* e = doc ? YImportContext::FirstChildElement(doc) : nullptr; e;
                  e = YImportContext::NextSiblingElement(e))
@@ -110,7 +99,7 @@ uint32_t ParseAndImport(YImportState& state, const std::string& xmlPath, uint64_
         // before the parser (and with it the document).
         ctx.SetDefinitions(nullptr);
     }
-    if (terminate) TerminateXmlLibrary();
+    if (terminate) parser->Terminate();
     return status;
 }
 

@@ -72,7 +72,8 @@ if [ -n "$pyinit" ]; then
     pyrel=${pyrel%/mostfcat/__init__.py}
 fi
 
-# Every installed file belongs to the interface, the tool, the sample or a package file.
+# Every installed file belongs to the interface, the tool, the sample, the
+# parser module or a package file.
 # (The manifest's last line has no line feed.)
 while IFS= read -r file || [ -n "$file" ]; do
     rel=${file#"$prefix"/}
@@ -82,12 +83,13 @@ while IFS= read -r file || [ -n "$file" ]; do
         [ -n "$pyrel" ] || fail "installed a file that is not part of the package: $rel" ;;
     bin/mostfcat | share/mostfcat/sample_catalog.xml) ;;
     include/mostfcat/*.h) [ -f "$src/$rel" ] || fail "installed a header that is not public: $rel" ;;
-    "$libdir_rel"/libmostfcat.so | "$libdir_rel"/libmostfcat.so.*) ;;
+    "$libdir_rel"/libmostfcat.so | "$libdir_rel"/libmostfcat.so.* | "$libdir_rel"/libmostfcat_xml.so) ;;
     "$libdir_rel"/cmake/mostfcat/*.cmake | "$libdir_rel"/pkgconfig/mostfcat.pc) ;;
     *) fail "installed a file that is not part of the package: $rel" ;;
     esac
 done <"$work/install_manifest.txt"
 for f in bin/mostfcat share/mostfcat/sample_catalog.xml "$libdir_rel/pkgconfig/mostfcat.pc" \
+         "$libdir_rel/libmostfcat_xml.so" \
          "$libdir_rel/cmake/mostfcat/mostfcatConfig.cmake" \
          "$libdir_rel/cmake/mostfcat/mostfcatConfigVersion.cmake"; do
     [ -f "$prefix/$f" ] || fail "not installed: $f"
