@@ -6,7 +6,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  libxerces-c-dev libssl-dev libinih-dev
+  libxerces-c-dev libmd-dev libinih-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev
   pybind11-dev python3-dev python3-pytest

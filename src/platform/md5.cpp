@@ -1,6 +1,8 @@
 #include "platform/md5.h"
 
-#include <openssl/evp.h>
+// The small message-digest library: a cache load hashes one path, and
+// should not map a whole crypto library for it.
+#include <md5.h>
 
 #include <cstring>
 
@@ -8,14 +10,16 @@ namespace mostfcat {
 
 YMD5::YMD5(const char* text) {
     if (!text) text = "";
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int len = 0;
-    if (EVP_Digest(text, std::strlen(text), digest, &len, EVP_md5(), nullptr) != 1) return;
+    MD5_CTX ctx;
+    MD5Init(&ctx);
+    MD5Update(&ctx, reinterpret_cast<const uint8_t*>(text), std::strlen(text));
+    uint8_t digest[MD5_DIGEST_LENGTH];
+    MD5Final(digest, &ctx);
     static const char kHex[] = "0123456789abcdef";
-    m_CheckSum.reserve(len * 2);
-    for (unsigned int i = 0; i < len; ++i) {
-        m_CheckSum.push_back(kHex[digest[i] >> 4]);
-        m_CheckSum.push_back(kHex[digest[i] & 0xF]);
+    m_CheckSum.reserve(2 * MD5_DIGEST_LENGTH);
+    for (uint8_t b : digest) {
+        m_CheckSum.push_back(kHex[b >> 4]);
+        m_CheckSum.push_back(kHex[b & 0xF]);
     }
 }
 
