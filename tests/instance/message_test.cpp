@@ -83,24 +83,12 @@ TEST_F(MessageTest, CoordinateSettersReportTheirStatus) {
         {'F', 256, "", 0, "-.7.100.-", "1001"},
     };
     for (const Step& s : steps) {
-        uint32_t status = 0;
-        switch (s.setter) {
-        case 'F':
-            status = msg->SetFBlock(s.id, s.name);
-            break;
-        case 'I':
-            status = msg->SetInstID(s.id);
-            break;
-        case 'L':
-            msg->SetInstFallback(s.id);
-            break;
-        case 'U':
-            status = msg->SetFunction(s.id, s.name);
-            break;
-        default:
-            status = msg->SetOperation(s.id, s.name);
-            break;
-        }
+        if (s.setter == 'L') msg->SetInstFallback(s.id);
+        const uint32_t status = s.setter == 'F'   ? msg->SetFBlock(s.id, s.name)
+                                : s.setter == 'I' ? msg->SetInstID(s.id)
+                                : s.setter == 'U' ? msg->SetFunction(s.id, s.name)
+                                : s.setter == 'O' ? msg->SetOperation(s.id, s.name)
+                                                  : 0;
         std::string what = StrFormat("%c 0x%X '%s'", s.setter, s.id, s.name);
         EXPECT_EQ(status, s.status) << what;
         EXPECT_EQ(Coordinates(*msg), s.coordinates) << what;
@@ -117,15 +105,18 @@ TEST_F(MessageTest, NamesAndDescriptionsFollowTheCoordinates) {
     EXPECT_EQ(msg->FunctionType(), 1u);
     EXPECT_EQ(msg->FunctionClass(), 16u);
 
-    // The catalog name limits the search; a name not on the channel is refused.
+    // The catalog name limits the search; a name not on the channel is
+    // refused, and a named catalog counts only on the message's channel.
     EXPECT_EQ(msg->SetCatalogName("Other"), 2u);
     EXPECT_EQ(msg->SetCatalogName("lab"), 0u);
     EXPECT_EQ(msg->CatalogName(), "Lab");
-    EXPECT_EQ(msg->SetCatalogName(""), 0u);
     EXPECT_EQ(msg->SetChannel(2), 0u);
     EXPECT_EQ(msg->Channel(), 2u);
+    EXPECT_EQ(msg->CatalogName(), "");
     EXPECT_FALSE(msg->IsFBlockValid());
     EXPECT_EQ(Rows(msg->ParamList()), (Lines{"0 Remain 15 00200180FFFFFF0702"}));
+    EXPECT_EQ(msg->SetCatalogName(""), 0u);
+    EXPECT_FALSE(msg->IsFBlockValid()); // FBlock 0x50 is not on channel 2
     EXPECT_EQ(msg->SetChannel(0), 0u);
     EXPECT_TRUE(msg->IsOperationValid());
 
@@ -253,15 +244,6 @@ TEST_F(MessageTest, DeletedCatalogsAreNotReadAgain) {
     EXPECT_EQ(msg->GetParamBySymID("Word")->Name(), "Word");
 }
 
-// A catalog named for a message is used only on the message's channel.
-TEST_F(MessageTest, ANamedCatalogCountsOnlyOnTheMessagesChannel) {
-    MessagePtr msg = Msg(kNumbers, "00200180FFFFFF0702");
-    ASSERT_EQ(msg->SetCatalogName("Lab"), 0u);
-    ASSERT_EQ(msg->SetChannel(2), 0u);
-    EXPECT_EQ(msg->CatalogName(), "");
-    EXPECT_EQ(Rows(msg->ParamList()), (Lines{"0 Remain 15 00200180FFFFFF0702"}));
-}
-
 // The manager's value readers against the message instance of the same
 // payload: every value of the tree by its numeric path; each reader answers
 // only for a defined, active value of its kinds, with the value it holds.
@@ -271,26 +253,26 @@ TEST_F(MessageTest, ValueReadersAnswerOnlyForDefinedActiveValuesOfTheirKind) {
     // payload's.
     auto read = [&](uint32_t fkt, const Bytes& data, const std::string& path, int32_t length = -1,
                     const std::string& fcat = "", uint32_t fblock = kFBlock) {
-        const uint8_t* p = data.empty() ? nullptr : data.data();
-        int32_t n = length == -1 ? int32_t(data.size()) : length;
+        auto ask = [&](auto reader, auto&... out) {
+            return ((*m).*reader)(1, fcat, fblock, kInst, fkt, kStatus,
+                                  data.empty() ? nullptr : data.data(),
+                                  length == -1 ? int32_t(data.size()) : length, path, out...);
+        };
         double d = 0;
         uint32_t e = 0, b = 0, enc = 0;
         uint8_t f = 0;
         std::string text;
         Bytes bytes;
-        auto answer = [](bool ok, const std::string& v) { return ok ? v + " " : "- "; };
-        bool ok = m->GetParamNumberValue(1, fcat, fblock, kInst, fkt, kStatus, p, n, path, d);
-        std::string out = answer(ok, StrFormat("%.0f", d));
-        ok = m->GetParamEnumValue(1, fcat, fblock, kInst, fkt, kStatus, p, n, path, e);
-        out += answer(ok, std::to_string(e));
-        ok = m->GetParamBoolValue(1, fcat, fblock, kInst, fkt, kStatus, p, n, path, b);
-        out += answer(ok, std::to_string(b));
-        ok = m->GetParamBoolFieldValue(1, fcat, fblock, kInst, fkt, kStatus, p, n, path, f);
-        out += answer(ok, std::to_string(f));
-        ok = m->GetParamStringValue(1, fcat, fblock, kInst, fkt, kStatus, p, n, path, text, enc);
-        out += answer(ok, text + "/" + std::to_string(enc));
-        ok = m->GetParamHexValue(1, fcat, fblock, kInst, fkt, kStatus, p, n, path, bytes);
-        return out + answer(ok, Hex(bytes));
+        // The value is rendered only after its reader has run.
+        auto answer = [](bool ok, auto v) { return ok ? v() + " " : std::string("- "); };
+        using M = YFciFCatManager;
+        return answer(ask(&M::GetParamNumberValue, d), [&] { return StrFormat("%.0f", d); }) +
+               answer(ask(&M::GetParamEnumValue, e), [&] { return std::to_string(e); }) +
+               answer(ask(&M::GetParamBoolValue, b), [&] { return std::to_string(b); }) +
+               answer(ask(&M::GetParamBoolFieldValue, f), [&] { return std::to_string(f); }) +
+               answer(ask(&M::GetParamStringValue, text, enc),
+                      [&] { return text + "/" + std::to_string(enc); }) +
+               answer(ask(&M::GetParamHexValue, bytes), [&] { return Hex(bytes); });
     };
     auto held = [](YFciParam* p) {
         const uint32_t k = p->ParamType();

@@ -11,6 +11,8 @@ namespace {
 
 constexpr uint32_t kDiags = 0x1F;
 constexpr uint32_t kNoHeads = 0x4000;
+// Names and hex texts with every diagnostic; no decimal or value texts.
+constexpr uint32_t kHex = (kTexts | kDiags) & ~0xC00u;
 
 std::string Lab() {
     const std::string ubyte = Num("UByte");
@@ -90,199 +92,151 @@ protected:
     }
 };
 
-TEST_F(DecodeStructureTest, DiagnosticsOfTheOperationWalk) {
-    EXPECT_EQ(Decoded(0x300, "", 0x101),
-              "1 L0 @0 # Position of parameter 'X' exceeds message length #");
-    EXPECT_EQ(Decoded(0x300, "", 0x100), "") << "without option 0x1";
-    EXPECT_EQ(Decoded(0x30A, "", 0x1FF), "14 L0 @0 Blob") << "no bytes is no error here";
-    // The bytes left hold data; the other diagnostics do not.
-    auto* info = static_cast<YFciMesgInfoImpl*>(Info(0x300, {0x12, 0x34, 0x56}, kTexts | kDiags));
-    const auto& e = info->Disassemble();
-    EXPECT_EQ(Rows(e),
-              (Lines{"8 L0 @0 X d=4660 h=1234 v=4660 u=dB", "1 L0 @2 # Bytes left # h=56"}));
-    ASSERT_EQ(e.size(), 2u);
-    EXPECT_FALSE(e[1]->HasNoData());
-    EXPECT_EQ(Hex(e[1]->Data()), "56");
-    EXPECT_EQ(info->DataEntryCount(), 2u);
-    EXPECT_TRUE(Info(0x300, {}, 0x101)->Disassemble().at(0)->HasNoData());
-}
-
-TEST_F(DecodeStructureTest, ShortStreams) {
-    struct Case {
+// One row per payload: its entries as "kind level position name hex",
+// joined, with every diagnostic; an entry limit and a loop limit (0: the
+// default).
+TEST_F(DecodeStructureTest, StructuresStreamsAndLimits) {
+    struct Row {
         uint32_t fkt;
         const char* hex;
-        const char* want; // without levels, which are checked on their own below
+        const char* want;
+        uint32_t maxParams = 65535, loopLimit = 0, options = kHex;
     };
-    const Case rows[] = {
-        // The length field cuts the case: X no longer fits its structure.
+    const Row rows[] = {
+        {0x300, "", "1 L0 @0 # Position of parameter 'X' exceeds message length #", 65535, 0,
+         0x101},
+        {0x300, "", "", 65535, 0, 0x100},              // no diagnostic without option 0x1
+        {0x30A, "", "14 L0 @0 Blob", 65535, 0, 0x1FF}, // no bytes is no error for a raw stream
+        {0x300, "123456", "8 L0 @0 X h=1234 u=dB | 1 L0 @2 # Bytes left # h=56"},
+        // Short streams: the length field cuts the case, so X no longer fits.
         {0x301, "01AABB",
-         "19 @0 S | 8 @0 Length d=1 h=01 v=1 | 1 @1 # Parameter 'X' exceeds length of superior "
-         "structure # | 1 @2 # Bytes left # h=BB"},
+         "19 L0 @0 S | 8 L1 @0 Length h=01 | 1 L1 @1 # Parameter 'X' exceeds length of superior "
+         "structure # | 1 L0 @2 # Bytes left # h=BB"},
         {0x301, "03AABBCCDD",
-         "19 @0 S | 8 @0 Length d=3 h=03 v=3 | 8 @1 X d=43707 h=AABB v=43707 | 8 @3 Y d=204 h=CC "
-         "v=204 | 1 @4 # Bytes left # h=DD"},
+         "19 L0 @0 S | 8 L1 @0 Length h=03 | 8 L1 @1 X h=AABB | 8 L1 @3 Y h=CC | 1 L0 @4 # Bytes "
+         "left # h=DD"},
+        // Ending with the payload: nothing left, no conflict.
+        {0x301, "03AABBCC", "19 L0 @0 S | 8 L1 @0 Length h=03 | 8 L1 @1 X h=AABB | 8 L1 @3 Y h=CC"},
         // The length field claims more than the payload holds.
         {0x301, "05AABB",
-         "19 @0 S | 8 @0 Length d=5 h=05 v=5 | 8 @1 X d=43707 h=AABB v=43707 | 1 @0 # Stream data "
-         "length conflict #"},
-        {0x301, "", "19 @0 S | 1 @0 # Position of parameter 'Length' exceeds message length #"},
+         "19 L0 @0 S | 8 L1 @0 Length h=05 | 8 L1 @1 X h=AABB | 1 L0 @0 # Stream data length "
+         "conflict #"},
+        {0x301, "",
+         "19 L0 @0 S | 1 L1 @0 # Position of parameter 'Length' exceeds message length #"},
         // A raw stream that ends with its short stream is not short itself ...
         {0x30D, "0401AABBCCDD",
-         "19 @0 S | 8 @0 Length d=4 h=04 v=4 | 8 @1 N d=1 h=01 v=1 | 14 @2 R h=AABBCC | 1 @5 # "
+         "19 L0 @0 S | 8 L1 @0 Length h=04 | 8 L1 @1 N h=01 | 14 L1 @2 R h=AABBCC | 1 L0 @5 # "
          "Bytes left # h=DD"},
         // ... unless the payload ends first.
         {0x30D, "0401AA",
-         "19 @0 S | 8 @0 Length d=4 h=04 v=4 | 8 @1 N d=1 h=01 v=1 | 14 @2 R h=AA | 1 @2 # Stream "
-         "data length conflict # | 1 @0 # Stream data length conflict #"},
+         "19 L0 @0 S | 8 L1 @0 Length h=04 | 8 L1 @1 N h=01 | 14 L1 @2 R h=AA | 1 L1 @2 # Stream "
+         "data length conflict # | 1 L0 @0 # Stream data length conflict #"},
         {0x302, "03AABB",
-         "17 @0 R | 8 @0 Length d=3 h=03 v=3 | 14 @1 Content h=AABB | 1 @1 # Stream data length "
-         "conflict #"},
+         "17 L0 @0 R | 8 L1 @0 Length h=03 | 14 L1 @1 Content h=AABB | 1 L1 @1 # Stream data "
+         "length conflict #"},
         {0x302, "02AABBCC",
-         "17 @0 R | 8 @0 Length d=2 h=02 v=2 | 14 @1 Content h=AABB | 1 @3 # Bytes left # h=CC"},
-        // Cut to the maximum length 4.
+         "17 L0 @0 R | 8 L1 @0 Length h=02 | 14 L1 @1 Content h=AABB | 1 L0 @3 # Bytes left # "
+         "h=CC"},
         {0x302, "090102030405",
-         "17 @0 R | 8 @0 Length d=9 h=09 v=9 | 14 @1 Content h=01020304 | 1 @5 # Bytes left # "
-         "h=05"},
+         "17 L0 @0 R | 8 L1 @0 Length h=09 | 14 L1 @1 Content h=01020304 | 1 L0 @5 # Bytes left # "
+         "h=05"}, // cut to the maximum length 4
         // Classified: a 2-byte length, the media type inside the length.
         {0x303, "0005016100CCDDEE",
-         "16 @0 C | 8 @0 Length d=5 h=0005 v=5 | 10 @2 MediaType h=016100 v=a | 14 @5 Content "
-         "h=CCDD | 1 @7 # Bytes left # h=EE"},
+         "16 L0 @0 C | 8 L1 @0 Length h=0005 | 10 L1 @2 MediaType h=016100 | 14 L1 @5 Content "
+         "h=CCDD | 1 L0 @7 # Bytes left # h=EE"},
         {0x303, "0002016100",
-         "16 @0 C | 8 @0 Length d=2 h=0002 v=2 | 10 @2 MediaType h=0161 v=a | 1 @2 # End of "
-         "message while disassembling string # | 1 @4 # Bytes left # h=00"},
-    };
-    // The rows leave the levels out (" L<digits> " becomes " ").
-    auto withoutLevels = [](std::string s) {
-        for (size_t at = 0; (at = s.find(" L", at)) != std::string::npos; ++at) {
-            size_t end = at + 2;
-            while (end < s.size() && s[end] >= '0' && s[end] <= '9')
-                ++end;
-            if (end > at + 2 && end < s.size() && s[end] == ' ') s.erase(at + 1, end - at);
-        }
-        return s;
-    };
-    for (const Case& r : rows)
-        EXPECT_EQ(withoutLevels(Decoded(r.fkt, r.hex, kTexts | kDiags)), r.want) << r.hex;
-    // A stream that ends with the payload leaves nothing and conflicts with nothing.
-    EXPECT_EQ(Decoded(0x301, "03AABBCC", kTexts | kDiags),
-              "19 L0 @0 S | 8 L1 @0 Length d=3 h=03 v=3 | 8 L1 @1 X d=43707 h=AABB v=43707 | "
-              "8 L1 @3 Y d=204 h=CC v=204");
-}
-
-TEST_F(DecodeStructureTest, ChildrenOfRawShortAndClassifiedStreamsSitOneLevelBelow) {
-    // A classified stream as a record field: its head at level 1, so its
-    // length, media type and content belong at level 2.
-    Lines levels;
-    for (const auto* e : Info(0x30C, {0x01, 0x00, 0x03, 0x01, 0x41, 0x00})->Disassemble())
-        levels.push_back(e->FullName() + " " + std::to_string(e->Level()));
-    Lines want{"R 0", "A 1", "C 1", "Length 2", "MediaType 2", "Content 2"};
-    EXPECT_EQ(levels, want);
-    EXPECT_EQ(Decode(0x302, {0x01, 0xAA}).at(1), "8 L1 @0 Length d=1 h=01 v=1");
-}
-
-TEST_F(DecodeStructureTest, ArraysWithSelectorsAndFurtherInterpretation) {
-    // Pos 0x0200 selects element 2 of the open array A1; A2 then cannot
-    // tell where its elements begin.
-    EXPECT_EQ(Decoded(0x304, "0200112233", kTexts | kDiags),
-              "8 L0 @0 Pos d=PosX=2 PosY=0 h=PosX=2 PosY=0 v=PosX=2 PosY=0 | 4 L0 @2 A1 | 8 L1 @2 "
-              "E[2] d=17 h=11 v=17 | 4 L0 @3 A2 | 1 L0 @3 # Further interpretation of 'A2' not "
-              "possible # | 1 L0 @3 # Bytes left # h=2233");
-    // Without a selection A1 takes the rest; A2 finds nothing left.
-    EXPECT_EQ(Decoded(0x304, "00001122", kTexts | kDiags),
-              "8 L0 @0 Pos d=PosX=0 PosY=0 h=PosX=0 PosY=0 v=PosX=0 PosY=0 | 4 L0 @2 A1 | 8 L1 @2 "
-              "E[1] d=17 h=11 v=17 | 8 L1 @3 E[2] d=34 h=22 v=34 | 4 L0 @4 A2");
-    // PosX picks the row, PosY the field of the row's record.
-    EXPECT_EQ(Decoded(0x30E, "0202BBEE", kTexts | kDiags),
-              "8 L0 @0 Pos d=PosX=2 PosY=2 h=PosX=2 PosY=2 v=PosX=2 PosY=2 | 4 L0 @2 Rows | 5 L1 "
-              "@2 Row[2] | 8 L2 @2 B d=187 h=BB v=187 | 1 L0 @3 # Bytes left # h=EE");
-    EXPECT_EQ(Decoded(0x30E, "0300AABB", kTexts | kDiags),
-              "8 L0 @0 Pos d=PosX=3 PosY=0 h=PosX=3 PosY=0 v=PosX=3 PosY=0 | 4 L0 @2 Rows | 5 L1 "
-              "@2 Row[3] | 8 L2 @2 A d=170 h=AA v=170 | 8 L2 @3 B d=187 h=BB v=187");
-    EXPECT_EQ(Decoded(0x308, "010203040506070809", (kTexts | kDiags) & ~0x2000u),
-              "8 L0 @0 N1 d=1 h=01 v=1 | 8 L0 @1 N2 d=2 h=02 v=2 | 8 L0 @2 N3 d=3 h=03 v=3 | 4 L0 "
-              "@3 List | 8 L1 @3 E d=4 h=04 v=4 | 8 L1 @4 E d=5 h=05 v=5 | 8 L1 @5 E d=6 h=06 v=6 "
-              "| 8 L1 @6 E d=7 h=07 v=7 | 8 L1 @7 E d=8 h=08 v=8 | 1 L0 @8 # Bytes left # h=09")
-        << "NMax 5, no suffixes";
-}
-
-TEST_F(DecodeStructureTest, StreamCaseSequences) {
-    struct Row {
-        uint32_t fkt;
-        const char* hex;
-        const char* want;
-    };
-    const Row rows[] = {
+         "16 L0 @0 C | 8 L1 @0 Length h=0002 | 10 L1 @2 MediaType h=0161 | 1 L1 @2 # End of "
+         "message while disassembling string # | 1 L0 @4 # Bytes left # h=00"},
+        // A classified stream as a record field: its parts one level below its head.
+        {0x30C, "010003014100",
+         "5 L0 @0 R | 8 L1 @0 A h=01 | 16 L1 @1 C | 8 L2 @1 Length h=0003 | 10 L2 @3 MediaType "
+         "h=014100 | 14 L2 @6 Content"},
+        // Pos 0x0200 selects element 2 of the open array A1; A2 then cannot
+        // tell where its elements begin.
+        {0x304, "0200112233",
+         "8 L0 @0 Pos d=PosX=2 PosY=0 h=PosX=2 PosY=0 v=PosX=2 PosY=0 | 4 L0 @2 A1 | 8 L1 @2 E[2] "
+         "d=17 h=11 v=17 | 4 L0 @3 A2 | 1 L0 @3 # Further interpretation of 'A2' not possible # | "
+         "1 L0 @3 # Bytes left # h=2233",
+         65535, 0, kTexts | kDiags},
+        // Without a selection A1 takes the rest; A2 finds nothing left.
+        {0x304, "00001122",
+         "8 L0 @0 Pos h=PosX=0 PosY=0 | 4 L0 @2 A1 | 8 L1 @2 E[1] h=11 | 8 L1 @3 E[2] h=22 | 4 L0 "
+         "@4 A2"},
+        // PosX picks the row, PosY the field of the row's record.
+        {0x30E, "0202BBEE",
+         "8 L0 @0 Pos h=PosX=2 PosY=2 | 4 L0 @2 Rows | 5 L1 @2 Row[2] | 8 L2 @2 B h=BB | 1 L0 @3 # "
+         "Bytes left # h=EE"},
+        {0x30E, "0300AABB",
+         "8 L0 @0 Pos h=PosX=3 PosY=0 | 4 L0 @2 Rows | 5 L1 @2 Row[3] | 8 L2 @2 A h=AA | 8 L2 @3 B "
+         "h=BB"},
+        {0x308, "010203040506070809",
+         "8 L0 @0 N1 h=01 | 8 L0 @1 N2 h=02 | 8 L0 @2 N3 h=03 | 4 L0 @3 List | 8 L1 @3 E h=04 | 8 "
+         "L1 @4 E h=05 | 8 L1 @5 E h=06 | 8 L1 @6 E h=07 | 8 L1 @7 E h=08 | 1 L0 @8 # Bytes left # "
+         "h=09",
+         65535, 0, kHex & ~0x2000u}, // NMax 5, no suffixes
+        // Cases by selector; the group B, C repeats as long as the stream
+        // length allows; the payload ends between rounds, then inside one.
         {0x305, "010A0BFF",
-         "8 L0 @0 Sel d=1 h=01 v=1 | 2 L0 @1 Table(1) | 8 L1 @1 A d=10 h=0A v=10 | 8 L1 @2 B d=11 "
-         "h=0B v=11 | 1 L0 @3 # Bytes left # h=FF"},
-        // The group B, C repeats; the stream length allows two rounds.
+         "8 L0 @0 Sel h=01 | 2 L0 @1 Table(1) | 8 L1 @1 A h=0A | 8 L1 @2 B h=0B | 1 L0 @3 # Bytes "
+         "left # h=FF"},
         {0x305, "030A0B0C0C1B1C1CFF",
-         "8 L0 @0 Sel d=3 h=03 v=3 | 2 L0 @1 Table(3) | 8 L1 @1 A d=10 h=0A v=10 | 8 L1 @2 B[1] "
-         "d=11 h=0B v=11 | 8 L1 @3 C[1] d=3084 h=0C0C v=3084 | 8 L1 @5 B[2] d=27 h=1B v=27 | 8 L1 "
-         "@6 C[2] d=7196 h=1C1C v=7196 | 1 L0 @8 # Bytes left # h=FF"},
-        // The payload ends between rounds, then inside one.
+         "8 L0 @0 Sel h=03 | 2 L0 @1 Table(3) | 8 L1 @1 A h=0A | 8 L1 @2 B[1] h=0B | 8 L1 @3 C[1] "
+         "h=0C0C | 8 L1 @5 B[2] h=1B | 8 L1 @6 C[2] h=1C1C | 1 L0 @8 # Bytes left # h=FF"},
         {0x305, "030A0B0C0C1B",
-         "8 L0 @0 Sel d=3 h=03 v=3 | 2 L0 @1 Table(3) | 8 L1 @1 A d=10 h=0A v=10 | 8 L1 @2 B[1] "
-         "d=11 h=0B v=11 | 8 L1 @3 C[1] d=3084 h=0C0C v=3084 | 8 L1 @5 B[2] d=27 h=1B v=27"},
+         "8 L0 @0 Sel h=03 | 2 L0 @1 Table(3) | 8 L1 @1 A h=0A | 8 L1 @2 B[1] h=0B | 8 L1 @3 C[1] "
+         "h=0C0C | 8 L1 @5 B[2] h=1B"},
         {0x305, "030A0B0C0C1B1C",
-         "8 L0 @0 Sel d=3 h=03 v=3 | 2 L0 @1 Table(3) | 8 L1 @1 A d=10 h=0A v=10 | 8 L1 @2 B[1] "
-         "d=11 h=0B v=11 | 8 L1 @3 C[1] d=3084 h=0C0C v=3084 | 8 L1 @5 B[2] d=27 h=1B v=27 | 1 L1 "
-         "@6 # Position of parameter 'C' exceeds message length # | 1 L0 @6 # Bytes left # h=1C"},
+         "8 L0 @0 Sel h=03 | 2 L0 @1 Table(3) | 8 L1 @1 A h=0A | 8 L1 @2 B[1] h=0B | 8 L1 @3 C[1] "
+         "h=0C0C | 8 L1 @5 B[2] h=1B | 1 L1 @6 # Position of parameter 'C' exceeds message length "
+         "# | 1 L0 @6 # Bytes left # h=1C"},
         {0x305, "070A",
-         "8 L0 @0 Sel d=7 h=07 v=7 | 2 L0 @1 Table | 1 L0 @1 # Unknown streamcase in 'Table' # | 1 "
-         "L0 @1 # Bytes left # h=0A"},
+         "8 L0 @0 Sel h=07 | 2 L0 @1 Table | 1 L0 @1 # Unknown streamcase in 'Table' # | 1 L0 @1 # "
+         "Bytes left # h=0A"},
         // ListSize counts the rounds, the first one included.
         {0x306, "02111221223132",
-         "8 L0 @0 ListSize d=2 h=02 v=2 | 2 L0 @1 ListElements | 8 L1 @1 B[1] d=17 h=11 v=17 | 8 "
-         "L1 @2 C[1] d=18 h=12 v=18 | 8 L1 @3 B[2] d=33 h=21 v=33 | 8 L1 @4 C[2] d=34 h=22 v=34 | "
-         "1 L0 @5 # Bytes left # h=3132"},
+         "8 L0 @0 ListSize h=02 | 2 L0 @1 ListElements | 8 L1 @1 B[1] h=11 | 8 L1 @2 C[1] h=12 | 8 "
+         "L1 @3 B[2] h=21 | 8 L1 @4 C[2] h=22 | 1 L0 @5 # Bytes left # h=3132"},
         {0x306, "0011",
-         "8 L0 @0 ListSize d=0 h=00 v=0 | 2 L0 @1 ListElements | 1 L0 @1 # Bytes left # h=11"},
+         "8 L0 @0 ListSize h=00 | 2 L0 @1 ListElements | 1 L0 @1 # Bytes left # h=11"},
+        // Elements and rounds that read nothing stop; after the open array
+        // the open sequence cannot be placed.
+        {0x30B, "42",
+         "2 L0 @0 Zeros | 18 L1 @0 Z[1] | 18 L1 @0 Z[2] | 1 L0 @0 # Bytes left # h=42"},
+        {0x307, "42",
+         "4 L0 @0 Voids | 12 L1 @0 V[1] | 2 L0 @0 Zeros | 18 L1 @0 Z[1] | 1 L0 @0 # Further "
+         "interpretation of 'StreamCase' not possible # | 1 L0 @0 # Bytes left # h=42"},
+        // The entry limit.
+        {0x308, "010203040506", "1 L0 @0 # Bytes left # h=010203040506", 0},
+        {0x308, "010203040506",
+         "8 L0 @0 N1 h=01 | 8 L0 @1 N2 h=02 | 1 L0 @2 # Bytes left # h=03040506", 2},
+        {0x308, "010203040506",
+         "8 L0 @0 N1 h=01 | 8 L0 @1 N2 h=02 | 8 L0 @2 N3 h=03 | 4 L0 @3 List | 8 L1 @3 E[1] h=04 | "
+         "8 L1 @4 E[2] h=05 | 1 L0 @5 # Bytes left # h=06",
+         5},
+        // At most ParamsInLoopLimit - 1 elements, and rounds up to the limit.
+        {0x304, "0000112233",
+         "8 L0 @0 Pos h=PosX=0 PosY=0 | 4 L0 @2 A1 | 8 L1 @2 E[1] h=11 | 8 L1 @3 E[2] h=22 | 4 L0 "
+         "@4 A2 | 1 L0 @4 # Further interpretation of 'A2' not possible # | 1 L0 @4 # Bytes left # "
+         "h=33",
+         65535, 3},
+        {0x306, "09111221223132",
+         "8 L0 @0 ListSize h=09 | 2 L0 @1 ListElements | 8 L1 @1 B[1] h=11 | 8 L1 @2 C[1] h=12 | 8 "
+         "L1 @3 B[2] h=21 | 8 L1 @4 C[2] h=22 | 1 L0 @5 # Bytes left # h=3132",
+         65535, 3},
     };
-    for (const Row& r : rows)
-        EXPECT_EQ(Decoded(r.fkt, r.hex, kTexts | kDiags), r.want) << r.hex;
-}
-
-TEST_F(DecodeStructureTest, ElementsAndRoundsThatReadNothingStop) {
-    EXPECT_EQ(Decoded(0x30B, "42", kTexts | kDiags),
-              "2 L0 @0 Zeros | 18 L1 @0 Z[1] | 18 L1 @0 Z[2] | 1 L0 @0 # Bytes left # h=42");
-    // After the open array, the open sequence cannot be placed.
-    EXPECT_EQ(Decoded(0x307, "42", kTexts | kDiags),
-              "4 L0 @0 Voids | 12 L1 @0 V[1] | 2 L0 @0 Zeros | 18 L1 @0 Z[1] | 1 L0 @0 # Further "
-              "interpretation of 'StreamCase' not possible # | 1 L0 @0 # Bytes left # h=42");
-}
-
-TEST_F(DecodeStructureTest, EntryLimit) {
-    struct Row {
-        uint32_t maxParams;
-        const char* want;
-    };
-    const Row rows[] = {
-        {0, "1 L0 @0 # Bytes left # h=010203040506"},
-        {2,
-         "8 L0 @0 N1 d=1 h=01 v=1 | 8 L0 @1 N2 d=2 h=02 v=2 | 1 L0 @2 # Bytes left # h=03040506"},
-        {5, "8 L0 @0 N1 d=1 h=01 v=1 | 8 L0 @1 N2 d=2 h=02 v=2 | 8 L0 @2 N3 d=3 h=03 v=3 | 4 L0 @3 "
-            "List | 8 L1 @3 E[1] d=4 h=04 v=4 | 8 L1 @4 E[2] d=5 h=05 v=5 | 1 L0 @5 # Bytes left # "
-            "h=06"},
-    };
+    const uint32_t loops = State().paramsInLoopLimit;
     for (const Row& r : rows) {
-        YFciMesgInfo* info = Info(0x308, {1, 2, 3, 4, 5, 6}, kTexts | kDiags);
+        State().paramsInLoopLimit = r.loopLimit ? r.loopLimit : loops;
+        YFciMesgInfo* info = Info(r.fkt, FromHex(r.hex), r.options);
         info->SetMaxParams(r.maxParams);
-        EXPECT_EQ(Flat(Rows(info->Disassemble())), r.want) << "MaxParams " << r.maxParams;
+        EXPECT_EQ(Flat(Rows(info->Disassemble())), r.want) << std::hex << r.fkt << " " << r.hex;
     }
-}
-
-TEST_F(DecodeStructureTest, LoopLimit) {
-    // At most ParamsInLoopLimit - 1 elements, and rounds up to the limit.
-    State().paramsInLoopLimit = 3;
-    EXPECT_EQ(Decoded(0x304, "0000112233", kTexts | kDiags),
-              "8 L0 @0 Pos d=PosX=0 PosY=0 h=PosX=0 PosY=0 v=PosX=0 PosY=0 | 4 L0 @2 A1 | 8 L1 @2 "
-              "E[1] d=17 h=11 v=17 | 8 L1 @3 E[2] d=34 h=22 v=34 | 4 L0 @4 A2 | 1 L0 @4 # Further "
-              "interpretation of 'A2' not possible # | 1 L0 @4 # Bytes left # h=33");
-    EXPECT_EQ(Decoded(0x306, "09111221223132", kTexts | kDiags),
-              "8 L0 @0 ListSize d=9 h=09 v=9 | 2 L0 @1 ListElements | 8 L1 @1 B[1] d=17 h=11 v=17 "
-              "| 8 L1 @2 C[1] d=18 h=12 v=18 | 8 L1 @3 B[2] d=33 h=21 v=33 | 8 L1 @4 C[2] d=34 "
-              "h=22 v=34 | 1 L0 @5 # Bytes left # h=3132");
+    // The bytes left hold data; the other diagnostics do not.
+    auto* info = static_cast<YFciMesgInfoImpl*>(Info(0x300, {0x12, 0x34, 0x56}, kHex));
+    ASSERT_EQ(info->Disassemble().size(), 2u);
+    EXPECT_EQ(Hex(info->Disassemble()[1]->Data()), "56");
+    EXPECT_EQ(info->DataEntryCount(), 2u);
+    EXPECT_TRUE(Info(0x300, {}, 0x101)->Disassemble().at(0)->HasNoData());
 }
 
 TEST_F(DecodeStructureTest, TextLimits) {
@@ -309,37 +263,29 @@ TEST_F(DecodeStructureTest, TextLimits) {
         YFciMesgInfo* info = Info(r.fkt, data, r.options);
         info->SetValueTextLimit(r.limit);
         EXPECT_EQ(Flat(Rows(info->Disassemble())), r.want) << r.hex << " limit " << r.limit;
-        const auto& last = *info->Disassemble().back();
         // Raw streams and diagnostics show at most half the text limit in bytes.
-        EXPECT_EQ(last.Length(), std::min<uint32_t>(r.options & 0x1000000u ? r.limit / 2 : 32767,
-                                                    uint32_t(data.size())))
+        EXPECT_EQ(
+            info->Disassemble().back()->Length(),
+            std::min<uint32_t>(r.options & 0x1000000u ? r.limit / 2 : 32767, uint32_t(data.size())))
             << r.hex;
     }
 }
 
 TEST_F(DecodeStructureTest, OptionBitsSwitchTextsOff) {
-    struct Row {
-        uint32_t off;
-        const char* want;
-    };
-    const Row rows[] = {
+    const std::pair<uint32_t, const char*> rows[] = {
         {0x100, "8 L0 @0  d=3 h=03 v=3 | 2 L0 @1 (3) | 8 L1 @1  d=10 h=0A v=10 | 8 L1 @2 [1] d=11 "
-                "h=0B v=11 | 8 L1 @3 [1] d=3084 h=0C0C v=3084 | 8 L1 @5 [2] d=27 h=1B v=27 | 8 L1 "
-                "@6 [2] d=7196 h=1C1C v=7196"},
-        {0x200,
-         "8 L0 @0 Sel d=3 v=3 | 2 L0 @1 Table(3) | 8 L1 @1 A d=10 v=10 | 8 L1 @2 B[1] d=11 v=11 | "
-         "8 L1 @3 C[1] d=3084 v=3084 | 8 L1 @5 B[2] d=27 v=27 | 8 L1 @6 C[2] d=7196 v=7196"},
+                "h=0B v=11 | 8 L1 @3 [1] d=3084 h=0C0C v=3084 | 8 L1 @5 [2] d=27 h=1B v=27"},
+        {0x200, "8 L0 @0 Sel d=3 v=3 | 2 L0 @1 Table(3) | 8 L1 @1 A d=10 v=10 | 8 L1 @2 B[1] d=11 "
+                "v=11 | 8 L1 @3 C[1] d=3084 v=3084 | 8 L1 @5 B[2] d=27 v=27"},
         {0xC00, "8 L0 @0 Sel h=03 | 2 L0 @1 Table(3) | 8 L1 @1 A h=0A | 8 L1 @2 B[1] h=0B | 8 L1 "
-                "@3 C[1] h=0C0C | 8 L1 @5 B[2] h=1B | 8 L1 @6 C[2] h=1C1C"},
+                "@3 C[1] h=0C0C | 8 L1 @5 B[2] h=1B"},
         {0x2000, "8 L0 @0 Sel d=3 h=03 v=3 | 2 L0 @1 Table | 8 L1 @1 A d=10 h=0A v=10 | 8 L1 @2 B "
-                 "d=11 h=0B v=11 | 8 L1 @3 C d=3084 h=0C0C v=3084 | 8 L1 @5 B d=27 h=1B v=27 | 8 "
-                 "L1 @6 C d=7196 h=1C1C v=7196"},
+                 "d=11 h=0B v=11 | 8 L1 @3 C d=3084 h=0C0C v=3084 | 8 L1 @5 B d=27 h=1B v=27"},
         {0x4000, "8 L0 @0 Sel d=3 h=03 v=3 | 8 L1 @1 A d=10 h=0A v=10 | 8 L1 @2 B[1] d=11 h=0B "
-                 "v=11 | 8 L1 @3 C[1] d=3084 h=0C0C v=3084 | 8 L1 @5 B[2] d=27 h=1B v=27 | 8 L1 @6 "
-                 "C[2] d=7196 h=1C1C v=7196"},
+                 "v=11 | 8 L1 @3 C[1] d=3084 h=0C0C v=3084 | 8 L1 @5 B[2] d=27 h=1B v=27"},
     };
-    for (const Row& r : rows)
-        EXPECT_EQ(Decoded(0x305, "030A0B0C0C1B1C1C", kTexts & ~r.off), r.want) << std::hex << r.off;
+    for (auto [off, want] : rows)
+        EXPECT_EQ(Decoded(0x305, "030A0B0C0C1B", kTexts & ~off), want) << std::hex << off;
     // Units: on by 0x1000 only.
     EXPECT_EQ(Decoded(0x300, "0001", kTexts & ~0x1000u), "8 L0 @0 X d=1 h=0001 v=1");
     // Diagnostics each by their own bit.
