@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include "cache/archive_io.h"
 #include "cache/fcat_file.h"
@@ -13,7 +11,6 @@
 #include "import/import_context.h"
 #include "import/import_log.h"
 #include "support/catalog_builder.h"
-#include "support/test_support.h"
 #include "tree/fblock.h"
 #include "tree/function.h"
 
@@ -201,11 +198,21 @@ protected:
     // Imports xmlPath, saves it and loads it again. The dumps name every
     // node's parent and every reference and must agree; saving the loaded
     // tree must give the same bytes, which ties each reference to its node.
-    void RoundTrip(const std::string& xmlPath) {
+    // With fromFileAbove, the body must be larger and is read from the cache file.
+    void RoundTrip(const std::string& xmlPath, size_t fromFileAbove = 0) {
         test::Imported imported = ImportFile(xmlPath);
         ASSERT_TRUE(imported.catalog) << imported.log;
         Bytes body = SaveBody(imported.catalog.get(), xmlPath);
-        CatalogPtr loaded = LoadBody(body);
+        ASSERT_GT(body.size(), fromFileAbove);
+        YFCatFile file(xmlPath, false, nullptr, 0);
+        CatalogPtr loaded;
+        if (fromFileAbove) {
+            ASSERT_TRUE(file.OpenRead(false, kUseDefaults, kOptions)) << file.Error();
+            YMTArchiveRead reader(file);
+            loaded.reset(LoadCatalog(reader, file));
+        } else {
+            loaded = LoadBody(body);
+        }
         ASSERT_TRUE(loaded);
         loaded->FilePath = imported.catalog->FilePath; // the pool's business
         EXPECT_EQ(DumpText(*imported.catalog), DumpText(*loaded));
@@ -263,18 +270,7 @@ TEST_F(ArchiveTest, RoundTripsKeepTreesAndBytes) {
 TEST_F(ArchiveTest, LargeCacheFileLoadsAsImported) {
     std::string path = m_Dir.File("large.xml");
     test::WriteFile(path, GenerateCatalog(20240917, 4000000));
-    test::Imported imported = ImportFile(path);
-    ASSERT_TRUE(imported.catalog) << imported.log;
-    Bytes body = SaveBody(imported.catalog.get(), path);
-    ASSERT_GT(body.size(), 3 * kLargePage);
-    YFCatFile file(path, false, nullptr, 0);
-    ASSERT_TRUE(file.OpenRead(false, kUseDefaults, kOptions)) << file.Error();
-    YMTArchiveRead reader(file);
-    CatalogPtr loaded(LoadCatalog(reader, file));
-    ASSERT_TRUE(loaded);
-    loaded->FilePath = imported.catalog->FilePath;
-    EXPECT_EQ(DumpText(*imported.catalog), DumpText(*loaded));
-    EXPECT_TRUE(SameBytes(body, SaveBody(loaded.get(), path)));
+    RoundTrip(path, 3 * kLargePage);
 }
 
 TEST_F(ArchiveTest, HandWrittenBodies) {

@@ -1,8 +1,6 @@
 // The handle-based interface: managers, opening and closing with channels
 // and names, item lists, attributes, status codes, the object interface on
 // the same catalog, and calls from several threads.
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <filesystem>
 #include <map>
@@ -14,7 +12,6 @@
 #include "mostfcat/fct.h"
 #include "platform/paths.h"
 #include "support/catalog_builder.h"
-#include "support/test_support.h"
 
 // c_header_check.c: opens a catalog through the header compiled as C and
 // returns the number of its FBlocks (negative on failure).

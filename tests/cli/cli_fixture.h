@@ -37,8 +37,8 @@ class CliTest : public ::testing::Test {
 protected:
     // Runs the tool in the temporary folder with the given arguments and
     // standard input (an empty settings folder, so no stray profile is read).
-    Result Run(const std::vector<std::string>& args, const std::string& tool = MOSTFCAT_CLI_PATH,
-               const std::string& env = "", const std::string& input = "") {
+    Result Run(const std::vector<std::string>& args, const std::string& input = "",
+               const std::string& tool = MOSTFCAT_CLI_PATH, const std::string& env = "") {
         WriteFile(m_Out.File("in"), input);
         std::string cmd = "cd " + Quote(m_Dir.Path()) + " && " + env + " " + Quote(tool);
         if (!args.empty()) cmd += " --settings " + Quote(m_Settings.Path());
@@ -59,7 +59,7 @@ protected:
         std::istringstream words(line);
         for (std::string w; words >> w;)
             args.push_back(w);
-        return Run(args, MOSTFCAT_CLI_PATH, "", input);
+        return Run(args, input);
     }
     // A fixture copied into the temporary folder; returns its file name.
     std::string Fixture(const std::string& name) {

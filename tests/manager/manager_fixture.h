@@ -72,9 +72,13 @@ protected:
         Pool().Clear();
     }
     void TearDown() override {
+        NewProcess();
+        CatalogTest::TearDown();
+    }
+    // What a new process sees: no managers and nothing in memory.
+    void NewProcess() {
         m_Managers.clear();
         Pool().Clear();
-        CatalogTest::TearDown();
     }
     YFciFCatManagerImpl& NewManager(uint16_t channels = 4) {
         m_Managers.push_back(std::make_unique<YFciFCatManagerImpl>());

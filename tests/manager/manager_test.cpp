@@ -1,7 +1,5 @@
 // The catalog manager: registrations and channels, names, the change cycle,
 // the host's cache store, bunches and change sinks.
-#include <gtest/gtest.h>
-
 #include <deque>
 #include <filesystem>
 
@@ -202,7 +200,14 @@ TEST_F(ManagerTest, CacheStoreIsToldEverything) {
     EXPECT_TRUE(m.CloseFCat(1, "disk"));
     EXPECT_TRUE(store.calls.empty());
 
-    // With the cache off there is no image to hand over, which is no error.
+    // A cache that cannot be written, or the cache off: no image to hand
+    // over, which is no error.
+    std::string blocked = Small("blocked");
+    std::filesystem::create_directory(CacheOf(blocked));
+    EXPECT_EQ(Open(n, blocked, 1), 0u);
+    EXPECT_EQ(second.calls.back(), "store blocked 1 blocked");
+    EXPECT_TRUE(second.image.empty());
+    second.image = "stale";
     UseProfile("[MOSTImport]\nImportOptim=0\n");
     std::string cold = Small("cold");
     EXPECT_EQ(Open(m, cold, 1), 0u);

@@ -1,8 +1,6 @@
 // The catalog pool: reuse of catalogs in memory and among the released ones,
 // re-imports of changed files, the limit of released catalogs, the cache
 // file and caller images.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 
 #include "cache/fcat_file.h"
@@ -39,7 +37,10 @@ TEST_F(PoolTest, ChangedFileIsImportedAgainForEveryUser) {
     sb.Register(b.Handle());
     const Events toldA{"a changing", "a changed"}, toldB{"b changing", "b changed"};
 
-    // Each user, the opening one included, is told once.
+    // Each user, the opening one included, is told once; a cache that cannot
+    // be written does not take the new catalog away from them.
+    fs::remove(CacheOf(amp));
+    fs::create_directory(CacheOf(amp));
     SetFileTime(amp, kT0 + 60);
     ASSERT_EQ(Open(b, amp, 2), 0u);
     EXPECT_EQ(Pool().LastSource(), Source::XmlImport);
@@ -67,8 +68,7 @@ TEST_F(PoolTest, UserClosingWhileToldOfAReplacement) {
     std::string amp = Small("amp");
     for (int trigger = 0; trigger < 3; ++trigger) {
         SCOPED_TRACE(trigger);
-        m_Managers.clear();
-        Pool().Clear();
+        NewProcess();
         WriteFileAt(amp, CatalogXml(FBlockXml("amp", "0x10", "")), kT0);
         YFciFCatManagerImpl& a = NewManager();
         ASSERT_EQ(Open(a, amp, 1), 0u);
@@ -143,8 +143,7 @@ TEST_F(PoolTest, CacheFileAndItsDamage) {
     std::string amp = Small("amp");
     const std::string cache = CacheOf(amp);
     auto reopen = [&] {
-        m_Managers.clear();
-        Pool().Clear();
+        NewProcess();
         YFciFCatManagerImpl& m = NewManager();
         EXPECT_EQ(Open(m, amp, 1), 0u);
         Names names;
@@ -169,8 +168,7 @@ TEST_F(PoolTest, CallerImagesNeedNoFiles) {
     std::string amp = Small("amp");
     ASSERT_EQ(Open(NewManager(), amp, 1), 0u);
     const Bytes image = ImageOfTime(amp, kT0);
-    m_Managers.clear();
-    Pool().Clear();
+    NewProcess();
     fs::remove(amp);
     fs::remove(CacheOf(amp));
     YFciFCatManagerImpl& m = NewManager();

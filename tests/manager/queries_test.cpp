@@ -1,10 +1,7 @@
 // The manager's queries over the catalogs of a channel: list order, the
 // catalog-name filter, the instance fallback, the deepest-match rule of the
 // lookups, name resolution and node lists.
-#include <gtest/gtest.h>
-
 #include "manager/manager_fixture.h"
-#include "tree/node.h"
 
 namespace mostfcat::test {
 namespace {

@@ -1,8 +1,6 @@
 // Telegrams put together into messages: against decoding the same payload
 // whole (every layout, with and without source and time), every kind of
 // fault, interleaved senders and functions, and the memory caps.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <random>
 

@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "function_xml.h"
-#include "support/test_support.h"
-#include "tree/catalog.h"
-#include "tree/fblock.h"
 
 namespace mostfcat {
 namespace {

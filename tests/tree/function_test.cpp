@@ -6,9 +6,6 @@
 #include <array>
 
 #include "function_xml.h"
-#include "support/test_support.h"
-#include "tree/catalog.h"
-#include "tree/fblock.h"
 
 namespace mostfcat {
 namespace {
@@ -27,21 +24,7 @@ std::string Simple(const std::string& id, const std::string& ref, bool method = 
         "", kindAttrs);
 }
 
-class FunctionTest : public CatalogTest {
-protected:
-    // One FBlock Amp (0x22, instance 0) with these functions.
-    Imported Run(const std::string& functions, const std::string& more = "") {
-        Imported r = Import(CatalogXml(FBlockXml("Amp", "0x22", functions) + more));
-        EXPECT_EQ(r.status, 0u) << r.log;
-        return r;
-    }
-    static YMTFunction* Fn(const Imported& r, uint32_t id, uint32_t fblock = 0x22,
-                           uint32_t instance = 0) {
-        YMTFBlock* f = r.catalog->FBlockAt(fblock);
-        YMTInstance* i = f ? f->InstanceAt(instance) : nullptr;
-        return i ? static_cast<YMTFunction*>(i->GetAt(id)) : nullptr;
-    }
-};
+class FunctionTest : public FunctionImportTest {};
 
 TEST_F(FunctionTest, IdentifierAndStructureErrorsDropTheFunction) {
     Imported r = Run(NumberProperty("Big", "0x1000") + NumberProperty("Bad", "0x1G") +

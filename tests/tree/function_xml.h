@@ -10,6 +10,9 @@
 
 #include "params/param.h"
 #include "support/catalog_builder.h"
+#include "support/test_support.h"
+#include "tree/catalog.h"
+#include "tree/fblock.h"
 #include "tree/function.h"
 #include "tree/node.h"
 #include "tree/operation.h"
@@ -118,5 +121,22 @@ inline std::string Layout(const YMTFunction* f) {
     });
     return out;
 }
+
+// Imports one FBlock Amp (0x22, instance 0) with the given functions, after
+// the elements in `outside`; the import must succeed.
+class FunctionImportTest : public CatalogTest {
+protected:
+    Imported Run(const std::string& functions, const std::string& outside = "") {
+        Imported r = Import(CatalogXml(outside + FBlockXml("Amp", "0x22", functions)));
+        EXPECT_EQ(r.status, 0u) << r.log;
+        return r;
+    }
+    static YMTFunction* Fn(const Imported& r, uint32_t id = 0x100, uint32_t fblock = 0x22,
+                           uint32_t instance = 0) {
+        YMTFBlock* f = r.catalog->FBlockAt(fblock);
+        YMTInstance* i = f ? f->InstanceAt(instance) : nullptr;
+        return i ? static_cast<YMTFunction*>(i->GetAt(id)) : nullptr;
+    }
+};
 
 } // namespace mostfcat::test

@@ -5,10 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "function_xml.h"
-#include "support/test_support.h"
 #include "params/param_queries.h"
-#include "tree/catalog.h"
-#include "tree/fblock.h"
 #include "tree/queries.h"
 
 namespace mostfcat {
@@ -32,17 +29,7 @@ std::string PU(const std::string& name, const std::string& ops,
     return Param("PU", name, type, ops);
 }
 
-class OperationTest : public CatalogTest {
-protected:
-    Imported Run(const std::string& functions, const std::string& outside = "") {
-        Imported r = Import(CatalogXml(outside + FBlockXml("Amp", "0x22", functions)));
-        EXPECT_EQ(r.status, 0u) << r.log;
-        return r;
-    }
-    static YMTFunction* Fn(const Imported& r, uint32_t id = 0x100) {
-        return static_cast<YMTFunction*>(r.catalog->FBlockAt(0x22)->InstanceAt(0)->GetAt(id));
-    }
-};
+class OperationTest : public FunctionImportTest {};
 
 TEST_F(OperationTest, PositionsAreCompactedAndRenumberedPerOperation) {
     Imported r =

@@ -3,10 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "function_xml.h"
-#include "support/test_support.h"
 #include "params/param_queries.h"
-#include "tree/catalog.h"
-#include "tree/fblock.h"
 #include "tree/queries.h"
 
 namespace mostfcat {

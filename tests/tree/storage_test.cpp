@@ -3,16 +3,12 @@
 // heap as before. Catalogs from an import and from a cache own their storage.
 #include <gmock/gmock.h>
 
-#include <cstring>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/arena.h"
 #include "support/test_support.h"
 #include "tree/catalog.h"
-#include "tree/fblock.h"
-#include "tree/function.h"
 #include "tree/storage.h"
 
 namespace mostfcat {
