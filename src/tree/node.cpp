@@ -18,7 +18,7 @@ void DeleteTreeNode(YMTNode* node) {
 namespace {
 // The address the last node allocation took from a storage; the node
 // constructor that runs next at that address knows it lives there.
-thread_local void* t_StorageNode = nullptr;
+thread_local void* t_StorageNode MOSTFCAT_TLS_INITIAL_EXEC = nullptr;
 } // namespace
 
 void* YMTNode::operator new(std::size_t size) {

@@ -6,7 +6,7 @@
 
 namespace mostfcat {
 
-thread_local YMTStorage* YMTStorage::t_Current = nullptr;
+thread_local YMTStorage* YMTStorage::t_Current MOSTFCAT_TLS_INITIAL_EXEC = nullptr;
 
 YMTStorage::~YMTStorage() {
     std::free(m_Pairs);

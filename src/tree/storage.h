@@ -17,6 +17,8 @@
 
 #include "platform/arena.h"
 
+#define MOSTFCAT_TLS_INITIAL_EXEC __attribute__((tls_model("initial-exec")))
+
 namespace mostfcat {
 
 class YMTStorage;
@@ -73,7 +75,10 @@ public:
 
 private:
     friend class YMTStorageScope;
-    static thread_local YMTStorage* t_Current;
+    // Initial-exec: the few bytes sit in the thread's static block, read
+    // without a call on every node made; a library loaded later has room for
+    // them there.
+    static thread_local YMTStorage* t_Current MOSTFCAT_TLS_INITIAL_EXEC;
 
     void RebuildPairs(size_t count);
 
