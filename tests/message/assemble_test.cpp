@@ -20,35 +20,9 @@ std::string Lab() {
                         Param("E", Enum({{"0", "Off"}, {"1", "On"}, {"2..3", "Auto"}}), 2) +
                         Param("S", Str(), 3) + Param("B", switches, 4)) +
            Function("Signed", 0x401, Param("N", Num("SByte"), 1) + Param("W", Num("SWord"), 2)) +
-           Function("Streams", 0x402,
-                    Param("Kind", Enum({{"2", "Bits"}, {"3", "Swapped"}, {"4", "Wide"}}), 1) +
-                        Param("Payload",
-                              "<TStream>" +
-                                  Case("Kind", "2", "Low3,High5",
-                                       Signal(1, "Low3", 3) + Signal(2, "High5", 5, true)) +
-                                  Case("Kind", "3", "Word12,Nibble",
-                                       Signal(1, "Word12", 12) + Signal(2, "Nibble", 4), true) +
-                                  Case("Kind", "4", "Word12,Nibble",
-                                       Signal(1, "Word12", 12, true) + Signal(2, "Nibble", 4)) +
-                                  "</TStream>",
-                              2)) +
-           Function(
-               "Short", 0x403,
-               Param("S",
-                     "<TShortStream>" +
-                         Case("", "", "X,Y", Member(1, "X", Num("UWord")) + Member(2, "Y", ubyte)) +
-                         "</TShortStream>",
-                     1)) +
+           SignalStreamsFunction(0x402) + ShortStreamFunction(0x403) +
            Function("RawShort", 0x404, Param("R", "<TShortStream MaxLength=\"4\"/>", 1)) +
-           Function("Table", 0x405,
-                    Param("Sel", ubyte, 1) +
-                        Param("Table",
-                              "<TStream Length=\"9\">" +
-                                  Case("", "", "Sel = 1..2 = A, B\nSel = 3 = {A, {B, C}}",
-                                       Member(1, "A", ubyte) + Member(2, "B", ubyte) +
-                                           Member(3, "C", Num("UWord"))) +
-                                  "</TStream>",
-                              2)) +
+           TableFunction(0x405) +
            Function(
                "Rows", 0x406,
                Param("N1", ubyte, 1) +

@@ -17,27 +17,13 @@ constexpr uint32_t kHex = (kTexts | kDiags) & ~0xC00u;
 std::string Lab() {
     const std::string ubyte = Num("UByte");
     return Function("One", 0x300, Param("X", Num("UWord", 0, "unit_db"), 1)) +
-           Function(
-               "Short", 0x301,
-               Param("S",
-                     "<TShortStream>" +
-                         Case("", "", "X,Y", Member(1, "X", Num("UWord")) + Member(2, "Y", ubyte)) +
-                         "</TShortStream>",
-                     1)) +
+           ShortStreamFunction(0x301) +
            Function("RawShort", 0x302, Param("R", "<TShortStream MaxLength=\"4\"/>", 1)) +
            Function("Classified", 0x303, Param("C", "<TCStream/>", 1)) +
            Function("Selected", 0x304,
                     Param("Pos", Num("UWord"), 1) + Param("A1", Array("", "E", ubyte), 2) +
                         Param("A2", Array("2", "F", ubyte), 3)) +
-           Function("Table", 0x305,
-                    Param("Sel", ubyte, 1) +
-                        Param("Table",
-                              "<TStream Length=\"9\">" +
-                                  Case("", "", "Sel = 1..2 = A, B\nSel = 3 = {A, {B, C}}",
-                                       Member(1, "A", ubyte) + Member(2, "B", ubyte) +
-                                           Member(3, "C", Num("UWord"))) +
-                                  "</TStream>",
-                              2)) +
+           TableFunction(0x305) +
            Function("Counted", 0x306,
                     Param("ListSize", ubyte, 1) +
                         Param("ListElements",

@@ -144,31 +144,8 @@ TEST_F(DecodeValuesTest, StringTextsLimitsAndEncodings) {
     });
 }
 
-// Kind 2 selects the 3- and 5-bit signals of one byte, kind 3 a little-endian
-// 12-bit signal and a nibble, kind 4 the same in msb-first order and signed,
-// kind 5 a 3- and a 6-bit signal whose case ends inside a byte, kind 6 a
-// repeated 3-bit signal.
-std::string SignalStreams() {
-    return Function(
-        "Streams", 0x200,
-        Param("Kind",
-              Enum({{"2", "Bits"}, {"3", "Swapped"}, {"4", "Wide"}, {"5", "Odd"}, {"6", "Rep"}}),
-              1) +
-            Param("Payload",
-                  "<TStream>" +
-                      Case("Kind", "2", "Low3,High5",
-                           Signal(1, "Low3", 3) + Signal(2, "High5", 5, true)) +
-                      Case("Kind", "3", "Word12,Nibble",
-                           Signal(1, "Word12", 12) + Signal(2, "Nibble", 4), true) +
-                      Case("Kind", "4", "Word12,Nibble",
-                           Signal(1, "Word12", 12, true) + Signal(2, "Nibble", 4)) +
-                      Case("Kind", "5", "A3,B6", Signal(1, "A3", 3) + Signal(2, "B6", 6)) +
-                      Case("Kind", "6", "{{S}}", Signal(1, "S", 3)) + "</TStream>",
-                  2));
-}
-
 TEST_F(DecodeValuesTest, SignalsInBothByteOrders) {
-    OpenLab(SignalStreams());
+    OpenLab(SignalStreamsFunction(0x200));
     const uint32_t opts = kTexts | kDiags;
     struct SignalRow {
         const char* hex;

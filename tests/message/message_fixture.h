@@ -26,6 +26,57 @@ inline std::string Str() {
     return "<TString/>";
 }
 
+// --- functions that several suites decode and assemble -------------------------------
+
+// S: a short stream of one case {X (2 bytes), Y (1 byte)} behind its length.
+inline std::string ShortStreamFunction(uint32_t id) {
+    return Function("Short", id,
+                    Param("S",
+                          "<TShortStream>" +
+                              Case("", "", "X,Y",
+                                   Member(1, "X", Num("UWord")) + Member(2, "Y", Num("UByte"))) +
+                              "</TShortStream>",
+                          1));
+}
+
+// Sel, then a stream of 9 bytes whose description lets Sel choose the
+// sequence: 1..2 A, B; 3 A, then repeated B, C.
+inline std::string TableFunction(uint32_t id) {
+    const std::string ubyte = Num("UByte");
+    return Function("Table", id,
+                    Param("Sel", ubyte, 1) +
+                        Param("Table",
+                              "<TStream Length=\"9\">" +
+                                  Case("", "", "Sel = 1..2 = A, B\nSel = 3 = {A, {B, C}}",
+                                       Member(1, "A", ubyte) + Member(2, "B", ubyte) +
+                                           Member(3, "C", Num("UWord"))) +
+                                  "</TStream>",
+                              2));
+}
+
+// Kind, then signals in stream cases: kind 2 selects the 3- and 5-bit
+// signals of one byte, kind 3 a little-endian 12-bit signal and a nibble,
+// kind 4 the same in msb-first order and signed, kind 5 a 3- and a 6-bit
+// signal whose case ends inside a byte, kind 6 a repeated 3-bit signal.
+inline std::string SignalStreamsFunction(uint32_t id) {
+    return Function(
+        "Streams", id,
+        Param("Kind",
+              Enum({{"2", "Bits"}, {"3", "Swapped"}, {"4", "Wide"}, {"5", "Odd"}, {"6", "Rep"}}),
+              1) +
+            Param("Payload",
+                  "<TStream>" +
+                      Case("Kind", "2", "Low3,High5",
+                           Signal(1, "Low3", 3) + Signal(2, "High5", 5, true)) +
+                      Case("Kind", "3", "Word12,Nibble",
+                           Signal(1, "Word12", 12) + Signal(2, "Nibble", 4), true) +
+                      Case("Kind", "4", "Word12,Nibble",
+                           Signal(1, "Word12", 12, true) + Signal(2, "Nibble", 4)) +
+                      Case("Kind", "5", "A3,B6", Signal(1, "A3", 3) + Signal(2, "B6", 6)) +
+                      Case("Kind", "6", "{{S}}", Signal(1, "S", 3)) + "</TStream>",
+                  2));
+}
+
 // --- entries as text -----------------------------------------------------------------
 
 // "kind Llevel @position FullName", then the texts that are set.
