@@ -132,51 +132,36 @@ TEST_F(XmlImportTest, SuccessfulImportWritesTheCompleteFilteredLog) {
                          Trailer(path, true));
 }
 
-TEST_F(XmlImportTest, FatalImporterErrorFailsAfterTheSummary) {
-    // Nothing after the missing definitions is looked at.
-    test::Imported r = Import("<?xml version=\"1.0\"?>\n<FunctionCatalog><CatalogVersion/>"
-                              "<FBlock><FBlockName>3D</FBlockName></FBlock></FunctionCatalog>\n");
-    std::string path = PathOf("catalog.xml");
-    EXPECT_EQ(r.status, 1u);
-    EXPECT_FALSE(r.catalog);
-    EXPECT_EQ(r.log, Header(path) + kParseDone +
-                         "Fatal error in '/':\n  Can not find element <Definition>\n" +
-                         Summary("1  errors: 0  warnings: 0  (logged errors: 0  warnings: 0)") +
-                         Trailer(path, false));
-
-    // Without the root element there is no summary either.
-    r = Import("<?xml version=\"1.0\"?>\n<Catalog><Definition/></Catalog>\n");
-    EXPECT_EQ(r.status, 1u);
-    EXPECT_FALSE(r.catalog);
-    EXPECT_EQ(r.log, Header(path) + kParseDone + Trailer(path, false));
-}
-
-TEST_F(XmlImportTest, MalformedDocumentShowsTheParserMessage) {
-    test::Imported r = Import("<?xml version=\"1.0\"?>\n<FunctionCatalog>\n<Definition>\n"
-                              "</FunctionCatalog>\n");
-    std::string path = PathOf("catalog.xml");
-    EXPECT_EQ(r.status, 1u);
-    EXPECT_FALSE(r.catalog);
-    std::string head = Header(path) + "Fatal error at file '" + path + "': Line: 4, Char: ";
-    ASSERT_EQ(r.log.substr(0, head.size()), head) << r.log;
-    // The message is indented below its header; the final line end of the
-    // collected text became a blank.
-    EXPECT_NE(r.log.find("\n  Message: "), std::string::npos) << r.log;
-    std::string trailer = " \n" + Trailer(path, false);
-    EXPECT_TRUE(r.log.ends_with(trailer)) << r.log;
-    EXPECT_EQ(r.log.find("Parse done"), std::string::npos);
-}
-
-TEST_F(XmlImportTest, ParserWarningAloneFailsTheImport) {
-    test::Imported r = Import(WithDtd("<!ATTLIST FunctionCatalog a CDATA #IMPLIED>\n"
-                                      "<!ATTLIST FunctionCatalog a CDATA #IMPLIED>\n"));
-    std::string path = PathOf("catalog.xml");
-    EXPECT_EQ(r.status, 1u);
-    EXPECT_FALSE(r.catalog);
-    EXPECT_EQ(r.log, Header(path) + "Warning at file '" + path +
-                         "': Line: 4, Char: 28\n  Message: attribute 'a' has already been "
-                         "declared for element 'FunctionCatalog' \n" +
-                         Trailer(path, false));
+// Failed imports: the log holds the header, what stopped the import (the
+// importer's messages with their summary, or the parser's), and the trailer.
+TEST_F(XmlImportTest, FailedImportsLogWhyBetweenHeaderAndTrailer) {
+    const std::string path = PathOf("catalog.xml"), at = "at file '" + path + "': Line: 4, Char: ";
+    const struct {
+        std::string xml, middle;
+    } rows[] = {
+        // Nothing after the missing definitions is looked at.
+        {"<?xml version=\"1.0\"?>\n<FunctionCatalog><CatalogVersion/><FBlock><FBlockName>3D"
+         "</FBlockName></FBlock></FunctionCatalog>\n",
+         kParseDone + std::string("Fatal error in '/':\n  Can not find element <Definition>\n") +
+             Summary("1  errors: 0  warnings: 0  (logged errors: 0  warnings: 0)")},
+        // Without the root element there is no summary either.
+        {"<?xml version=\"1.0\"?>\n<Catalog><Definition/></Catalog>\n", kParseDone},
+        // A parser warning alone fails the import; the final line end of the
+        // collected text became a blank.
+        {WithDtd("<!ATTLIST FunctionCatalog a CDATA #IMPLIED>\n"
+                 "<!ATTLIST FunctionCatalog a CDATA #IMPLIED>\n"),
+         "Warning " + at + "28\n  Message: attribute 'a' has already been declared for element "
+                           "'FunctionCatalog' \n"},
+        // A malformed document: the parser's message, indented below its header.
+        {"<?xml version=\"1.0\"?>\n<FunctionCatalog>\n<Definition>\n</FunctionCatalog>\n",
+         "Fatal error " + at + "3\n  Message: expected end of tag 'Definition' \n"},
+    };
+    for (const auto& r : rows) {
+        test::Imported got = Import(r.xml);
+        EXPECT_EQ(got.status, 1u) << r.xml;
+        EXPECT_FALSE(got.catalog) << r.xml;
+        EXPECT_EQ(got.log, Header(path) + r.middle + Trailer(path, false)) << r.xml;
+    }
 }
 
 TEST_F(XmlImportTest, MissingFileGivesStatus2AndNoLog) {

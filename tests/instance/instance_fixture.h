@@ -163,4 +163,13 @@ protected:
     }
 };
 
+// The instance fixture with the lab catalog open.
+class LabInstanceTest : public InstanceTest {
+protected:
+    void SetUp() override {
+        InstanceTest::SetUp();
+        OpenLab();
+    }
+};
+
 } // namespace mostfcat::test::inst

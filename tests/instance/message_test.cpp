@@ -10,11 +10,10 @@ namespace {
 constexpr uint32_t kNumbers = 0x100, kTable = 0x101, kMux = 0x102, kSeq = 0x103, kPosArr = 0x106,
                    kTexts = 0x107;
 
-class MessageTest : public InstanceTest {
+class MessageTest : public LabInstanceTest {
 protected:
     void SetUp() override {
-        InstanceTest::SetUp();
-        OpenLab();
+        LabInstanceTest::SetUp();
         // FBlock 0x51 only on channel 2.
         std::string other = Catalog(
             "other.xml",

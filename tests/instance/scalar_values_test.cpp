@@ -39,13 +39,7 @@ std::string Zeroed(std::string text) {
     return text;
 }
 
-class ScalarTest : public InstanceTest {
-protected:
-    void SetUp() override {
-        InstanceTest::SetUp();
-        OpenLab();
-    }
-};
+using ScalarTest = LabInstanceTest;
 
 // Decoded values as texts; a rebuild from the message's text (wildcard
 // letters and missing bytes included) shows the same.

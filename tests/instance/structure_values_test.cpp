@@ -10,12 +10,8 @@ namespace {
 constexpr uint32_t kTable = 0x101, kMux = 0x102, kSeq = 0x103, kBits = 0x104, kPosed = 0x105,
                    kPosArr = 0x106, kTexts = 0x107, kBig = 0x108, kBoxed = 0x109;
 
-class StructureTest : public InstanceTest {
+class StructureTest : public LabInstanceTest {
 protected:
-    void SetUp() override {
-        InstanceTest::SetUp();
-        OpenLab();
-    }
     std::string ToShort(uint32_t fkt, const std::string& symbolic) {
         std::string out = "unset";
         m->ConvertSymbolicToShortID(out, 1, "", kFBlock, kInst, 0, fkt, kStatus, symbolic);

@@ -33,13 +33,7 @@ std::string Lab() {
            Function("Classified", 0x408, Param("C", "<TCStream/>", 1));
 }
 
-class AssembleTest : public MessageTest {
-protected:
-    void SetUp() override {
-        MessageTest::SetUp();
-        OpenLab(Lab());
-    }
-};
+using AssembleTest = LabMessageTest<Lab>;
 
 TEST_F(AssembleTest, StatusCodesAndIndices) {
     struct Row {

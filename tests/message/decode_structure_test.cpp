@@ -70,13 +70,7 @@ std::string Lab() {
                          2));
 }
 
-class DecodeStructureTest : public MessageTest {
-protected:
-    void SetUp() override {
-        MessageTest::SetUp();
-        OpenLab(Lab());
-    }
-};
+using DecodeStructureTest = LabMessageTest<Lab>;
 
 // One row per payload: its entries as "kind level position name hex",
 // joined, with every diagnostic; an entry limit and a loop limit (0: the

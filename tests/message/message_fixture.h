@@ -131,4 +131,14 @@ protected:
     std::vector<std::unique_ptr<YFciMesgInfo>> m_Infos;
 };
 
+// A fixture whose catalog holds the functions lab() gives.
+template <std::string (*lab)()>
+class LabMessageTest : public MessageTest {
+protected:
+    void SetUp() override {
+        MessageTest::SetUp();
+        OpenLab(lab());
+    }
+};
+
 } // namespace mostfcat::test

@@ -13,9 +13,6 @@ namespace mostfcat {
 namespace {
 
 using test::Codes;
-using test::Err;
-using test::Msgs;
-using test::Warn;
 using Strings = std::vector<std::string>;
 
 // A bool field; "-" leaves out the attribute or the text element.

@@ -14,8 +14,6 @@
 namespace mostfcat {
 namespace {
 
-using test::Msgs;
-
 // "name:width:max:meaning:display" of the members of a case.
 std::string Members(const YMTParamStreamCase& c) {
     std::string out;

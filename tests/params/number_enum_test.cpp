@@ -18,10 +18,6 @@
 namespace mostfcat {
 namespace {
 
-using test::Err;
-using test::Msgs;
-using test::Warn;
-
 // The parts of a TNumber element; an empty optional leaves the element out.
 struct NumberParts {
     std::string name = "Level";

@@ -132,3 +132,10 @@ private:
 };
 
 } // namespace mostfcat::test
+
+namespace mostfcat {
+// The message helpers every parameter suite compares with.
+using test::Err;
+using test::Msgs;
+using test::Warn;
+} // namespace mostfcat

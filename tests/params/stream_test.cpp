@@ -14,10 +14,6 @@
 namespace mostfcat {
 namespace {
 
-using test::Err;
-using test::Msgs;
-using test::Warn;
-
 // A stream member (a number of the given width unless type is given);
 // attrs go into the StreamParam tag.
 std::string Member(const std::string& name, const std::string& attrs = "", int width = 1,

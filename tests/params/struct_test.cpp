@@ -14,10 +14,7 @@
 namespace mostfcat {
 namespace {
 
-using test::Err;
-using test::Msgs;
 using test::NumberType;
-using test::Warn;
 
 const std::string kBool = "<TBool TypeRef=\"type_unsigned_byte\"><TBoolField BitPos=\"0\">"
                           "<BitTrueDesc>On</BitTrueDesc><BitFalseDesc>Off</BitFalseDesc>"
