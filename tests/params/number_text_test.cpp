@@ -39,24 +39,9 @@ std::string Scaled(int64_t raw, int32_t exponent) {
 }
 
 TEST(NumberTextTest, ScaledTextsEqualThePrintfForms) {
-    const int64_t extremes[] = {0,
-                                1,
-                                -1,
-                                9,
-                                10,
-                                99,
-                                127,
-                                -128,
-                                255,
-                                32767,
-                                -32768,
-                                65535,
-                                2147483647,
-                                -2147483648LL,
-                                4294967295LL,
-                                99999,
-                                100000,
-                                -99999,
+    const int64_t extremes[] = {0,          1,      -1,     9,      10,    99,     127,
+                                -128,       255,    32767,  -32768, 65535, 99999,  100000,
+                                -99999,     2147483647,     -2147483648LL, 4294967295LL,
                                 123456789};
     size_t compared = 0;
     for (int32_t e = -330; e <= 330; ++e)
@@ -80,21 +65,9 @@ TEST(NumberTextTest, ScaledTextsEqualThePrintfForms) {
 }
 
 TEST(NumberTextTest, GeneralFormEdgeValues) {
-    const double values[] = {-0.0,
-                             0.0,
-                             0.1,
-                             -0.1,
-                             0.1000001,
-                             9.9999995,
-                             10.0,
-                             -9.9999994,
-                             1e-320,
-                             DBL_MIN,
-                             DBL_MAX,
-                             -DBL_MAX,
-                             5e-7,
-                             2.5e-7,
-                             std::numeric_limits<double>::infinity(),
+    const double values[] = {-0.0,      0.0,      0.1,     -0.1,     0.1000001, 9.9999995,
+                             10.0,      -9.9999994, 1e-320, DBL_MIN,  DBL_MAX,   -DBL_MAX,
+                             5e-7,      2.5e-7,   std::numeric_limits<double>::infinity(),
                              -std::numeric_limits<double>::infinity()};
     for (double v : values) {
         char buf[400];
