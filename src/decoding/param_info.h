@@ -40,7 +40,7 @@ using YValueList = std::vector<std::string>;
 // kRemarkOneText: a bool field whose two states share one text.
 enum : uint8_t { kRemarkOutOfRange = 0x1, kRemarkUndefinedCode = 0x2, kRemarkOneText = 0x4 };
 
-class YFciParamInfoImpl : public YFciParamInfo {
+class YFciParamInfoImpl final : public YFciParamInfo {
 public:
     YFciParamInfoImpl(uint32_t kind, const uint8_t* data, size_t size, uint32_t position,
                       bool hasNoData, uint32_t bitLength);

@@ -1,16 +1,19 @@
 // Trace lines decoded into the text or the JSON a user reads: one message a
 // line, malformed lines reported without losing the others.
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <typeinfo>
 #include <unordered_map>
 #include <vector>
 
 #include "mostfcat/fci.h"
 #include "mostfcat/user_input.h"
+#include "decoding/param_info.h"
 #include "platform/hex.h"
 #include "platform/strings.h"
 #include "tree/catalog.h"
@@ -27,6 +30,103 @@ const YMTInstance* InstanceOf(uint64_t handle) {
     auto* node = reinterpret_cast<YMTNode*>(handle);
     return node && node->NodeType() == kNodeInstance ? static_cast<const YMTInstance*>(node)
                                                      : nullptr;
+}
+
+// Appends to a string through a raw pointer: room is made in steps (the
+// string is lengthened and its new bytes overwritten), so a piece costs a
+// compare and a copy instead of a call. A step is the expected length of
+// what is written; the string's own growth keeps reallocations few. The
+// string is cut back to what was written by Done and when the appender goes;
+// helpers that append to the string itself run between Done and Resume.
+class Appender {
+public:
+    Appender(std::string& out, size_t expected) : m_Out(out), m_Step(expected) { Resume(); }
+    ~Appender() { Done(); }
+    Appender(const Appender&) = delete;
+    Appender& operator=(const Appender&) = delete;
+
+    std::string& Done() {
+        m_Out.resize(static_cast<size_t>(m_P - m_Out.data()));
+        m_End = m_P;
+        return m_Out;
+    }
+    void Resume() { m_P = m_End = m_Out.data() + m_Out.size(); }
+    // Runs f on the string as written so far, then goes on after what it appended.
+    template <class F> void Via(F f) {
+        f(Done());
+        Resume();
+    }
+
+    void Put(char c) {
+        Room(1);
+        *m_P++ = c;
+    }
+    void Put(const char* s, size_t n) {
+        Room(n);
+        std::memcpy(m_P, s, n);
+        m_P += n;
+    }
+    void Put(const std::string& s) { Put(s.data(), s.size()); }
+    template <size_t N> void Lit(const char (&s)[N]) { Put(s, N - 1); }
+    void Blanks(size_t n) {
+        Room(n);
+        for (size_t k = 0; k < n; ++k)
+            m_P[k] = ' ';
+        m_P += n;
+    }
+    void UInt(uint64_t v) {
+        Room(20);
+        m_P = std::to_chars(m_P, m_P + 20, v).ptr;
+    }
+    // Where the next byte goes, as an offset (for taking back what was written).
+    size_t Size() const { return static_cast<size_t>(m_P - m_Out.data()); }
+    void CutTo(size_t size) { m_P = m_Out.data() + size; }
+
+private:
+    void Room(size_t n) {
+        if (static_cast<size_t>(m_End - m_P) < n) Grow(n);
+    }
+    void Grow(size_t n) {
+        size_t used = Size();
+        m_Out.resize(used + std::max(n, m_Step));
+        m_P = m_Out.data() + used;
+        m_End = m_Out.data() + m_Out.size();
+    }
+
+    std::string& m_Out;
+    size_t m_Step;
+    char* m_P;
+    char* m_End;
+};
+
+// True when every byte of text is ASCII.
+bool IsAscii(const std::string& text) {
+    unsigned char any = 0;
+    for (char c : text)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
+}
+
+// True when text goes into a JSON string as it is: ASCII without control
+// bytes, quotes or backslashes.
+bool IsPlainJson(const std::string& text) {
+    bool plain = true;
+    for (char ch : text) {
+        auto c = static_cast<unsigned char>(ch);
+        plain &= c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
+    }
+    return plain;
+}
+
+// Calls f with each entry; the library's own entries as their exact type, so
+// that reading their fields needs no virtual call.
+template <class F> void ForEachEntry(const std::vector<YFciParamInfo*>& entries, F f) {
+    for (const YFciParamInfo* e : entries) {
+        if (typeid(*e) == typeid(YFciParamInfoImpl))
+            f(static_cast<const YFciParamInfoImpl&>(*e));
+        else
+            f(*e);
+    }
 }
 
 // --- JSON writing ------------------------------------------------------------------------
@@ -203,6 +303,10 @@ struct YFciTraceDecoder::Impl {
     // Reused by every plain line.
     std::string time;
     std::vector<uint8_t> payload;
+    // The kind of the last message (a trace often repeats one); the map's
+    // elements stay where they are while others are added.
+    uint64_t lastKey = ~uint64_t(0);
+    Kind* last = nullptr;
 
     Outcome Malformed(const char* line, size_t length, const std::string& time,
                       const std::string& why, std::string& out);
@@ -425,10 +529,12 @@ bool ReadPlainLine(const char* line, size_t length, std::string& time, uint32_t 
     while (e > b && IsLineBlank(line[e - 1]))
         --e;
     if (b == e || line[b] == '#') return false;
+    // A time is a first word of digits and dots: the scan stops at the first
+    // other byte, so a line without a time is not read through to its end.
     size_t i = b;
-    while (i < e && !IsLineBlank(line[i]))
+    while (i < e && ((line[i] >= '0' && line[i] <= '9') || line[i] == '.'))
         ++i;
-    if (i < e && IsTimeToken(line + b, i - b)) {
+    if (i < e && IsLineBlank(line[i]) && IsTimeToken(line + b, i - b)) {
         time = JsonTime(std::string(line + b, i - b));
         while (i < e && IsLineBlank(line[i]))
             ++i;
@@ -459,7 +565,9 @@ bool ReadPlainLine(const char* line, size_t length, std::string& time, uint32_t 
         at[k] = v;
         ++i;
     }
-    payload.clear();
+    // At most one byte per two characters: room for them at once.
+    payload.resize((e - i) / 2);
+    size_t n = 0;
     while (i < e) {
         if (IsLineBlank(line[i])) {
             ++i;
@@ -468,9 +576,10 @@ bool ReadPlainLine(const char* line, size_t length, std::string& time, uint32_t 
         int hi = Nibble(line[i]);
         int lo = i + 1 < e ? Nibble(line[i + 1]) : -1;
         if (hi < 0 || lo < 0) return false;
-        payload.push_back(static_cast<uint8_t>(hi << 4 | lo));
+        payload[n++] = static_cast<uint8_t>(hi << 4 | lo);
         i += 2;
     }
+    payload.resize(n);
     return true;
 }
 
@@ -619,11 +728,16 @@ YFciTraceDecoder::Outcome YFciTraceDecoder::Impl::Decode(uint32_t fb, uint32_t i
                                                          std::string& out, int32_t source,
                                                          uint32_t telegrams) {
     uint64_t key = uint64_t(fb) << 24 | uint64_t(inst) << 16 | uint64_t(fkt) << 4 | op;
-    Kind& kind = infos[key];
+    if (key != lastKey || !last) {
+        last = &infos[key];
+        lastKey = key;
+    }
+    Kind& kind = *last;
     std::unique_ptr<YFciMesgInfo>& info = kind.info;
     if (!info) {
         info.reset(manager ? manager->CreateMesgInfo(channel, fb, inst, fkt, op) : nullptr);
         if (!info) {
+            last = nullptr;
             infos.erase(key);
             return Malformed("", 0, time, "no catalog manager", out);
         }
@@ -696,59 +810,111 @@ void YFciTraceDecoder::Impl::Json(const Kind& kind, const std::string& time, int
     out += '"';
     Key(out, "params");
     out += "[";
+    const std::vector<YFciParamInfo*>& entries = info.Disassemble();
+    // Fields whose texts are plain ASCII are copied as they are; the others
+    // go through the converting and escaping writers.
+    Appender w(out, 64 + 192 * entries.size());
     bool first = true;
-    for (const YFciParamInfo* e : info.Disassemble()) {
-        if (!first) out += ",";
+    ForEachEntry(entries, [&](const auto& entry) {
+        const auto* e = &entry;
+        if (first)
+            w.Put('{');
+        else
+            w.Lit(",{");
         first = false;
-        out += "{";
-        if (!e->Name().empty() || !e->NameSuffix().empty()) {
-            Key(out, "name");
-            AppendJsonField(out, e->Name(), e->NameSuffix());
+        const std::string& name = e->Name();
+        const std::string& suffix = e->NameSuffix();
+        if (!name.empty() || !suffix.empty()) {
+            if (IsPlainJson(name) && IsPlainJson(suffix)) {
+                w.Lit("\"name\":\"");
+                w.Put(name);
+                w.Put(suffix);
+                w.Lit("\",");
+            } else {
+                w.Via([&](std::string& o) {
+                    Key(o, "name");
+                    AppendJsonField(o, name, suffix);
+                    o += ',';
+                });
+            }
         }
-        KeyUInt(out, "kind", e->ParamType());
-        KeyUInt(out, "level", e->Level());
-        KeyUInt(out, "position", e->Position());
-        if (!e->HexText().empty()) {
-            size_t mark = out.size();
-            Key(out, "hex");
-            size_t quote = out.size();
-            JsonUtf8Of(out, *e, &AppendEntryHex);
-            if (out.size() == quote + 2) out.resize(mark);
+        w.Lit("\"kind\":");
+        w.UInt(e->ParamType());
+        w.Lit(",\"level\":");
+        w.UInt(e->Level());
+        w.Lit(",\"position\":");
+        w.UInt(e->Position());
+        const std::string& hex = e->HexText();
+        if (!hex.empty()) {
+            if (e->ParamMeaning() != eFciMeaningArrayPos && IsPlainJson(hex)) {
+                w.Lit(",\"hex\":\"");
+                w.Put(hex);
+                w.Put('"');
+            } else {
+                w.Via([&](std::string& o) {
+                    size_t mark = o.size();
+                    Key(o, "hex");
+                    size_t quote = o.size();
+                    JsonUtf8Of(o, *e, &AppendEntryHex);
+                    if (o.size() == quote + 2) o.resize(mark);
+                });
+            }
         }
-        if (!e->DecimalText().empty()) {
-            Key(out, "decimal");
-            AppendJsonField(out, e->DecimalText());
+        const std::string& decimal = e->DecimalText();
+        if (!decimal.empty()) {
+            w.Lit(",\"decimal\":\"");
+            if (IsPlainJson(decimal))
+                w.Put(decimal);
+            else
+                w.Via([&](std::string& o) { AppendJsonBody(o, decimal); });
+            w.Put('"');
         }
-        if (!e->ValueText().empty() || e->ParamType() == eFciParamString) {
-            size_t mark = out.size();
-            Key(out, "value");
-            size_t quote = out.size();
-            JsonUtf8Of(out, *e, [](std::string& o, const YFciParamInfo& x) {
-                YFciUserInput::AppendEntryValueText(o, x);
+        const std::string& value = e->ValueText();
+        uint32_t type = e->ParamType();
+        if (!value.empty() && type != eFciParamString && type != eFciParamBoolfield &&
+            IsPlainJson(value)) {
+            w.Lit(",\"value\":\"");
+            w.Put(value);
+            w.Put('"');
+        } else if (!value.empty() || type == eFciParamString) {
+            w.Via([&](std::string& o) {
+                size_t mark = o.size();
+                Key(o, "value");
+                size_t quote = o.size();
+                JsonUtf8Of(o, *e, [](std::string& to, const YFciParamInfo& x) {
+                    YFciUserInput::AppendEntryValueText(to, x);
+                });
+                if (o.size() == quote + 2) o.resize(mark); // an empty value is left out
             });
-            if (out.size() == quote + 2) out.resize(mark); // an empty value is left out
         }
-        if (!e->UnitText().empty()) {
-            Key(out, "unit");
-            AppendJsonField(out, e->UnitText());
+        const std::string& unit = e->UnitText();
+        if (!unit.empty()) {
+            w.Lit(",\"unit\":\"");
+            if (IsPlainJson(unit))
+                w.Put(unit);
+            else
+                w.Via([&](std::string& o) { AppendJsonBody(o, unit); });
+            w.Put('"');
         }
         double numeric = 0;
         if (e->NumericValue(numeric)) {
-            Key(out, "numeric");
-            AppendJsonNumber(out, numeric);
+            w.Lit(",\"numeric\":");
+            if (numeric != 0 && std::fabs(numeric) < 1e15 && numeric == std::trunc(numeric)) {
+                // Whole numbers, the common case, as AppendJsonNumber writes them.
+                auto whole = static_cast<int64_t>(numeric);
+                if (whole < 0) w.Put('-');
+                w.UInt(whole < 0 ? 0 - static_cast<uint64_t>(whole) : static_cast<uint64_t>(whole));
+                w.Lit(".0");
+            } else {
+                w.Via([&](std::string& o) { AppendJsonNumber(o, numeric); });
+            }
         }
         uint32_t remarks = YFciUserInput::EntryRemarks(*e);
-        if (remarks & YFciUserInput::eRemarkOutOfRange) {
-            Key(out, "out_of_range");
-            out += "true";
-        }
-        if (remarks & YFciUserInput::eRemarkUndefined) {
-            Key(out, "undefined");
-            out += "true";
-        }
-        out += "}";
-    }
-    out += "]}\n";
+        if (remarks & YFciUserInput::eRemarkOutOfRange) w.Lit(",\"out_of_range\":true");
+        if (remarks & YFciUserInput::eRemarkUndefined) w.Lit(",\"undefined\":true");
+        w.Put('}');
+    });
+    w.Lit("]}\n");
 }
 
 void YFciTraceDecoder::Impl::TextHead(YFciMesgInfo& info, const std::string& unknown,
@@ -778,35 +944,58 @@ void YFciTraceDecoder::Impl::Text(const Kind& kind, const std::string& time, int
     if (telegrams > 1) out += StrFormat("  [%u telegrams]", telegrams);
     out += '\n';
     if (!kind.fallback.empty()) out += "  warning: " + kind.fallback + "\n";
-    for (const YFciParamInfo* e : kind.info->Disassemble()) {
+    const std::vector<YFciParamInfo*>& entries = kind.info->Disassemble();
+    // ASCII texts are copied as they are; the others are converted to UTF-8.
+    Appender w(out, 64 * entries.size() + 16);
+    ForEachEntry(entries, [&](const auto& entry) {
+        const auto* e = &entry;
         // Written in place; a line that got nothing after its indent goes.
-        size_t start = out.size();
-        out.append(2 + 2 * size_t(e->Level() < 50 ? e->Level() : 50), ' ');
-        size_t indented = out.size();
-        AppendNameUtf8(out, *e);
-        out += ": ";
-        size_t value = out.size();
-        YFciUserInput::AppendEntryValueText(out, *e);
-        if (out.size() == value) out.resize(value - 2);
-        if (!e->UnitText().empty()) {
-            out += ' ';
-            AppendUtf8Of(out, e->UnitText());
+        size_t start = w.Size();
+        w.Blanks(2 + 2 * size_t(e->Level() < 50 ? e->Level() : 50));
+        size_t indented = w.Size();
+        const std::string& name = e->Name();
+        const std::string& suffix = e->NameSuffix();
+        if (IsAscii(name) && IsAscii(suffix)) {
+            w.Put(name);
+            w.Put(suffix);
+        } else {
+            w.Via([&](std::string& o) { AppendNameUtf8(o, *e); });
         }
-        out += " [";
-        size_t hex = out.size();
-        AppendEntryHex(out, *e);
-        if (out.size() == hex)
-            out.resize(hex - 2);
+        w.Lit(": ");
+        size_t value = w.Size();
+        uint32_t type = e->ParamType();
+        const std::string& library = e->ValueText().empty() ? e->DecimalText() : e->ValueText();
+        if (type != eFciParamString && type != eFciParamBoolfield && IsAscii(library))
+            w.Put(library);
         else
-            out += ']';
-        if (out.size() == indented) {
-            out.resize(start);
-            continue;
+            w.Via([&](std::string& o) { YFciUserInput::AppendEntryValueText(o, *e); });
+        if (w.Size() == value) w.CutTo(value - 2);
+        const std::string& unit = e->UnitText();
+        if (!unit.empty()) {
+            w.Put(' ');
+            if (IsAscii(unit))
+                w.Put(unit);
+            else
+                w.Via([&](std::string& o) { AppendUtf8Of(o, unit); });
+        }
+        w.Lit(" [");
+        size_t hex = w.Size();
+        if (e->ParamMeaning() != eFciMeaningArrayPos || e->HexText().empty())
+            w.Put(e->HexText());
+        else
+            w.Via([&](std::string& o) { AppendEntryHex(o, *e); });
+        if (w.Size() == hex)
+            w.CutTo(hex - 2);
+        else
+            w.Put(']');
+        if (w.Size() == indented) {
+            w.CutTo(start);
+            return;
         }
         if (YFciUserInput::EntryRemarks(*e) & YFciUserInput::eRemarkOutOfRange)
-            out += "  (outside the catalog's range)";
-        out += '\n';
-    }
+            w.Lit("  (outside the catalog's range)");
+        w.Put('\n');
+    });
 }
 
 namespace mostfcat {
