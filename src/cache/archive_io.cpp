@@ -263,16 +263,12 @@ void YMTArchiveWrite::SerializeList(YMTChildList& list, YMTListKind) {
 
 // --- reader -------------------------------------------------------------------
 
-namespace {
+size_t YMTArchiveRead::BodySize() const {
+    return size_t(m_End - m_Pos) + m_File.RestUnread();
+}
 
-// How far the reader gets between two hand-backs of the pages behind it.
-constexpr size_t kReleaseStep = kLargePage;
-
-} // namespace
-
-const uint8_t* YMTArchiveRead::ReleaseMark() const {
-    size_t left = size_t(m_End - m_Pos);
-    return m_Pos + (left < kReleaseStep ? left : kReleaseStep);
+bool YMTArchiveRead::Refill(size_t need) {
+    return m_File.MoreRest(m_Pos, m_End, need);
 }
 
 bool YMTArchiveRead::Reset(YMTStorage* storage) {
@@ -285,9 +281,8 @@ bool YMTArchiveRead::Reset(YMTStorage* storage) {
     // Sized once: a node record takes well over 16 bytes, and the pages of
     // the table that stay unused are never touched.
     m_Ids.clear();
-    m_Ids.reserve(size / 16 + 1);
+    m_Ids.reserve(BodySize() / 16 + 1);
     m_Ids.assign(1, nullptr);
-    m_NextRelease = ReleaseMark();
     m_IdRecords = 0;
     m_Refs.clear();
     m_Entries.clear();
@@ -332,10 +327,6 @@ void YMTArchiveRead::ReadRef(YMTNode*& node, YMTRefKind kind) {
 }
 
 YMTNode* YMTArchiveRead::ReadNodeHeader(bool root) {
-    if (m_Pos >= m_NextRelease) {
-        m_File.ReleaseRestBefore(m_Pos);
-        m_NextRelease = ReleaseMark();
-    }
     uint16_t seq = 0;
     Serialize16(seq);
     if (!m_Ok || seq != m_Sequence) {

@@ -97,7 +97,7 @@ public:
     // the tree's root (the only place a catalog may stand).
     YMTNode* ReadNodeHeader(bool root = false);
     // Bytes of the body not read yet.
-    size_t BodySize() const { return size_t(m_End - m_Pos); }
+    size_t BodySize() const;
     // The root's record is read with the root as the current node.
     void PushRoot(YMTNode* root);
 
@@ -108,11 +108,11 @@ public:
 
 protected:
     void ReadRef(YMTNode*& node, YMTRefKind kind) override;
+    bool Refill(size_t need) override;
 
 private:
     void Push(YMTNode* node, uint32_t id);
     void Pop();
-    const uint8_t* ReleaseMark() const;
 
     YFCatFile& m_File;
     uint16_t m_Sequence = 0;
@@ -127,8 +127,6 @@ private:
     // The nodes whose records are being read, with their ids.
     std::vector<std::pair<YMTNode*, uint32_t>> m_Stack;
     uint32_t m_LastId = 0; // id of the node header read last
-    // Where the pages read so far are next given back to the system.
-    const uint8_t* m_NextRelease = nullptr;
 };
 
 // The second pass of a load: turns the references and shared list entries

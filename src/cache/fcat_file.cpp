@@ -2,11 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
 
-#include "platform/arena.h"
 #include "platform/md5.h"
 #include "platform/paths.h"
 #include "platform/strings.h"
@@ -97,7 +97,6 @@ YFCatFile::~YFCatFile() {
     // Closing without Close() flushes nothing; the memory object never frees
     // a caller's image, whatever Mode says by now.
     CloseFile();
-    FreeRest();
 }
 
 bool YFCatFile::IsUpToDate(uint64_t xmlTime) const {
@@ -338,26 +337,18 @@ bool YFCatFile::Close() {
     return true;
 }
 
-void YFCatFile::FreeRest() {
-    FreeLarge(m_Rest, m_RestSize);
-    m_Rest = nullptr;
-    m_RestSize = 0;
-    m_RestReleased = 0;
-}
+namespace {
 
-void YFCatFile::ReleaseRestBefore(const uint8_t* upTo) {
-    if (!m_Rest || upTo <= m_Rest || upTo > m_Rest + m_RestSize) return;
-    size_t done = size_t(upTo - m_Rest);
-    size_t until = done - done % kLargePage; // whole large pages of the mapping
-    if (until > m_RestReleased) {
-        DiscardLarge(m_Rest, m_RestSize, m_RestReleased, until);
-        m_RestReleased = until;
-    }
-}
+// The window through which a cache file's body is read: it stays in the
+// processor's second-level cache while the reader goes through it.
+constexpr size_t kWindowSize = 256 * 1024;
+
+} // namespace
 
 bool YFCatFile::ReadRest(const uint8_t*& data, size_t& size) {
     data = nullptr;
     size = 0;
+    m_RestUnread = 0;
     if (!m_Open || m_Direction != 0) return false;
     if (m_Mode != kModeFile) {
         if (!m_Memory) return false;
@@ -373,17 +364,32 @@ bool YFCatFile::ReadRest(const uint8_t*& data, size_t& size) {
     struct stat st;
     long at = std::ftell(m_File);
     if (fstat(fileno(m_File), &st) != 0 || at < 0) return false;
-    size_t want = st.st_size > at ? size_t(st.st_size - at) : 0;
-    FreeRest();
-    if (want == 0) return true;
-    m_Rest = static_cast<uint8_t*>(AllocateLarge(want));
-    if (!m_Rest) return false;
-    m_RestSize = want;
-    size_t got = std::fread(m_Rest, 1, want, m_File);
-    if (got < want) m_Error = kErrFileShort;
-    data = m_Rest;
-    size = got;
+    m_RestUnread = st.st_size > at ? size_t(st.st_size - at) : 0;
+    const uint8_t* end = nullptr;
+    MoreRest(data, end, 0);
+    size = size_t(end - data);
     return true;
+}
+
+bool YFCatFile::MoreRest(const uint8_t*& pos, const uint8_t*& end, size_t need) {
+    size_t keep = pos && end > pos ? size_t(end - pos) : 0;
+    if (m_RestUnread == 0 || !m_File) return keep >= need;
+    // What is left of the window goes to its start (it lies in the window,
+    // or is nothing on the first call).
+    if (keep) std::memmove(m_Window.data(), pos, keep);
+    size_t capacity = std::max(kWindowSize, need);
+    if (m_Window.size() < capacity) m_Window.resize(capacity);
+    size_t want = std::min(m_RestUnread, capacity - keep);
+    size_t got = std::fread(m_Window.data() + keep, 1, want, m_File);
+    m_RestUnread -= got;
+    if (got < want) {
+        // The file ended before its size said: what is there is all there is.
+        m_Error = kErrFileShort;
+        m_RestUnread = 0;
+    }
+    pos = m_Window.data();
+    end = pos + keep + got;
+    return keep + got >= need;
 }
 
 const uint8_t* YFCatFile::DetachImage() const {

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/memfile.h"
 
@@ -69,16 +70,21 @@ public:
     // file, Mode 0 into memory; Mode 2 writes no header and flushes the
     // caller's image at Close). Mode 3 refuses and leaves the file alone.
     bool OpenWrite(uint8_t useDefaultErrorParameters, uint32_t options);
-    // After OpenRead: the rest of the cache in one piece, a view of the
-    // memory image or the rest of the file taken with one read; the bytes
-    // stay valid until the next open or the object's end. False when nothing
-    // is open for reading.
+    // After OpenRead: the rest of the cache, or its first piece. An image
+    // (Modes 0 and 2) is given whole, as a view of the memory. A file is read
+    // through a window of a fixed size that MoreRest moves on: the cache
+    // reader never looks back, so a load neither holds the whole body nor
+    // touches fresh memory for it, and its peak stays near the size of the
+    // tree. The bytes stay valid until the next MoreRest or open, or the
+    // object's end. False when nothing is open for reading.
     bool ReadRest(const uint8_t*& data, size_t& size);
-    // Gives the pages of the rest read by ReadRest from the file that lie
-    // wholly before upTo back to the system: the cache reader never looks
-    // back, so a load's peak memory stays near the size of the tree rather
-    // than tree and file together. Images (Modes 0 and 2) are left alone.
-    void ReleaseRestBefore(const uint8_t* upTo);
+    // The bytes of the rest not given yet.
+    size_t RestUnread() const { return m_RestUnread; }
+    // Moves the window on: the bytes from pos to end are kept at its start,
+    // followed by the next bytes of the file, at least need of them in all
+    // when the file has them. pos and end then bound what the window holds;
+    // false when that is less than need.
+    bool MoreRest(const uint8_t*& pos, const uint8_t*& end, size_t need);
     // Element-wise transfer; returns the number of whole elements moved.
     size_t Read(void* buffer, size_t elemSize, size_t count);
     size_t Write(const void* buffer, size_t elemSize, size_t count);
@@ -130,11 +136,10 @@ private:
     bool m_Open = false;
     // A Write since OpenWrite moved fewer bytes than asked.
     bool m_WriteFailed = false;
-    // The rest of the file as ReadRest read it.
-    void FreeRest();
-    uint8_t* m_Rest = nullptr;
-    size_t m_RestSize = 0;
-    size_t m_RestReleased = 0; // bytes from m_Rest on already given back
+    // The window over the rest of the file, and what of the rest the file
+    // has not given yet.
+    std::vector<uint8_t> m_Window;
+    size_t m_RestUnread = 0;
 };
 
 } // namespace mostfcat

@@ -29,7 +29,7 @@ void YMTRecordReader::SerializeString(std::string& text) {
     Serialize16(length);
     text.clear();
     if (!m_Ok || length == 0) return;
-    if (size_t(m_End - m_Pos) < length) {
+    if (!Have(length)) {
         SetFailed();
         return;
     }
@@ -47,7 +47,7 @@ void YMTRecordReader::SerializeWords(YMTWords& words) {
         SetFailed();
         return;
     }
-    if (size_t(m_End - m_Pos) < size_t(count) * 2) {
+    if (!Have(size_t(count) * 2)) {
         words.Resize(0);
         SetFailed();
         return;

@@ -95,7 +95,7 @@ public:
     }
 
     void Serialize8(uint8_t& value) {
-        if (m_Pos != m_End)
+        if (m_Pos != m_End || Have(1))
             value = *m_Pos++;
         else
             Short(&value, 1);
@@ -141,7 +141,7 @@ public:
             text.clear();
             return;
         }
-        if (size_t(m_End - m_Pos) < length) {
+        if (!Have(length)) {
             text.clear();
             SetFailed();
             return;
@@ -183,6 +183,11 @@ public:
 protected:
     virtual ~YMTRecordReader() = default;
     virtual void ReadRef(YMTNode*& node, YMTRefKind kind) = 0;
+    // Makes at least need bytes readable at m_Pos when the source has them
+    // (a reader over a window moves it on); false when it has not. Bytes
+    // before m_Pos may go.
+    virtual bool Refill(size_t) { return false; }
+    bool Have(size_t need) { return size_t(m_End - m_Pos) >= need || (m_Ok && Refill(need)); }
 
     // A string field as a pooled text (the empty text when the field is
     // empty or cannot be read).
@@ -190,7 +195,7 @@ protected:
         uint16_t length = 0;
         Serialize16(length);
         if (length == 0) return &YMTText::Empty();
-        if (size_t(m_End - m_Pos) < length) {
+        if (!Have(length)) {
             SetFailed();
             return &YMTText::Empty();
         }
@@ -200,7 +205,7 @@ protected:
     }
     // Reads size bytes into out; zeros (and a failed load) past the end.
     void Take(uint8_t* out, size_t size) {
-        if (size_t(m_End - m_Pos) >= size) {
+        if (Have(size)) {
             std::memcpy(out, m_Pos, size);
             m_Pos += size;
         } else {

@@ -264,9 +264,8 @@ TEST_F(ArchiveTest, RoundTripsKeepTreesAndBytes) {
     }
 }
 
-// A body of several large pages read from the file itself: the pages the
-// reader has passed are given back while it reads on, and the tree must not
-// notice.
+// A body of many windows read from the file itself: records that straddle
+// the window's end are read whole, and the tree must not notice.
 TEST_F(ArchiveTest, LargeCacheFileLoadsAsImported) {
     std::string path = m_Dir.File("large.xml");
     test::WriteFile(path, GenerateCatalog(20240917, 4000000));
