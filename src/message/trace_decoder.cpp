@@ -390,6 +390,19 @@ void AppendEntryHex(std::string& out, const YFciParamInfo& e) {
         AppendHex(out, e.Data().data(), e.Data().size());
 }
 
+// A field of an 8-bit text (head: the comma, key and opening quote), left
+// out when the text is empty.
+template <size_t N>
+void JsonTextField(Appender& w, const char (&head)[N], const std::string& text) {
+    if (text.empty()) return;
+    w.Lit(head);
+    if (IsPlainJson(text))
+        w.Put(text);
+    else
+        w.Via([&](std::string& o) { AppendJsonBody(o, text); });
+    w.Put('"');
+}
+
 // What append writes for e, as a JSON string (escaped in place).
 template <class Append> void JsonUtf8Of(std::string& out, const YFciParamInfo& e, Append append) {
     out += '"';
@@ -860,15 +873,7 @@ void YFciTraceDecoder::Impl::Json(const Kind& kind, const std::string& time, int
                 });
             }
         }
-        const std::string& decimal = e->DecimalText();
-        if (!decimal.empty()) {
-            w.Lit(",\"decimal\":\"");
-            if (IsPlainJson(decimal))
-                w.Put(decimal);
-            else
-                w.Via([&](std::string& o) { AppendJsonBody(o, decimal); });
-            w.Put('"');
-        }
+        JsonTextField(w, ",\"decimal\":\"", e->DecimalText());
         const std::string& value = e->ValueText();
         uint32_t type = e->ParamType();
         if (!value.empty() && type != eFciParamString && type != eFciParamBoolfield &&
@@ -887,15 +892,7 @@ void YFciTraceDecoder::Impl::Json(const Kind& kind, const std::string& time, int
                 if (o.size() == quote + 2) o.resize(mark); // an empty value is left out
             });
         }
-        const std::string& unit = e->UnitText();
-        if (!unit.empty()) {
-            w.Lit(",\"unit\":\"");
-            if (IsPlainJson(unit))
-                w.Put(unit);
-            else
-                w.Via([&](std::string& o) { AppendJsonBody(o, unit); });
-            w.Put('"');
-        }
+        JsonTextField(w, ",\"unit\":\"", e->UnitText());
         double numeric = 0;
         if (e->NumericValue(numeric)) {
             w.Lit(",\"numeric\":");
