@@ -341,7 +341,11 @@ namespace {
 
 // The window through which a cache file's body is read: it stays in the
 // processor's second-level cache while the reader goes through it.
+#ifdef MOSTFCAT_SMALL_CACHE_WINDOW
+constexpr size_t kWindowSize = 61;
+#else
 constexpr size_t kWindowSize = 256 * 1024;
+#endif
 
 } // namespace
 
