@@ -36,24 +36,23 @@ const YMTInstance* InstanceOf(uint64_t handle) {
 // string is lengthened and its new bytes overwritten), so a piece costs a
 // compare and a copy instead of a call. A step is the expected length of
 // what is written; the string's own growth keeps reallocations few. The
-// string is cut back to what was written by Done and when the appender goes;
-// helpers that append to the string itself run between Done and Resume.
+// string is cut back to what was written when the appender goes; helpers
+// that append to the string itself run through Via.
 class Appender {
 public:
     Appender(std::string& out, size_t expected) : m_Out(out), m_Step(expected) { Resume(); }
-    ~Appender() { Done(); }
+    ~Appender() {
+        if (m_P) Done();
+    }
     Appender(const Appender&) = delete;
     Appender& operator=(const Appender&) = delete;
 
-    std::string& Done() {
-        m_Out.resize(static_cast<size_t>(m_P - m_Out.data()));
-        m_End = m_P;
-        return m_Out;
-    }
-    void Resume() { m_P = m_End = m_Out.data() + m_Out.size(); }
-    // Runs f on the string as written so far, then goes on after what it appended.
+    // Runs f on the string as written so far, then goes on after what it
+    // appended. While f runs (and when it throws) the string is what counts.
     template <class F> void Via(F f) {
-        f(Done());
+        Done();
+        m_P = m_End = nullptr;
+        f(m_Out);
         Resume();
     }
 
@@ -83,6 +82,8 @@ public:
     void CutTo(size_t size) { m_P = m_Out.data() + size; }
 
 private:
+    void Done() { m_Out.resize(static_cast<size_t>(m_P - m_Out.data())); }
+    void Resume() { m_P = m_End = m_Out.data() + m_Out.size(); }
     void Room(size_t n) {
         if (static_cast<size_t>(m_End - m_P) < n) Grow(n);
     }
