@@ -4,7 +4,16 @@
 
 namespace mostfcat {
 
+bool YMTRecordReader::More(size_t need) {
+    return m_Ok && Refill(need);
+}
+
 void YMTRecordReader::Short(void* out, size_t size) {
+    if (More(size)) {
+        std::memcpy(out, m_Pos, size);
+        m_Pos += size;
+        return;
+    }
     // A truncated body fails the load instead of leaving bytes of the next
     // field behind.
     std::memset(out, 0, size);

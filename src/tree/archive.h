@@ -95,7 +95,7 @@ public:
     }
 
     void Serialize8(uint8_t& value) {
-        if (m_Pos != m_End || Have(1))
+        if (m_Pos != m_End)
             value = *m_Pos++;
         else
             Short(&value, 1);
@@ -187,7 +187,8 @@ protected:
     // (a reader over a window moves it on); false when it has not. Bytes
     // before m_Pos may go.
     virtual bool Refill(size_t) { return false; }
-    bool Have(size_t need) { return size_t(m_End - m_Pos) >= need || (m_Ok && Refill(need)); }
+    bool Have(size_t need) { return size_t(m_End - m_Pos) >= need || More(need); }
+    bool More(size_t need);
 
     // A string field as a pooled text (the empty text when the field is
     // empty or cannot be read).
@@ -205,13 +206,15 @@ protected:
     }
     // Reads size bytes into out; zeros (and a failed load) past the end.
     void Take(uint8_t* out, size_t size) {
-        if (Have(size)) {
+        if (size_t(m_End - m_Pos) >= size) {
             std::memcpy(out, m_Pos, size);
             m_Pos += size;
         } else {
             Short(out, size);
         }
     }
+    // Where the bytes at hand are fewer than size: the source is asked for
+    // more; without them, zeros and a failed load.
     void Short(void* out, size_t size);
     const std::string* PooledText(const char* bytes, size_t length);
     // The bytes still to read, and the storage their texts go to.
