@@ -343,12 +343,10 @@ std::string UnknownReason(YFciMesgInfo& info) {
 // Text of the catalog (8-bit) as UTF-8, appended: as it is when it is
 // ASCII, else converted.
 void AppendUtf8Of(std::string& out, const std::string& text) {
-    for (char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            out += YFciUserInput::Latin1ToUtf8(text);
-            return;
-        }
-    out += text;
+    if (IsAscii(text))
+        out += text;
+    else
+        out += YFciUserInput::Latin1ToUtf8(text);
 }
 
 // The entry's full name (name and suffix) as UTF-8.
@@ -362,16 +360,13 @@ void AppendNameUtf8(std::string& out, const YFciParamInfo& e) {
 // scan and one copy), else converted to UTF-8 and escaped. The conversion
 // and the escapes work byte by byte, so texts may be appended in pieces.
 void AppendJsonBody(std::string& out, const std::string& text) {
-    for (char ch : text) {
-        auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') {
-            std::string quoted;
-            JsonString(quoted, YFciUserInput::Latin1ToUtf8(text));
-            out.append(quoted, 1, quoted.size() - 2);
-            return;
-        }
+    if (IsPlainJson(text)) {
+        out += text;
+        return;
     }
-    out += text;
+    std::string quoted;
+    JsonString(quoted, YFciUserInput::Latin1ToUtf8(text));
+    out.append(quoted, 1, quoted.size() - 2);
 }
 
 // A JSON string of 8-bit texts (the pieces of one field).
