@@ -277,6 +277,14 @@ void DisasmContext::SetValueText(YFciParamInfoImpl& entry, std::string text) con
     entry.ValueRef() = std::move(text);
 }
 
+void DisasmContext::LimitValueText(YFciParamInfoImpl& entry) const {
+    std::string& value = entry.ValueRef();
+    if (value.size() > m_TextLimit) {
+        value.resize(m_TextLimit);
+        value += "...";
+    }
+}
+
 void DisasmContext::SetValueTextOf(YFciParamInfoImpl& entry, const std::string& text) const {
     std::string& value = entry.ValueRef();
     if (text.size() > m_TextLimit) {

@@ -227,6 +227,8 @@ public:
     // Stores a value text, cut to the text limit and followed by "...".
     void SetValueText(YFciParamInfoImpl& entry, std::string text) const;
     void SetValueTextOf(YFciParamInfoImpl& entry, const std::string& text) const;
+    // Cuts a value text written in place to the text limit, as SetValueText.
+    void LimitValueText(YFciParamInfoImpl& entry) const;
     // The n bytes of a fixed-size value at the cursor; when they are not all
     // available, a kind 1 diagnostic (by option) and null.
     const uint8_t* ValueBytes(const YEntryDescription& definition, uint32_t n);

@@ -4,6 +4,7 @@
 #include <typeinfo>
 
 #include "decoding/value_text.h"
+#include "params/param_bool.h"
 #include "params/param_number.h"
 #include "platform/hex.h"
 #include "tree/operation.h"
@@ -72,9 +73,8 @@ void FillNumberEntry(DisasmContext& ctx, const YNumberStep& step, YFciParamInfoI
         step.AppendText(text, p, n);
         if (ctx.Opt(kOptValueText)) ctx.SetValueTextOf(e, text);
     } else if (ctx.Opt(kOptValueText)) {
-        std::string text;
-        step.AppendText(text, p, n);
-        ctx.SetValueText(e, std::move(text));
+        step.AppendText(e.ValueRef(), p, n);
+        ctx.LimitValueText(e);
     }
     if (ctx.Opt(kOptHexText)) {
         if (step.arrayPos)
@@ -129,10 +129,13 @@ void FillEnumEntry(DisasmContext& ctx, const YEnumStep& step, YFciParamInfoImpl&
     const std::string* name = step.NameOf(code);
     if (!name) e.SetRemarks(kRemarkUndefinedCode);
     if (ctx.Opt(kOptValueText)) {
-        if (name)
+        if (name) {
             ctx.SetValueTextOf(e, *name);
-        else
-            ctx.SetValueText(e, step.en->CodeText(code, true));
+        } else {
+            // Written into the entry's own text: a reused entry keeps its buffer.
+            YMTParamEnum::AppendUnknownCode(e.ValueRef(), code);
+            ctx.LimitValueText(e);
+        }
     }
     if (ctx.Opt(kOptNumeric)) e.SetNumeric(code);
     if ((ctx.m_Options >> 16) & 0x3F) {
@@ -181,6 +184,10 @@ std::unique_ptr<YMTOperationPlan> YMTOperationPlan::Compile(const YMTOperation& 
             plan->m_Steps.push_back(
                 Step{Kind::Enum, static_cast<uint32_t>(plan->m_Enums.size()), p});
             plan->m_Enums.push_back(step);
+        } else if (type == typeid(YMTParamBool) || type == typeid(YMTParamBitField)) {
+            plan->m_Steps.push_back(
+                Step{Kind::Bool, static_cast<uint32_t>(plan->m_Bools.size()), p});
+            plan->m_Bools.push_back(YBoolStep::Of(*static_cast<YMTParamBool*>(p)));
         } else {
             plan->m_Steps.push_back(Step{Kind::Own, 0, p});
         }
@@ -198,6 +205,9 @@ bool YMTOperationPlan::Disassemble(DisasmContext& ctx) const {
             break;
         case Kind::Enum:
             ok = DecodeEnum(ctx, m_Enums[s.index]);
+            break;
+        case Kind::Bool:
+            ok = DecodeBool(ctx, m_Bools[s.index]);
             break;
         default:
             ok = s.param->Disassemble(ctx);

@@ -1,6 +1,6 @@
 // The compiled layout of an operation: its parameters in position order as a
-// flat list of steps. Numbers and enumerations, the bulk of real payloads,
-// decode from precomputed fields (width, sign, scale, range, value table)
+// flat list of steps. Numbers, enumerations and bool fields, the bulk of real
+// payloads, decode from precomputed fields (width, sign, scale, range, value table)
 // without a virtual call or a walk over the child list; every other kind
 // keeps its own decoding step. Either way an entry comes out exactly as the
 // parameter's own step makes it: both call the same fill functions below.
@@ -18,6 +18,8 @@ namespace mostfcat {
 
 class YMTOperation;
 class YMTParam;
+class YMTParamBool;
+class YMTParamBoolField;
 class YMTParamEnum;
 class YMTParamNumber;
 
@@ -59,16 +61,38 @@ struct YEnumStep {
     const std::string* NameOf(uint32_t code) const;
 };
 
+// What a bool or bit field entry needs of its definition: its bool fields in
+// bit order, each with its two texts.
+struct YBoolStep {
+    struct Field {
+        uint32_t bit;
+        YEntryDescription entry;
+        const std::string* trueDesc;
+        const std::string* falseDesc;
+        bool oneText; // both states share one text
+    };
+    YEntryDescription entry;
+    uint32_t kind; // kKindBool or kKindBitField
+    uint32_t width;
+    std::vector<Field> fields;
+
+    static YBoolStep Of(const YMTParamBool& param);
+};
+
 // The texts and values of an entry by option (decoding and assembling).
 void FillNumberEntry(DisasmContext& ctx, const YNumberStep& step, YFciParamInfoImpl& e,
                      const uint8_t* p, size_t n);
 void FillEnumEntry(DisasmContext& ctx, const YEnumStep& step, YFciParamInfoImpl& e,
                    const uint8_t* p, size_t n);
+void FillBoolEntry(DisasmContext& ctx, YFciParamInfoImpl& e, const uint8_t* p, size_t n);
+// The entry of one bool field, set or not, at byte position at.
+void AddBoolFieldEntry(DisasmContext& ctx, const YBoolStep::Field& field, bool set, uint32_t at);
 // The decoding steps: the value at the cursor becomes an entry, the cursor
 // moves past it; false (with a length diagnostic by option) when the payload
 // ends first.
 bool DecodeNumber(DisasmContext& ctx, const YNumberStep& step);
 bool DecodeEnum(DisasmContext& ctx, const YEnumStep& step);
+bool DecodeBool(DisasmContext& ctx, const YBoolStep& step);
 
 class YMTOperationPlan : public YMTStorageExtra {
 public:
@@ -80,19 +104,20 @@ public:
     bool Disassemble(DisasmContext& ctx) const;
 
     // How many steps run from precomputed fields, and how many in all.
-    size_t CompiledSteps() const { return m_Numbers.size() + m_Enums.size(); }
+    size_t CompiledSteps() const { return m_Numbers.size() + m_Enums.size() + m_Bools.size(); }
     size_t StepCount() const { return m_Steps.size(); }
 
 private:
-    enum class Kind : uint8_t { Number, Enum, Own };
+    enum class Kind : uint8_t { Number, Enum, Bool, Own };
     struct Step {
         Kind kind;
-        uint32_t index; // into m_Numbers or m_Enums
+        uint32_t index; // into m_Numbers, m_Enums or m_Bools
         YMTParam* param;
     };
     std::vector<Step> m_Steps;
     std::vector<YNumberStep> m_Numbers;
     std::vector<YEnumStep> m_Enums;
+    std::vector<YBoolStep> m_Bools;
     // One value table per enumeration step (the steps point into it).
     std::vector<std::unique_ptr<std::vector<YEnumStep::Value>>> m_Values;
 };

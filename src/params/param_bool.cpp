@@ -6,6 +6,7 @@
 
 #include "import/import_log.h"
 #include "import/text_read.h"
+#include "params/layout_plan.h"
 #include "params/param_number.h"
 #include "platform/strings.h"
 
@@ -566,8 +567,6 @@ void YMTParamBoolField::AssignBitName(uint16_t widthBytes, bool withMask, uint32
 
 // --- decoding and assembling --------------------------------------------------------
 
-namespace {
-
 void FillBoolEntry(DisasmContext& ctx, YFciParamInfoImpl& e, const uint8_t* p, size_t n) {
     uint64_t value = ReadBigEndian(p, n);
     if (ctx.Opt(kOptDecimalText)) AppendUInt(e.DecimalRef(), value);
@@ -577,7 +576,62 @@ void FillBoolEntry(DisasmContext& ctx, YFciParamInfoImpl& e, const uint8_t* p, s
     e.SetValueFlag(true);
 }
 
+void AddBoolFieldEntry(DisasmContext& ctx, const YBoolStep::Field& field, bool set, uint32_t at) {
+    uint8_t byte = set ? 1 : 0;
+    YFciParamInfoImpl* f = ctx.NewEntry(kKindBoolField, field.entry, &byte, 1, at, true, 1);
+    char digit = set ? '1' : '0';
+    if (ctx.Opt(kOptHexText)) f->HexRef().assign(1, digit);
+    if (ctx.Opt(kOptDecimalText)) f->DecimalRef().assign(1, digit);
+    if (ctx.Opt(kOptValueText)) ctx.SetValueTextOf(*f, set ? *field.trueDesc : *field.falseDesc);
+    if (ctx.Opt(kOptNumeric)) f->SetNumeric(byte);
+    if (ctx.Opt(kOptRawValue)) f->SetUInt64(byte);
+    // A catalog that gave one text gave it to both states: the text does
+    // not tell the state.
+    if (field.oneText) f->SetRemarks(kRemarkOneText);
+    f->SetValueFlag(true);
+    ctx.AddEntry(f);
+}
+
+namespace {
+
+YBoolStep::Field FieldStep(const YMTParamBoolField& field, uint32_t bit) {
+    return YBoolStep::Field{bit, field.Entry(), &field.TrueDesc(), &field.FalseDesc(),
+                            field.TrueDesc() == field.FalseDesc()};
+}
+
+// Bits of a value of n bytes that may have a field (at most 64).
+uint32_t FieldBits(uint32_t n) {
+    return n * 8 < 64 ? n * 8 : 64;
+}
+
 } // namespace
+
+YBoolStep YBoolStep::Of(const YMTParamBool& param) {
+    YBoolStep s;
+    s.entry = param.Entry();
+    s.kind = param.NodeType() == kNodeBitField ? kKindBitField : kKindBool;
+    s.width = param.BytesInMsg();
+    for (uint32_t bit = 0; bit < FieldBits(s.width); ++bit)
+        if (const YMTParamBoolField* field = param.BoolFieldAt(bit))
+            s.fields.push_back(FieldStep(*field, bit));
+    return s;
+}
+
+bool DecodeBool(DisasmContext& ctx, const YBoolStep& step) {
+    uint32_t pos = ctx.m_Pos;
+    uint32_t n = step.width;
+    const uint8_t* p = ctx.ValueBytes(step.entry, n);
+    if (!p) return false;
+    YFciParamInfoImpl* e = ctx.NewEntry(step.kind, step.entry, p, n, pos, false, n * 8);
+    FillBoolEntry(ctx, *e, p, n);
+    ctx.AddEntry(e);
+    uint64_t value = ReadBigEndian(p, n);
+    // Bits 0 to 7 lie in the value's last byte.
+    for (const YBoolStep::Field& field : step.fields)
+        AddBoolFieldEntry(ctx, field, (value >> field.bit) & 1, pos + n - 1 - field.bit / 8);
+    ctx.m_Pos = pos + n;
+    return true;
+}
 
 bool YMTParamBool::Disassemble(DisasmContext& ctx) {
     uint32_t pos = ctx.m_Pos;
@@ -589,27 +643,10 @@ bool YMTParamBool::Disassemble(DisasmContext& ctx) {
     FillBoolEntry(ctx, *e, p, n);
     ctx.AddEntry(e);
     uint64_t value = ReadBigEndian(p, n);
-    uint32_t bits = n * 8 < 64 ? n * 8 : 64;
-    for (uint32_t bit = 0; bit < bits; ++bit) {
-        YMTParamBoolField* field = BoolFieldAt(bit);
-        if (!field) continue;
-        uint8_t set = static_cast<uint8_t>((value >> bit) & 1);
-        // Bits 0 to 7 lie in the value's last byte.
-        uint32_t at = pos + n - 1 - bit / 8;
-        YFciParamInfoImpl* f = ctx.NewEntry(kKindBoolField, field->Entry(), &set, 1, at, true, 1);
-        char digit = set ? '1' : '0';
-        if (ctx.Opt(kOptHexText)) f->HexRef().assign(1, digit);
-        if (ctx.Opt(kOptDecimalText)) f->DecimalRef().assign(1, digit);
-        if (ctx.Opt(kOptValueText))
-            ctx.SetValueTextOf(*f, set ? field->TrueDesc() : field->FalseDesc());
-        if (ctx.Opt(kOptNumeric)) f->SetNumeric(set);
-        if (ctx.Opt(kOptRawValue)) f->SetUInt64(set);
-        // A catalog that gave one text gave it to both states: the text does
-        // not tell the state.
-        if (field->TrueDesc() == field->FalseDesc()) f->SetRemarks(kRemarkOneText);
-        f->SetValueFlag(true);
-        ctx.AddEntry(f);
-    }
+    for (uint32_t bit = 0; bit < FieldBits(n); ++bit)
+        if (YMTParamBoolField* field = BoolFieldAt(bit))
+            AddBoolFieldEntry(ctx, FieldStep(*field, bit), (value >> bit) & 1,
+                              pos + n - 1 - bit / 8);
     ctx.m_Pos = pos + n;
     return true;
 }

@@ -709,12 +709,17 @@ YMTEnumValue* YMTParamEnum::FindValueByName(const std::string& name) const {
 std::string YMTParamEnum::CodeText(uint32_t code, bool markUnknown) const {
     if (const YMTEnumValue* v = FindValueByCode(code)) return v->NameRef();
     if (!markUnknown) return std::string();
+    std::string text;
+    AppendUnknownCode(text, code);
+    return text;
+}
+
+void YMTParamEnum::AppendUnknownCode(std::string& out, uint32_t code) {
     // "# Unknown code: %d #" (decoding meets it for every code a payload
     // invents, so it is built without a format string).
-    std::string text = "# Unknown code: ";
-    AppendInt(text, static_cast<int>(code));
-    text += " #";
-    return text;
+    out += "# Unknown code: ";
+    AppendInt(out, static_cast<int>(code));
+    out += " #";
 }
 
 std::string YMTParamEnum::FormatEntry(uint32_t code, const std::string& text,

@@ -176,6 +176,8 @@ public:
     YMTEnumValue* FindValueByCode(uint32_t code) const;
     YMTEnumValue* FindValueByName(const std::string& name) const;
     std::string CodeText(uint32_t code, bool markUnknown) const;
+    // The text of a code no value defines ("# Unknown code: 7 #").
+    static void AppendUnknownCode(std::string& out, uint32_t code);
     // flags: 1 code, 2 text, 16 hexadecimal code, 32 "0x" before it.
     std::string FormatEntry(uint32_t code, const std::string& text, uint32_t flags) const;
     void ListEntries(std::vector<std::string>& list, uint32_t flags) const;
