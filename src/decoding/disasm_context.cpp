@@ -84,12 +84,6 @@ bool DisasmContext::RecordedCount(YDefinitionKey definition, uint32_t& value) co
     return false;
 }
 
-YFciParamInfoImpl* DisasmContext::MakeEntry(uint32_t kind, const uint8_t* data, size_t size,
-                                            uint32_t pos, bool hasNoData, uint32_t bitLength) {
-    if (m_Target.pool) return m_Target.pool->Take(kind, data, size, pos, hasNoData, bitLength);
-    return new YFciParamInfoImpl(kind, data, size, pos, hasNoData, bitLength);
-}
-
 namespace {
 
 // Entries a pool keeps over a release (the largest message of a trace
@@ -99,39 +93,56 @@ constexpr size_t kFirstBlock = 4;
 
 } // namespace
 
-YFciParamInfoImpl* YEntryPool::Next() {
-    if (m_Block < m_Blocks.size() && m_Index == m_Blocks[m_Block].capacity()) {
-        ++m_Block;
-        m_Index = 0;
+void YEntryPool::Enter(size_t block) {
+    m_Block = block;
+    if (block < m_Blocks.size()) {
+        m_Next = m_Blocks[block].data();
+        m_End = m_Next + m_Blocks[block].size();
+    } else {
+        m_Next = m_End = nullptr;
     }
-    if (m_Block == m_Blocks.size()) {
-        m_Blocks.emplace_back();
-        m_Blocks.back().reserve(kFirstBlock << (m_Block < 10 ? m_Block : 10));
-    }
-    return m_Index < m_Blocks[m_Block].size() ? &m_Blocks[m_Block][m_Index++] : nullptr;
 }
 
-YFciParamInfoImpl* YEntryPool::Take(uint32_t kind, const uint8_t* data, size_t size, uint32_t pos,
-                                    bool hasNoData, uint32_t bitLength) {
-    if (YFciParamInfoImpl* entry = Next()) {
+YFciParamInfoImpl* YEntryPool::NextMade() {
+    // The made entries of the current block are used up.
+    for (;;) {
+        if (m_Block == m_Blocks.size()) {
+            m_Blocks.emplace_back();
+            m_Blocks.back().reserve(kFirstBlock << (m_Block < 10 ? m_Block : 10));
+            Enter(m_Block);
+        }
+        std::vector<YFciParamInfoImpl>& block = m_Blocks[m_Block];
+        if (block.size() < block.capacity()) return nullptr;
+        Enter(m_Block + 1);
+        if (m_Next != m_End) return m_Next++;
+    }
+}
+
+YFciParamInfoImpl* YEntryPool::TakeMore(uint32_t kind, const uint8_t* data, size_t size,
+                                        uint32_t pos, bool hasNoData, uint32_t bitLength) {
+    if (YFciParamInfoImpl* entry = NextMade()) {
         entry->Reset(kind, data, size, pos, hasNoData, bitLength);
         return entry;
     }
     // Within the block's reserved room: the entries before it stay put.
     std::vector<YFciParamInfoImpl>& block = m_Blocks[m_Block];
     block.emplace_back(kind, data, size, pos, hasNoData, bitLength);
-    ++m_Index;
+    m_Next = m_End = block.data() + block.size();
     return &block.back();
 }
 
 YFciParamInfoImpl* YEntryPool::TakeCopy(const YFciParamInfoImpl& other) {
-    if (YFciParamInfoImpl* entry = Next()) {
+    if (m_Next != m_End) {
+        *m_Next = other;
+        return m_Next++;
+    }
+    if (YFciParamInfoImpl* entry = NextMade()) {
         *entry = other;
         return entry;
     }
     std::vector<YFciParamInfoImpl>& block = m_Blocks[m_Block];
     block.push_back(other);
-    ++m_Index;
+    m_Next = m_End = block.data() + block.size();
     return &block.back();
 }
 
@@ -144,8 +155,7 @@ void YEntryPool::Release() {
             break;
         }
     }
-    m_Block = 0;
-    m_Index = 0;
+    Enter(0);
 }
 
 void AppendDiagnosticText(std::string& out, uint32_t kind, const std::string& name,

@@ -99,7 +99,16 @@ public:
 
     // The next entry, made new again (or made for the first time).
     YFciParamInfoImpl* Take(uint32_t kind, const uint8_t* data, size_t size, uint32_t pos,
-                            bool hasNoData, uint32_t bitLength);
+                            bool hasNoData, uint32_t bitLength) {
+        // A run reuses the entries of the runs before it: almost always the
+        // next one is there.
+        if (m_Next != m_End) {
+            YFciParamInfoImpl* entry = m_Next++;
+            entry->Reset(kind, data, size, pos, hasNoData, bitLength);
+            return entry;
+        }
+        return TakeMore(kind, data, size, pos, hasNoData, bitLength);
+    }
     // A copy of other as the next entry.
     YFciParamInfoImpl* TakeCopy(const YFciParamInfoImpl& other);
     // Every entry is free again; beyond a limit the entries of a very long
@@ -107,11 +116,18 @@ public:
     void Release();
 
 private:
-    YFciParamInfoImpl* Next();
+    YFciParamInfoImpl* TakeMore(uint32_t kind, const uint8_t* data, size_t size, uint32_t pos,
+                                bool hasNoData, uint32_t bitLength);
+    // The next made entry of a later block, or null when the current block
+    // has room for a new one (a new block is added when needed).
+    YFciParamInfoImpl* NextMade();
+    // Makes block the current one, from its first entry.
+    void Enter(size_t block);
     // Blocks grow twice as large each time; an entry never moves.
     std::vector<std::vector<YFciParamInfoImpl>> m_Blocks;
-    size_t m_Block = 0; // the block of the next entry
-    size_t m_Index = 0; // its index in that block
+    size_t m_Block = 0;                 // the block of the next entry
+    YFciParamInfoImpl* m_Next = nullptr; // the next made entry of that block
+    YFciParamInfoImpl* m_End = nullptr;  // the end of its made entries
 };
 
 // Where a run writes its entries.
@@ -215,7 +231,10 @@ public:
 
     // A fresh entry (a spare one when there is one).
     YFciParamInfoImpl* MakeEntry(uint32_t kind, const uint8_t* data, size_t size, uint32_t pos,
-                                 bool hasNoData, uint32_t bitLength);
+                                 bool hasNoData, uint32_t bitLength) {
+        if (m_Target.pool) return m_Target.pool->Take(kind, data, size, pos, hasNoData, bitLength);
+        return new YFciParamInfoImpl(kind, data, size, pos, hasNoData, bitLength);
+    }
 
     // --- helpers for the steps of the parameter kinds ---
     bool Opt(uint32_t bits) const { return (m_Options & bits) != 0; }

@@ -3,6 +3,11 @@
 // outlive their catalog or their manager.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+
+#include "decoding/disasm_context.h"
+
 #include "message/message_fixture.h"
 
 namespace mostfcat::test {
@@ -172,6 +177,39 @@ TEST_F(DescriptionTest, LaterRunsStartFromFreshEntries) {
         EXPECT_EQ(Snapshots(info->Disassemble()),
                   Snapshots(Info(0x100, r.data, r.options)->Disassemble()))
             << Hex(r.data) << " " << std::hex << r.options;
+    }
+}
+
+// The entries behind a description: runs of many sizes (across block ends,
+// beyond what is kept over a release) get distinct entries that stay put for
+// the run, fresh ones, and the same ones in the same order as the run before.
+TEST(EntryPoolTest, RunsReuseTheirEntriesInOrder) {
+    YEntryPool pool;
+    const uint8_t byte = 0xAB;
+    YFciParamInfoImpl model(kKindNumber, &byte, 1, 7, false, 8);
+    model.SetValueText("model");
+    std::vector<YFciParamInfoImpl*> before;
+    for (size_t n : {3, 4, 5, 12, 13, 100, 5000, 2, 4097, 0, 7, 30}) {
+        std::vector<YFciParamInfoImpl*> run;
+        for (size_t i = 0; i < n; ++i) {
+            bool copy = i % 5 == 4;
+            YFciParamInfoImpl* e = copy ? pool.TakeCopy(model)
+                                        : pool.Take(kKindEnum, &byte, 1, uint32_t(i), true, 8);
+            EXPECT_EQ(e->ValueText(), copy ? "model" : "") << n << " " << i;
+            EXPECT_EQ(e->HasNoData(), !copy) << n << " " << i;
+            e->SetPosition(uint32_t(i));
+            run.push_back(e);
+        }
+        std::set<YFciParamInfoImpl*> distinct(run.begin(), run.end());
+        ASSERT_EQ(distinct.size(), n);
+        for (size_t i = 0; i < n; ++i)
+            ASSERT_EQ(run[i]->Position(), i) << "entry " << i << " of " << n << " moved";
+        size_t same = std::min({before.size(), n, size_t(4096)});
+        EXPECT_TRUE(std::equal(run.begin(), run.begin() + same, before.begin())) << n;
+        for (YFciParamInfoImpl* e : run)
+            e->SetValueText("left over");
+        pool.Release();
+        before = run;
     }
 }
 
