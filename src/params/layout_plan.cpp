@@ -6,6 +6,7 @@
 #include "decoding/value_text.h"
 #include "params/param_bool.h"
 #include "params/param_number.h"
+#include "params/param_stream.h"
 #include "platform/hex.h"
 #include "tree/operation.h"
 
@@ -188,6 +189,23 @@ std::unique_ptr<YMTOperationPlan> YMTOperationPlan::Compile(const YMTOperation& 
             plan->m_Steps.push_back(
                 Step{Kind::Bool, static_cast<uint32_t>(plan->m_Bools.size()), p});
             plan->m_Bools.push_back(YBoolStep::Of(*static_cast<YMTParamBool*>(p)));
+        } else if (type == typeid(YMTParamDetailedStream) ||
+                   type == typeid(YMTParamDetailedShortStream)) {
+            const auto& stream = *static_cast<YMTParamDetailedStreamBase*>(p);
+            auto cases = std::make_unique<std::vector<YStreamStep::Case>>();
+            for (uint32_t i = 0, n = stream.ItemCount(); i < n; ++i) {
+                YMTNode* node = stream.ItemAt(i);
+                if (node && node->NodeType() == kNodeStreamCase) {
+                    auto* c = static_cast<YMTParamStreamCase*>(node);
+                    cases->push_back(YStreamStep::Case{c->PosYMin(), c->PosYMax(), c});
+                }
+            }
+            YStreamStep step = YStreamStep::Of(stream);
+            step.cases = cases.get();
+            plan->m_Cases.push_back(std::move(cases));
+            plan->m_Steps.push_back(
+                Step{Kind::Stream, static_cast<uint32_t>(plan->m_Streams.size()), p});
+            plan->m_Streams.push_back(step);
         } else {
             plan->m_Steps.push_back(Step{Kind::Own, 0, p});
         }
@@ -208,6 +226,9 @@ bool YMTOperationPlan::Disassemble(DisasmContext& ctx) const {
             break;
         case Kind::Bool:
             ok = DecodeBool(ctx, m_Bools[s.index]);
+            break;
+        case Kind::Stream:
+            ok = DecodeStream(ctx, m_Streams[s.index]);
             break;
         default:
             ok = s.param->Disassemble(ctx);

@@ -1,7 +1,8 @@
 // The compiled layout of an operation: its parameters in position order as a
 // flat list of steps. Numbers, enumerations and bool fields, the bulk of real
-// payloads, decode from precomputed fields (width, sign, scale, range, value table)
-// without a virtual call or a walk over the child list; every other kind
+// payloads, decode from precomputed fields (width, sign, scale, range, value
+// table, bit fields) without a virtual call or a walk over the child list, and
+// streams choose their case from a precomputed case table; every other kind
 // keeps its own decoding step. Either way an entry comes out exactly as the
 // parameter's own step makes it: both call the same fill functions below.
 #pragma once
@@ -20,8 +21,10 @@ class YMTOperation;
 class YMTParam;
 class YMTParamBool;
 class YMTParamBoolField;
+class YMTParamDetailedStreamBase;
 class YMTParamEnum;
 class YMTParamNumber;
+class YMTParamStreamCase;
 
 // What a number entry needs of its definition.
 struct YNumberStep {
@@ -79,6 +82,23 @@ struct YBoolStep {
     static YBoolStep Of(const YMTParamBool& param);
 };
 
+// What a stream with cases needs of its definition. cases, when given, lists
+// the stream cases with their selector ranges in child order (the first that
+// holds the value wins); without it the definition is searched.
+struct YStreamStep {
+    struct Case {
+        uint32_t min, max;
+        YMTParamStreamCase* streamCase;
+    };
+    const YMTParamDetailedStreamBase* stream;
+    YEntryDescription entry;
+    bool isShort;
+    const std::vector<Case>* cases;
+
+    static YStreamStep Of(const YMTParamDetailedStreamBase& stream);
+    YMTParamStreamCase* CaseOf(uint32_t selector) const;
+};
+
 // The texts and values of an entry by option (decoding and assembling).
 void FillNumberEntry(DisasmContext& ctx, const YNumberStep& step, YFciParamInfoImpl& e,
                      const uint8_t* p, size_t n);
@@ -93,6 +113,9 @@ void AddBoolFieldEntry(DisasmContext& ctx, const YBoolStep::Field& field, bool s
 bool DecodeNumber(DisasmContext& ctx, const YNumberStep& step);
 bool DecodeEnum(DisasmContext& ctx, const YEnumStep& step);
 bool DecodeBool(DisasmContext& ctx, const YBoolStep& step);
+// The stream's head entry, its length field (short streams) and the case the
+// recorded selector value chooses.
+bool DecodeStream(DisasmContext& ctx, const YStreamStep& step);
 
 class YMTOperationPlan : public YMTStorageExtra {
 public:
@@ -104,22 +127,27 @@ public:
     bool Disassemble(DisasmContext& ctx) const;
 
     // How many steps run from precomputed fields, and how many in all.
-    size_t CompiledSteps() const { return m_Numbers.size() + m_Enums.size() + m_Bools.size(); }
+    size_t CompiledSteps() const {
+        return m_Numbers.size() + m_Enums.size() + m_Bools.size() + m_Streams.size();
+    }
     size_t StepCount() const { return m_Steps.size(); }
 
 private:
-    enum class Kind : uint8_t { Number, Enum, Bool, Own };
+    enum class Kind : uint8_t { Number, Enum, Bool, Stream, Own };
     struct Step {
         Kind kind;
-        uint32_t index; // into m_Numbers, m_Enums or m_Bools
+        uint32_t index; // into m_Numbers, m_Enums, m_Bools or m_Streams
         YMTParam* param;
     };
     std::vector<Step> m_Steps;
     std::vector<YNumberStep> m_Numbers;
     std::vector<YEnumStep> m_Enums;
     std::vector<YBoolStep> m_Bools;
-    // One value table per enumeration step (the steps point into it).
+    std::vector<YStreamStep> m_Streams;
+    // One value table per enumeration step and one case table per stream
+    // step (the steps point into them).
     std::vector<std::unique_ptr<std::vector<YEnumStep::Value>>> m_Values;
+    std::vector<std::unique_ptr<std::vector<YStreamStep::Case>>> m_Cases;
 };
 
 } // namespace mostfcat

@@ -10,6 +10,7 @@
 #include "import/text_read.h"
 #include "import/xml.h"
 #include "decoding/disasm_context.h"
+#include "params/layout_plan.h"
 #include "params/param_number.h"
 #include "decoding/value_text.h"
 #include "platform/hex.h"
@@ -865,34 +866,47 @@ bool YMTParamLengthStreamBase::Assemble(DisasmContext& ctx) {
     return true;
 }
 
-bool YMTParamDetailedStreamBase::Disassemble(DisasmContext& ctx) {
-    bool isShort = NodeType() == kNodeDetailedShortStream;
+YStreamStep YStreamStep::Of(const YMTParamDetailedStreamBase& stream) {
+    return YStreamStep{&stream, stream.Entry(), stream.NodeType() == kNodeDetailedShortStream,
+                       nullptr};
+}
+
+YMTParamStreamCase* YStreamStep::CaseOf(uint32_t selector) const {
+    if (!cases) return stream->FindStreamCase(selector);
+    for (const Case& c : *cases)
+        if (c.min <= selector && selector <= c.max) return c.streamCase;
+    return nullptr;
+}
+
+bool DecodeStream(DisasmContext& ctx, const YStreamStep& step) {
+    const YMTParamDetailedStreamBase& stream = *step.stream;
+    bool isShort = step.isShort;
     uint32_t kind = isShort ? kKindDetailedShortStream : kKindDetailedStream;
-    uint32_t level = EntryLevelOf(*this);
+    uint32_t level = step.entry.level;
     uint32_t start = ctx.m_Pos;
     YFciParamInfoImpl* head = nullptr;
     if (ctx.Opt(kOptHeads)) {
-        head = ctx.NewEntry(kind, Entry(), nullptr, 0, start, true, 0);
+        head = ctx.NewEntry(kind, step.entry, nullptr, 0, start, true, 0);
         ctx.AddEntry(head);
     }
     uint32_t end = 0;
     uint32_t savedLimit = 0, savedStream = 0;
     uint8_t savedOpen = 0;
     if (isShort) {
-        if (!ChildDisassemble(*this, 0, ctx)) return false;
+        if (!ChildDisassemble(stream, 0, ctx)) return false;
         YFciParamInfoImpl* last = ctx.LastEntry();
         uint32_t length = last ? last->DataAsULong() : 0;
-        if (m_Length < length) length = m_Length;
+        if (stream.Length() < length) length = stream.Length();
         end = SaturatingAdd(ctx.m_Pos, length);
         savedLimit = ctx.SwapLimit(end);
         savedStream = ctx.SwapStreamLimit(length);
         savedOpen = ctx.m_OpenLength;
     }
     uint32_t selector = 0;
-    ctx.RecordedSelector(SelectorParam(), selector);
+    ctx.RecordedSelector(stream.SelectorParam(), selector);
     bool ok;
-    if (YMTParamStreamCase* c = FindStreamCase(selector)) {
-        if (head && SelectorParam() && ctx.Opt(kOptSuffixes)) {
+    if (YMTParamStreamCase* c = step.CaseOf(selector)) {
+        if (head && stream.SelectorParam() && ctx.Opt(kOptSuffixes)) {
             std::string suffix = "(";
             AppendInt(suffix, static_cast<int32_t>(selector));
             suffix += ')';
@@ -900,7 +914,7 @@ bool YMTParamDetailedStreamBase::Disassemble(DisasmContext& ctx) {
         }
         ok = c->Disassemble(ctx);
     } else {
-        if (ctx.Opt(kOptDiagCase)) ctx.Diagnose(3, NameRef(), nullptr, 0, ctx.m_Pos, level);
+        if (ctx.Opt(kOptDiagCase)) ctx.Diagnose(3, stream.NameRef(), nullptr, 0, ctx.m_Pos, level);
         ok = false;
     }
     if (!isShort) return ok;
@@ -911,8 +925,12 @@ bool YMTParamDetailedStreamBase::Disassemble(DisasmContext& ctx) {
         ctx.m_Pos = end;
         return true;
     }
-    if (ctx.Opt(kOptDiagLength)) ctx.Diagnose(6, NameRef(), nullptr, 0, start, level);
+    if (ctx.Opt(kOptDiagLength)) ctx.Diagnose(6, stream.NameRef(), nullptr, 0, start, level);
     return false;
+}
+
+bool YMTParamDetailedStreamBase::Disassemble(DisasmContext& ctx) {
+    return DecodeStream(ctx, YStreamStep::Of(*this));
 }
 
 bool YMTParamDetailedStreamBase::Assemble(DisasmContext& ctx) {
