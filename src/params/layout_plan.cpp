@@ -167,12 +167,14 @@ std::unique_ptr<YMTOperationPlan> YMTOperationPlan::Compile(const YMTOperation& 
     for (bool more = operation.GetFirstPos(pos); more; more = operation.GetNextPos(pos, pos)) {
         YMTParam* p = operation.ParamAt(pos);
         if (!p) continue;
+        auto add = [&](Kind kind, auto& steps, auto step) {
+            plan->m_Steps.push_back(Step{kind, static_cast<uint32_t>(steps.size()), p});
+            steps.push_back(step);
+        };
         // Only the kinds themselves: a derived kind may decode its own way.
         const std::type_info& type = typeid(*p);
         if (type == typeid(YMTParamNumber)) {
-            plan->m_Steps.push_back(
-                Step{Kind::Number, static_cast<uint32_t>(plan->m_Numbers.size()), p});
-            plan->m_Numbers.push_back(YNumberStep::Of(*static_cast<YMTParamNumber*>(p)));
+            add(Kind::Number, plan->m_Numbers, YNumberStep::Of(*static_cast<YMTParamNumber*>(p)));
         } else if (type == typeid(YMTParamEnum)) {
             const auto& en = *static_cast<YMTParamEnum*>(p);
             auto values = std::make_unique<std::vector<YEnumStep::Value>>();
@@ -182,13 +184,9 @@ std::unique_ptr<YMTOperationPlan> YMTOperationPlan::Compile(const YMTOperation& 
             YEnumStep step = YEnumStep::Of(en);
             step.values = values.get();
             plan->m_Values.push_back(std::move(values));
-            plan->m_Steps.push_back(
-                Step{Kind::Enum, static_cast<uint32_t>(plan->m_Enums.size()), p});
-            plan->m_Enums.push_back(step);
+            add(Kind::Enum, plan->m_Enums, step);
         } else if (type == typeid(YMTParamBool) || type == typeid(YMTParamBitField)) {
-            plan->m_Steps.push_back(
-                Step{Kind::Bool, static_cast<uint32_t>(plan->m_Bools.size()), p});
-            plan->m_Bools.push_back(YBoolStep::Of(*static_cast<YMTParamBool*>(p)));
+            add(Kind::Bool, plan->m_Bools, YBoolStep::Of(*static_cast<YMTParamBool*>(p)));
         } else if (type == typeid(YMTParamDetailedStream) ||
                    type == typeid(YMTParamDetailedShortStream)) {
             const auto& stream = *static_cast<YMTParamDetailedStreamBase*>(p);
@@ -203,9 +201,7 @@ std::unique_ptr<YMTOperationPlan> YMTOperationPlan::Compile(const YMTOperation& 
             YStreamStep step = YStreamStep::Of(stream);
             step.cases = cases.get();
             plan->m_Cases.push_back(std::move(cases));
-            plan->m_Steps.push_back(
-                Step{Kind::Stream, static_cast<uint32_t>(plan->m_Streams.size()), p});
-            plan->m_Streams.push_back(step);
+            add(Kind::Stream, plan->m_Streams, step);
         } else {
             plan->m_Steps.push_back(Step{Kind::Own, 0, p});
         }
