@@ -503,6 +503,7 @@ YMTCatalog* LoadCatalog(YMTArchiveRead& reader, YFCatFile&) {
         if (!reader.Reset(storage.get())) return nullptr;
         // A tree takes about as much memory as its body: one large block.
         storage->Arena().ExpectBytes(reader.BodySize());
+        storage->ExpectBody(reader.BodySize());
         root = reader.ReadNodeHeader(true);
         if (!root) return nullptr;
         if (root->NodeType() != kNodeCatalog) {

@@ -155,6 +155,14 @@ void YStringPool::Rebuild(size_t count) {
     }
 }
 
+void YStringPool::Expect(size_t texts) {
+    size_t count = 1024;
+    while (count / 2 < texts && count < (size_t(1) << 40))
+        count *= 2;
+    if (!m_Slots || count > m_Mask + 1) Rebuild(count);
+    m_All.reserve(texts);
+}
+
 void YStringPool::Seal() {
     std::free(m_Slots);
     m_Slots = nullptr;

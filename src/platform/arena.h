@@ -81,6 +81,9 @@ public:
     // With the hash of the bytes already known (Hash).
     const std::string* Intern(const char* data, size_t size, uint64_t hash);
     size_t Count() const { return m_All.size(); }
+    // Sizes the look-up table for about texts texts at once instead of
+    // doubling it on the way there (it still grows beyond them).
+    void Expect(size_t texts);
     // Gives back the look-up table once the texts are all in: a finished
     // tree only reads them. A later Intern builds the table again.
     void Seal();

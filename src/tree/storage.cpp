@@ -47,6 +47,14 @@ void YMTStorage::RebuildPairs(size_t count) {
     m_PairMask = mask;
 }
 
+void YMTStorage::ExpectBody(size_t bytes) {
+    m_Strings.Expect(bytes / 1024);
+    size_t count = 1024;
+    while (count / 2 < bytes / 2048)
+        count *= 2;
+    if (!m_PairsSealed && count > m_PairMask + 1) RebuildPairs(count);
+}
+
 const YMTTextPair* YMTStorage::InternPair(const std::string* name, const std::string* description) {
     if (m_PairsSealed) {
         // A finished tree keeps no table; later pairs are simply new ones.

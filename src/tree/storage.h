@@ -62,6 +62,10 @@ public:
         std::lock_guard<std::mutex> lock(m_ExtrasLock);
         if (publish(extra.get())) m_Extras.push_back(std::move(extra));
     }
+    // Sizes the text and pair tables once for a tree read from bytes bytes
+    // (a cache body), from what trees of that size hold: a text every 1 KiB,
+    // a pair every 2 KiB or more.
+    void ExpectBody(size_t bytes);
     // The pooled pair of two pooled texts.
     const YMTTextPair* InternPair(const std::string* name, const std::string* description);
     YArena& Arena() { return m_Arena; }

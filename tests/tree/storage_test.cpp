@@ -30,21 +30,27 @@ public:
 
 // Texts of every length class of the hash and of the comparison, and texts
 // that differ only in their last byte, are pooled apart, also after the
-// table was given back; the checked hash finds a zero byte at any place.
+// table was given back or sized beforehand for fewer or more texts; the
+// checked hash finds a zero byte at any place.
 TEST(StringPoolTest, EqualTextsShareOneStringAndOthersDoNot) {
-    YArena arena;
-    YStringPool pool(arena);
     std::vector<std::string> texts{std::string("a\0b", 3), std::string("a\0c", 3)};
     for (size_t n = 1; n <= 40; ++n)
         for (char last : {'x', 'y'})
             texts.push_back(std::string(n - 1, 'x') + last);
-    std::vector<const std::string*> first;
-    for (const std::string& t : texts)
-        first.push_back(pool.Intern(t));
-    pool.Seal();
-    for (size_t i = 0; i < texts.size(); ++i)
-        EXPECT_EQ(pool.Intern(std::string(texts[i])), first[i]) << texts[i];
-    EXPECT_EQ(pool.Count(), texts.size());
+    for (size_t i = 0; i < 3000; ++i)
+        texts.push_back("text " + std::to_string(i));
+    for (size_t expect : {0, 10, 3000, 100000}) {
+        YArena arena;
+        YStringPool pool(arena);
+        if (expect) pool.Expect(expect);
+        std::vector<const std::string*> first;
+        for (const std::string& t : texts)
+            first.push_back(pool.Intern(t));
+        pool.Seal();
+        for (size_t i = 0; i < texts.size(); ++i)
+            ASSERT_EQ(pool.Intern(std::string(texts[i])), first[i]) << texts[i] << " " << expect;
+        EXPECT_EQ(pool.Count(), texts.size());
+    }
     for (size_t n : {1u, 3u, 4u, 7u, 8u, 16u, 17u, 40u}) {
         std::string t(n, 'q');
         bool zero = true;
