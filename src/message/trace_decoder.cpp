@@ -34,8 +34,9 @@ const YMTInstance* InstanceOf(uint64_t handle) {
 
 // Appends to a string through a raw pointer: room is made in steps (the
 // string is lengthened and its new bytes overwritten), so a piece costs a
-// compare and a copy instead of a call. A step is the expected length of
-// what is written; the string's own growth keeps reallocations few. The
+// compare and a copy instead of a call. The first step is the expected
+// length of what is written, later ones are short (new room is zero-filled
+// first); the string's own growth keeps reallocations few. The
 // string is cut back to what was written when the appender goes; helpers
 // that append to the string itself run through Via.
 class Appender {
@@ -92,7 +93,11 @@ private:
         m_Out.resize(used + std::max(n, m_Step));
         m_P = m_Out.data() + used;
         m_End = m_Out.data() + m_Out.size();
+        // Room is made (and zero-filled) for the whole expected length once;
+        // after that, and after every Via, only for what comes next.
+        m_Step = kLaterStep;
     }
+    static constexpr size_t kLaterStep = 64;
 
     std::string& m_Out;
     size_t m_Step;
