@@ -280,11 +280,8 @@ YFciParamInfoImpl* DisasmContext::NewEntry(uint32_t kind, const YEntryDescriptio
 }
 
 void DisasmContext::SetValueText(YFciParamInfoImpl& entry, std::string text) const {
-    if (text.size() > m_TextLimit) {
-        text.resize(m_TextLimit);
-        text += "...";
-    }
     entry.ValueRef() = std::move(text);
+    LimitValueText(entry);
 }
 
 void DisasmContext::LimitValueText(YFciParamInfoImpl& entry) const {

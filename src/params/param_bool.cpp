@@ -599,9 +599,34 @@ YBoolStep::Field FieldStep(const YMTParamBoolField& field, uint32_t bit) {
                             field.TrueDesc() == field.FalseDesc()};
 }
 
+// The entry kind of a bool or bit field.
+uint32_t BoolKind(const YMTParamBool& param) {
+    return param.NodeType() == kNodeBitField ? kKindBitField : kKindBool;
+}
+
 // Bits of a value of n bytes that may have a field (at most 64).
 uint32_t FieldBits(uint32_t n) {
     return n * 8 < 64 ? n * 8 : 64;
+}
+
+// The bool's own entry for the n bytes at the cursor, and their value; false
+// (with a length diagnostic by option) when the payload ends first. The
+// cursor stays: the field entries are placed from it.
+bool BoolEntry(DisasmContext& ctx, const YEntryDescription& entry, uint32_t kind, uint32_t n,
+               uint64_t& value) {
+    const uint8_t* p = ctx.ValueBytes(entry, n);
+    if (!p) return false;
+    YFciParamInfoImpl* e = ctx.NewEntry(kind, entry, p, n, ctx.m_Pos, false, n * 8);
+    FillBoolEntry(ctx, *e, p, n);
+    ctx.AddEntry(e);
+    value = ReadBigEndian(p, n);
+    return true;
+}
+
+// The byte position of a field's bit in a value of n bytes at pos: bits 0 to
+// 7 lie in the value's last byte.
+uint32_t BitByte(uint32_t pos, uint32_t n, uint32_t bit) {
+    return pos + n - 1 - bit / 8;
 }
 
 } // namespace
@@ -609,7 +634,7 @@ uint32_t FieldBits(uint32_t n) {
 YBoolStep YBoolStep::Of(const YMTParamBool& param) {
     YBoolStep s;
     s.entry = param.Entry();
-    s.kind = param.NodeType() == kNodeBitField ? kKindBitField : kKindBool;
+    s.kind = BoolKind(param);
     s.width = param.BytesInMsg();
     for (uint32_t bit = 0; bit < FieldBits(s.width); ++bit)
         if (const YMTParamBoolField* field = param.BoolFieldAt(bit))
@@ -618,35 +643,23 @@ YBoolStep YBoolStep::Of(const YMTParamBool& param) {
 }
 
 bool DecodeBool(DisasmContext& ctx, const YBoolStep& step) {
-    uint32_t pos = ctx.m_Pos;
-    uint32_t n = step.width;
-    const uint8_t* p = ctx.ValueBytes(step.entry, n);
-    if (!p) return false;
-    YFciParamInfoImpl* e = ctx.NewEntry(step.kind, step.entry, p, n, pos, false, n * 8);
-    FillBoolEntry(ctx, *e, p, n);
-    ctx.AddEntry(e);
-    uint64_t value = ReadBigEndian(p, n);
-    // Bits 0 to 7 lie in the value's last byte.
+    uint32_t pos = ctx.m_Pos, n = step.width;
+    uint64_t value = 0;
+    if (!BoolEntry(ctx, step.entry, step.kind, n, value)) return false;
     for (const YBoolStep::Field& field : step.fields)
-        AddBoolFieldEntry(ctx, field, (value >> field.bit) & 1, pos + n - 1 - field.bit / 8);
+        AddBoolFieldEntry(ctx, field, (value >> field.bit) & 1, BitByte(pos, n, field.bit));
     ctx.m_Pos = pos + n;
     return true;
 }
 
 bool YMTParamBool::Disassemble(DisasmContext& ctx) {
-    uint32_t pos = ctx.m_Pos;
-    uint32_t n = BytesInMsg();
-    const uint8_t* p = ctx.ValueBytes(Entry(), n);
-    if (!p) return false;
-    uint32_t kind = NodeType() == kNodeBitField ? kKindBitField : kKindBool;
-    YFciParamInfoImpl* e = ctx.NewEntry(kind, Entry(), p, n, pos, false, n * 8);
-    FillBoolEntry(ctx, *e, p, n);
-    ctx.AddEntry(e);
-    uint64_t value = ReadBigEndian(p, n);
+    uint32_t pos = ctx.m_Pos, n = BytesInMsg();
+    uint64_t value = 0;
+    if (!BoolEntry(ctx, Entry(), BoolKind(*this), n, value)) return false;
     for (uint32_t bit = 0; bit < FieldBits(n); ++bit)
         if (YMTParamBoolField* field = BoolFieldAt(bit))
             AddBoolFieldEntry(ctx, FieldStep(*field, bit), (value >> bit) & 1,
-                              pos + n - 1 - bit / 8);
+                              BitByte(pos, n, bit));
     ctx.m_Pos = pos + n;
     return true;
 }
@@ -655,7 +668,7 @@ bool YMTParamBool::Assemble(DisasmContext& ctx) {
     bool done = false;
     if (!ctx.TakeInput(done)) return done;
     const std::string& input = ctx.CurrentInput();
-    uint32_t kind = NodeType() == kNodeBitField ? kKindBitField : kKindBool;
+    uint32_t kind = BoolKind(*this);
     std::vector<uint8_t> bytes;
     bool wildcard = input == "*";
     if (wildcard) {

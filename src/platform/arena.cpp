@@ -57,11 +57,6 @@ void* AllocateLarge(size_t size) {
     return memory;
 }
 
-void DiscardLarge(void* memory, size_t size, size_t from, size_t until) {
-    if (!memory || size < kLarge || until > size || from >= until) return;
-    madvise(static_cast<char*>(memory) + from, until - from, MADV_DONTNEED);
-}
-
 void FreeLarge(void* memory, size_t size) {
     if (!memory) return;
     if (size < kLarge)

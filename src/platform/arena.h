@@ -185,10 +185,6 @@ void* AllocateLarge(size_t size);
 void FreeLarge(void* memory, size_t size);
 // The size of a large page; memory from AllocateLarge starts on one.
 constexpr size_t kLargePage = 2 * 1024 * 1024;
-// Gives the bytes from..until of memory (of AllocateLarge and size) back to
-// the system; they read as zeros afterwards. Does nothing for memory that did
-// not come from the system.
-void DiscardLarge(void* memory, size_t size, size_t from, size_t until);
 
 // An allocator over AllocateLarge, for tables that grow large at once.
 template <class T> struct YLargeAllocator {
