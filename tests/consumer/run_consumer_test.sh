@@ -73,7 +73,7 @@ if [ -n "$pyinit" ]; then
 fi
 
 # Every installed file belongs to the interface, the tool, the sample, the
-# parser module or a package file.
+# parser and web server modules or a package file.
 # (The manifest's last line has no line feed.)
 while IFS= read -r file || [ -n "$file" ]; do
     rel=${file#"$prefix"/}
@@ -83,13 +83,14 @@ while IFS= read -r file || [ -n "$file" ]; do
         [ -n "$pyrel" ] || fail "installed a file that is not part of the package: $rel" ;;
     bin/mostfcat | share/mostfcat/sample_catalog.xml) ;;
     include/mostfcat/*.h) [ -f "$src/$rel" ] || fail "installed a header that is not public: $rel" ;;
-    "$libdir_rel"/libmostfcat.so | "$libdir_rel"/libmostfcat.so.* | "$libdir_rel"/libmostfcat_xml.so) ;;
+    "$libdir_rel"/libmostfcat.so | "$libdir_rel"/libmostfcat.so.* | "$libdir_rel"/libmostfcat_xml.so | \
+    "$libdir_rel"/libmostfcat_serve.so) ;;
     "$libdir_rel"/cmake/mostfcat/*.cmake | "$libdir_rel"/pkgconfig/mostfcat.pc) ;;
     *) fail "installed a file that is not part of the package: $rel" ;;
     esac
 done <"$work/install_manifest.txt"
 for f in bin/mostfcat share/mostfcat/sample_catalog.xml "$libdir_rel/pkgconfig/mostfcat.pc" \
-         "$libdir_rel/libmostfcat_xml.so" \
+         "$libdir_rel/libmostfcat_xml.so" "$libdir_rel/libmostfcat_serve.so" \
          "$libdir_rel/cmake/mostfcat/mostfcatConfig.cmake" \
          "$libdir_rel/cmake/mostfcat/mostfcatConfigVersion.cmake"; do
     [ -f "$prefix/$f" ] || fail "not installed: $f"
@@ -207,6 +208,21 @@ dynamic=$(readelf -d "$prefix/bin/mostfcat")
     fail "the installed tool needs libmostfcat.so or carries an RPATH"
 out=$("$prefix/bin/mostfcat" list "$catalog") || fail "the installed tool failed: $out"
 grep -q "AudioAmplifier" <<<"$out" || fail "the installed tool listed no AudioAmplifier"
+# The HTTP library and what it links (TLS, crypto) come only with the web
+# server module, which the installed tool finds in its library folder.
+! grep -q "httplib\|libssl\|libcrypto" <<<"$dynamic" ||
+    fail "the installed tool links the web server's libraries itself"
+"$prefix/bin/mostfcat" serve "$catalog" --port 0 >"$work/serve.out" 2>&1 &
+serve_pid=$!
+for _ in $(seq 100); do
+    grep -q "http://" "$work/serve.out" || ! kill -0 "$serve_pid" 2>/dev/null && break
+    sleep 0.1
+done
+kill -TERM "$serve_pid" 2>/dev/null || true
+serve_rc=0
+wait "$serve_pid" || serve_rc=$?
+grep -q "^mostfcat serve: http://127.0.0.1:[0-9]*/ " "$work/serve.out" && [ "$serve_rc" = 0 ] ||
+    fail "the installed tool did not serve (exit $serve_rc): $(cat "$work/serve.out")"
 
 # --- the Python module, with only the prefix on the module path -------------------------
 used="C, C++ and the tool"

@@ -1,35 +1,25 @@
 // "mostfcat serve": a local web page that puts the catalogs' outline, a
-// decoder and an encoder side by side. cpp-httplib does the HTTP; the page
-// is built into the program; the API is in serve_api.cpp.
-#include <httplib.h>
+// decoder and an encoder side by side. The API is in serve_api.cpp; the HTTP
+// server is the module libmostfcat_serve.so (serve_server.cpp), loaded here
+// only when the tool serves.
+#include <dlfcn.h>
 
-#include <atomic>
-#include <cerrno>
-#include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <ctime>
-#include <pthread.h>
+#include <filesystem>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include "serve_api.h"
-#include "serve_assets.h"
+#include "serve_module.h"
 #include "tool_command.h"
 
 namespace mostfcat::cli {
 
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr int kDefaultPort = 8080;
-// Larger request bodies get 413 before a handler sees them.
-constexpr size_t kMaxBody = size_t(8) << 20;
-// Requests are served by this many threads; a client that keeps a
-// connection open without sending ties up one of them for at most the read
-// timeout, so a few misbehaving clients leave the others served.
-constexpr size_t kWorkers = 16;
-constexpr time_t kReadTimeoutSeconds = 5;
-constexpr time_t kKeepAliveSeconds = 2;
 
 bool ParsePort(const std::string& text, int& port) {
     if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != text.npos)
@@ -42,12 +32,6 @@ bool IsLoopback(const std::string& host) {
     return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
 }
 
-// The host part of a Host header ("127.0.0.1:8080", "[::1]:8080").
-std::string HostOf(const std::string& header) {
-    if (!header.empty() && header[0] == '[') return header.substr(1, header.find(']') - 1);
-    return header.substr(0, header.find(':'));
-}
-
 // What a browser should open for an address the server listens on.
 std::string UrlHost(const std::string& host) {
     if (host == "0.0.0.0") return "127.0.0.1";
@@ -56,120 +40,73 @@ std::string UrlHost(const std::string& host) {
     return host;
 }
 
-void Send(httplib::Response& res, const ApiReply& reply) {
-    res.status = reply.status;
-    res.set_content(reply.body, "application/json; charset=utf-8");
-}
-
-const char* ErrorText(int status) {
-    switch (status) {
-    case 400:
-        return "bad request";
-    case 403:
-        return "this server answers only requests addressed to this machine's loopback name";
-    case 404:
-        return "no such page or API";
-    case 413:
-        return "the request body is larger than 8 MiB";
-    case 415:
-        return "send the request as a JSON object";
-    default:
-        return "the request could not be served";
+// The server module: beside the program (a build tree), in the library
+// folder of an installed program, or in the library folder this build
+// installs to. Null with the reason when none loads.
+ServeServer* LoadServer(std::string& why) {
+    std::vector<fs::path> candidates;
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        candidates.push_back(exe.parent_path() / kServeModuleName);
+#ifdef MOSTFCAT_SERVE_MODULE_FROM_BINDIR
+        candidates.push_back(exe.parent_path() / MOSTFCAT_SERVE_MODULE_FROM_BINDIR / kServeModuleName);
+#endif
     }
-}
-
-// Reads a request body; false (with the error reply set) when it is a
-// multipart form or grows beyond the limit (a chunked body names no length
-// up front).
-bool ReadBody(const httplib::Request& req, httplib::Response& res,
-              const httplib::ContentReader& reader, std::string& body) {
-    if (req.is_multipart_form_data()) {
-        Send(res, ApiError(415, "send the request as a JSON object, not as a form"));
-        return false;
-    }
-    bool tooLarge = false;
-    bool read = reader([&](const char* data, size_t length) {
-        tooLarge = body.size() + length > kMaxBody;
-        if (!tooLarge) body.append(data, length);
-        return !tooLarge;
-    });
-    if (tooLarge) Send(res, ApiError(413, ErrorText(413)));
-    return read && !tooLarge;
-}
-
-void SetUpRoutes(httplib::Server& server, ServeCatalogs& catalogs, const std::string& host) {
-    // The page loads nothing from elsewhere and runs no inline script: a
-    // catalog text that holds markup cannot run even if it reached the page.
-    server.set_default_headers(
-        {{"Content-Security-Policy",
-          "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
-          "connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'"},
-         {"X-Content-Type-Options", "nosniff"},
-         {"Cache-Control", "no-store"}});
-    // Bound to loopback, requests must name a loopback host: a page of another
-    // site whose name is made to point at 127.0.0.1 gets nothing.
-    const bool loopbackOnly = IsLoopback(host);
-    server.set_pre_routing_handler(
-        [loopbackOnly](const httplib::Request& req, httplib::Response& res) {
-            if (!loopbackOnly || !req.has_header("Host") ||
-                IsLoopback(HostOf(req.get_header_value("Host"))))
-                return httplib::Server::HandlerResponse::Unhandled;
-            Send(res, ApiError(403, ErrorText(403)));
-            return httplib::Server::HandlerResponse::Handled;
-        });
-
-    for (size_t i = 0; i < kWebAssetCount; ++i) {
-        const WebAsset& asset = kWebAssets[i];
-        std::string pattern;
-        for (const char* c = asset.path; *c; ++c) {
-            if (*c == '.') pattern += '\\';
-            pattern += *c;
+#ifdef MOSTFCAT_SERVE_MODULE_INSTALL_DIR
+    candidates.push_back(fs::path(MOSTFCAT_SERVE_MODULE_INSTALL_DIR) / kServeModuleName);
+#endif
+    std::string tried;
+    for (const fs::path& c : candidates) {
+        std::string path = c.lexically_normal().string();
+        if (!fs::is_regular_file(c, ec)) continue;
+        // Stays loaded until the process ends.
+        void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!module) {
+            const char* error = dlerror();
+            tried += "; " + path + ": " + (error ? error : "cannot be loaded");
+            continue;
         }
-        server.Get(pattern, [&asset](const httplib::Request&, httplib::Response& res) {
-            res.set_content(reinterpret_cast<const char*>(asset.data), asset.size, asset.type);
-        });
+        using Entry = ServeServer* (*)();
+        auto entry = reinterpret_cast<Entry>(dlsym(module, MOSTFCAT_SERVE_MODULE_ENTRY));
+        if (ServeServer* server = entry ? entry() : nullptr) return server;
+        tried += "; " + path + ": not the server module";
     }
-    server.Get("/api/outline", [&catalogs](const httplib::Request&, httplib::Response& res) {
-        Send(res, ApiReply{200, catalogs.Outline()});
-    });
-    server.Get("/api/form", [&catalogs](const httplib::Request& req, httplib::Response& res) {
-        if (!req.has_param("message"))
-            return Send(res, ApiError(400, "give the operation as ?message=FBLOCK.INST.FKT.OP"));
-        Send(res, catalogs.Form(req.get_param_value("message")));
-    });
-    // The body is read here whatever its Content-Type says (a body sent as a
-    // form would otherwise be cut at the library's small form limit); the
-    // size limit above still holds.
-    server.Post("/api/decode", [&catalogs](const httplib::Request& req, httplib::Response& res,
-                                           const httplib::ContentReader& reader) {
-        std::string body;
-        if (ReadBody(req, res, reader, body)) Send(res, catalogs.Decode(body));
-    });
-    server.Post("/api/encode", [&catalogs](const httplib::Request& req, httplib::Response& res,
-                                           const httplib::ContentReader& reader) {
-        std::string body;
-        if (ReadBody(req, res, reader, body)) Send(res, catalogs.Encode(body));
-    });
-
-    // Every failure answers with an error object; a reply that has one keeps it.
-    server.set_error_handler(
-        httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& res) {
-            if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-            Send(res, ApiError(res.status, ErrorText(res.status)));
-            return httplib::Server::HandlerResponse::Handled;
-        }));
-    server.set_exception_handler(
-        [](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
-            std::string what = "internal error";
-            try {
-                if (ep) std::rethrow_exception(ep);
-            } catch (const std::exception& e) {
-                what += std::string(": ") + e.what();
-            } catch (...) {
-            }
-            Send(res, ApiError(500, what));
-        });
+    why = std::string("the web server module ") + kServeModuleName +
+          (tried.empty() ? " was not found beside the program or in its library folder"
+                         : " could not be loaded" + tried);
+    return nullptr;
 }
+
+// The API over the catalogs, as the server asks for it; prints the address
+// once the server listens.
+class Handler final : public ServeHandler {
+public:
+    Handler(ServeCatalogs& catalogs, const std::string& host, size_t count)
+        : m_Catalogs(catalogs), m_Host(host), m_Count(count) {}
+
+    ApiReply Outline() override { return ApiReply{200, m_Catalogs.Outline()}; }
+    ApiReply Form(const std::string& coordinates) override { return m_Catalogs.Form(coordinates); }
+    ApiReply Decode(const std::string& body) override { return m_Catalogs.Decode(body); }
+    ApiReply Encode(const std::string& body) override { return m_Catalogs.Encode(body); }
+    ApiReply Error(int status, const std::string& text) override { return ApiError(status, text); }
+
+    void Listening(int port) override {
+        std::string url = "http://" + UrlHost(m_Host) + ":" + std::to_string(port) + "/";
+        std::printf("mostfcat serve: %s  (%zu catalog%s; Ctrl-C stops)\n", url.c_str(), m_Count,
+                    m_Count == 1 ? "" : "s");
+        if (!IsLoopback(m_Host))
+            std::printf("mostfcat serve: listening on %s as --host asks: other machines can "
+                        "reach this server\n",
+                        m_Host.c_str());
+        std::fflush(stdout);
+    }
+
+private:
+    ServeCatalogs& m_Catalogs;
+    const std::string m_Host;
+    const size_t m_Count;
+};
 
 int Run(const CommandArgs& a) {
     std::string problem;
@@ -187,74 +124,31 @@ int Run(const CommandArgs& a) {
     }
     if (!problem.empty()) return UsageError(problem);
 
+    std::string why;
+    ServeServer* server = LoadServer(why);
+    if (!server) {
+        PrintError("serve: " + why);
+        return kExitFailed;
+    }
+
     ServeCatalogs catalogs;
     int rc = catalogs.Open(a.plain, channel);
     if (rc != kExitOk) return rc;
 
-    // Ctrl-C and SIGTERM are taken by this thread (sigtimedwait below); the
-    // server's threads, started later, inherit the blocked mask.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    std::signal(SIGPIPE, SIG_IGN); // a client that hangs up is no reason to end
-
-    httplib::Server server;
-    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
-    server.set_payload_max_length(kMaxBody);
-    server.set_read_timeout(kReadTimeoutSeconds, 0);
-    server.set_write_timeout(kReadTimeoutSeconds, 0);
-    server.set_keep_alive_timeout(kKeepAliveSeconds);
-    SetUpRoutes(server, catalogs, host);
-
-    if (port == 0) {
-        port = server.bind_to_any_port(host);
-        if (port <= 0) port = -1;
-    } else if (!server.bind_to_port(host, port)) {
-        port = -1;
-    }
-    if (port < 0) {
+    Handler handler(catalogs, host, a.plain.size());
+    switch (server->Serve(host, port, handler)) {
+    case ServeEnd::Stopped:
+        std::printf("mostfcat serve: stopped\n");
+        return kExitOk;
+    case ServeEnd::CannotListen:
         PrintError("serve: cannot listen on " + host + ":" + a.Get("--port", "8080") +
                    " (the port is in use, or the address is not one of this machine)");
         return kExitFailed;
+    case ServeEnd::Failed:
+        break;
     }
-    std::string url = "http://" + UrlHost(host) + ":" + std::to_string(port) + "/";
-    std::printf("mostfcat serve: %s  (%zu catalog%s; Ctrl-C stops)\n", url.c_str(), a.plain.size(),
-                a.plain.size() == 1 ? "" : "s");
-    if (!IsLoopback(host))
-        std::printf("mostfcat serve: listening on %s as --host asks: other machines can reach "
-                    "this server\n",
-                    host.c_str());
-    std::fflush(stdout);
-
-    std::atomic<bool> ended{false};
-    std::thread worker([&] {
-        server.listen_after_bind();
-        ended = true;
-    });
-    bool stopped = false;
-    const timespec tick{0, 200 * 1000 * 1000};
-    while (!ended) {
-        int s = sigtimedwait(&stopSignals, nullptr, &tick);
-        if (s == SIGINT || s == SIGTERM) {
-            stopped = true;
-            break;
-        }
-    }
-    // stop() does nothing until the server runs, so it is repeated until the
-    // server thread has ended.
-    while (!ended) {
-        server.stop();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    worker.join();
-    if (!stopped) {
-        PrintError("serve: the server ended unexpectedly");
-        return kExitFailed;
-    }
-    std::printf("mostfcat serve: stopped\n");
-    return kExitOk;
+    PrintError("serve: the server ended unexpectedly");
+    return kExitFailed;
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // What "mostfcat serve" answers, apart from HTTP: the catalogs it serves and
 // the JSON API over them (outline, encoder form, decode, encode). The HTTP
-// layer (cmd_serve.cpp) only routes requests here, so every answer is built
+// layer (serve_server.cpp) only routes requests here, so every answer is built
 // from the request body and the catalogs, never from a file a request names.
 #pragma once
 
@@ -10,14 +10,9 @@
 #include <vector>
 
 #include "mostfcat/fci.h"
+#include "serve_module.h"
 
 namespace mostfcat::cli {
-
-// An answer of the API: the HTTP status and a JSON body.
-struct ApiReply {
-    int status = 200;
-    std::string body;
-};
 
 // A JSON error object {"error": text} (and "param" when one is named).
 ApiReply ApiError(int status, const std::string& text, const std::string& param = "");
