@@ -7,6 +7,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <type_traits>
 #include <typeinfo>
 #include <unordered_map>
 #include <vector>
@@ -79,7 +80,47 @@ public:
         }
         m_P += n;
     }
-    void Put(const std::string& s) { Put(s.data(), s.size()); }
+    [[gnu::always_inline]] void Put(const std::string& s) { Put(s.data(), s.size()); }
+    // Puts s and returns true when it is all ASCII; else puts nothing and
+    // returns false. The bytes are checked in the words they are copied in.
+    [[gnu::always_inline]] bool PutAscii(const std::string& text) {
+        const char* s = text.data();
+        const size_t n = text.size();
+        Room(n);
+        uint64_t any = 0;
+        if (n >= 8 && n <= 16) {
+            uint64_t a, b;
+            std::memcpy(&a, s, 8);
+            std::memcpy(&b, s + n - 8, 8);
+            std::memcpy(m_P, &a, 8);
+            std::memcpy(m_P + n - 8, &b, 8);
+            any = a | b;
+        } else if (n >= 4 && n < 8) {
+            uint32_t a, b;
+            std::memcpy(&a, s, 4);
+            std::memcpy(&b, s + n - 4, 4);
+            std::memcpy(m_P, &a, 4);
+            std::memcpy(m_P + n - 4, &b, 4);
+            any = a | b;
+        } else if (n < 4) {
+            for (size_t k = 0; k < n; ++k) {
+                m_P[k] = s[k];
+                any |= static_cast<unsigned char>(s[k]);
+            }
+        } else {
+            std::memcpy(m_P, s, n);
+            size_t k = 0;
+            for (uint64_t w; k + 8 <= n; k += 8) {
+                std::memcpy(&w, s + k, 8);
+                any |= w;
+            }
+            for (; k < n; ++k)
+                any |= static_cast<unsigned char>(s[k]);
+        }
+        if (any & 0x8080808080808080ull) return false;
+        m_P += n;
+        return true;
+    }
     template <size_t N> void Lit(const char (&s)[N]) { Put(s, N - 1); }
     void Blanks(size_t n) {
         Room(n);
@@ -146,6 +187,28 @@ template <class F> void ForEachEntry(const std::vector<YFciParamInfo*>& entries,
         else
             f(*e);
     }
+}
+
+// True when the value shown for an entry is the library's own value text
+// (made UTF-8): strings are shown decoded by their encoding byte instead, and
+// a bool field whose two states share one text shows its bit.
+template <class E> bool ShowsLibraryText(const E& e) {
+    uint32_t type = e.ParamType();
+    if (type == eFciParamString) return false;
+    if (type != eFciParamBoolfield) return true;
+    if constexpr (std::is_same_v<E, YFciParamInfoImpl>) return !(e.Remarks() & kRemarkOneText);
+    return false;
+}
+
+// The remarks of an entry (YFciUserInput::EntryRemarks), read from the
+// library's own entries without a call.
+template <class E> uint32_t RemarksOf(const E& e) {
+    static_assert(uint32_t(kRemarkOutOfRange) == YFciUserInput::eRemarkOutOfRange &&
+                  uint32_t(kRemarkUndefinedCode) == YFciUserInput::eRemarkUndefined);
+    if constexpr (std::is_same_v<E, YFciParamInfoImpl>)
+        return e.Remarks() & (kRemarkOutOfRange | kRemarkUndefinedCode);
+    else
+        return YFciUserInput::EntryRemarks(e);
 }
 
 // --- JSON writing ------------------------------------------------------------------------
@@ -890,8 +953,7 @@ void YFciTraceDecoder::Impl::Json(const Kind& kind, const std::string& time, int
         JsonTextField(w, ",\"decimal\":\"", e->DecimalText());
         const std::string& value = e->ValueText();
         uint32_t type = e->ParamType();
-        if (!value.empty() && type != eFciParamString && type != eFciParamBoolfield &&
-            IsPlainJson(value)) {
+        if (!value.empty() && ShowsLibraryText(*e) && IsPlainJson(value)) {
             w.Lit(",\"value\":\"");
             w.Put(value);
             w.Put('"');
@@ -920,7 +982,7 @@ void YFciTraceDecoder::Impl::Json(const Kind& kind, const std::string& time, int
                 w.Via([&](std::string& o) { AppendJsonNumber(o, numeric); });
             }
         }
-        uint32_t remarks = YFciUserInput::EntryRemarks(*e);
+        uint32_t remarks = RemarksOf(*e);
         if (remarks & YFciUserInput::eRemarkOutOfRange) w.Lit(",\"out_of_range\":true");
         if (remarks & YFciUserInput::eRemarkUndefined) w.Lit(",\"undefined\":true");
         w.Put('}');
@@ -964,30 +1026,20 @@ void YFciTraceDecoder::Impl::Text(const Kind& kind, const std::string& time, int
         size_t start = w.Size();
         w.Blanks(2 + 2 * size_t(e->Level() < 50 ? e->Level() : 50));
         size_t indented = w.Size();
-        const std::string& name = e->Name();
-        const std::string& suffix = e->NameSuffix();
-        if (IsAscii(name) && IsAscii(suffix)) {
-            w.Put(name);
-            w.Put(suffix);
-        } else {
+        if (!w.PutAscii(e->Name()) || !w.PutAscii(e->NameSuffix())) {
+            w.CutTo(indented);
             w.Via([&](std::string& o) { AppendNameUtf8(o, *e); });
         }
         w.Lit(": ");
         size_t value = w.Size();
-        uint32_t type = e->ParamType();
         const std::string& library = e->ValueText().empty() ? e->DecimalText() : e->ValueText();
-        if (type != eFciParamString && type != eFciParamBoolfield && IsAscii(library))
-            w.Put(library);
-        else
+        if (!ShowsLibraryText(*e) || !w.PutAscii(library))
             w.Via([&](std::string& o) { YFciUserInput::AppendEntryValueText(o, *e); });
         if (w.Size() == value) w.CutTo(value - 2);
         const std::string& unit = e->UnitText();
         if (!unit.empty()) {
             w.Put(' ');
-            if (IsAscii(unit))
-                w.Put(unit);
-            else
-                w.Via([&](std::string& o) { AppendUtf8Of(o, unit); });
+            if (!w.PutAscii(unit)) w.Via([&](std::string& o) { AppendUtf8Of(o, unit); });
         }
         w.Lit(" [");
         size_t hex = w.Size();
@@ -1003,7 +1055,7 @@ void YFciTraceDecoder::Impl::Text(const Kind& kind, const std::string& time, int
             w.CutTo(start);
             return;
         }
-        if (YFciUserInput::EntryRemarks(*e) & YFciUserInput::eRemarkOutOfRange)
+        if (RemarksOf(*e) & YFciUserInput::eRemarkOutOfRange)
             w.Lit("  (outside the catalog's range)");
         w.Put('\n');
     });

@@ -815,7 +815,11 @@ std::string YFciUserInput::EntryValueText(const YFciParamInfo& e) {
 bool YFciUserInput::AppendEntryValueText(std::string& out, const YFciParamInfo& e) {
     try {
         uint32_t kind = e.ParamType();
-        if (kind == eFciParamString || kind == eFciParamBoolfield) {
+        // Strings are decoded by their encoding byte, and a bool field with
+        // one text for both states shows its bit; every other entry shows
+        // the library's text as it is (made UTF-8).
+        if (kind == eFciParamString ||
+            (kind == eFciParamBoolfield && (LibraryRemarks(e) & kRemarkOneText))) {
             out += EntryValueText(e);
             return true;
         }

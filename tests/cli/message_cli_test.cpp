@@ -1,6 +1,7 @@
 // The message commands as a user meets them: decode against the library's
 // own decoding, traces, encode by names and inputs, and refusals.
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <tuple>
 
@@ -185,6 +186,24 @@ TEST_F(MessageCliTest, TextsKeepTheirEncoding) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "mostfcat: Info: the character U+00A4 '¤' at position 2 has no place in "
                      "ISO 8859-15\n");
+}
+
+TEST_F(MessageCliTest, EightBitNamesAndUnitsComeOutAsUtf8) {
+    std::string xml = ReadFile(m_Dir.File("amp.xml"));
+    for (auto [from, to] : {std::pair{"<ParamName>Volume<", "<ParamName>Lautst\u00e4rke<"},
+                            std::pair{"<UnitDefName>%<", "<UnitDefName>Proz. \u00b1<"}}) {
+        size_t at = xml.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        xml.replace(at, std::strlen(from), to);
+    }
+    WriteFile(m_Dir.File("amp.xml"), xml);
+    Result r = RunLine("decode amp.xml 22.01.400.C:3C 01.00.014.C:0102C3A96C6C6F00");
+    EXPECT_NE(r.out.find("\n  Lautst\u00e4rke: 60 Proz. \u00b1 [3C]\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n  Info: \u00e9llo [02C3A96C6C6F00]\n"), std::string::npos) << r.out;
+    std::vector<Json> lines = Lines(RunLine("decode amp.xml --json 22.01.400.C:3C").out);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]["params"][0]["name"], "Lautst\u00e4rke");
+    EXPECT_EQ(lines[0]["params"][0]["unit"], "Proz. \u00b1");
 }
 
 TEST_F(MessageCliTest, EncodeByNamesAndByInputs) {
