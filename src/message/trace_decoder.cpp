@@ -15,6 +15,7 @@
 #include "mostfcat/fci.h"
 #include "mostfcat/user_input.h"
 #include "decoding/param_info.h"
+#include "message/appender.h"
 #include "platform/hex.h"
 #include "platform/strings.h"
 #include "tree/catalog.h"
@@ -31,151 +32,6 @@ const YMTInstance* InstanceOf(uint64_t handle) {
     auto* node = reinterpret_cast<YMTNode*>(handle);
     return node && node->NodeType() == kNodeInstance ? static_cast<const YMTInstance*>(node)
                                                      : nullptr;
-}
-
-// Appends to a string through a raw pointer: room is made in steps (the
-// string is lengthened and its new bytes overwritten), so a piece costs a
-// compare and a copy instead of a call. The first step is the expected
-// length of what is written, later ones are short (new room is zero-filled
-// first); the string's own growth keeps reallocations few. The
-// string is cut back to what was written when the appender goes; helpers
-// that append to the string itself run through Via.
-class Appender {
-public:
-    Appender(std::string& out, size_t expected) : m_Out(out), m_Step(expected) { Resume(); }
-    ~Appender() {
-        if (m_P) Done();
-    }
-    Appender(const Appender&) = delete;
-    Appender& operator=(const Appender&) = delete;
-
-    // Runs f on the string as written so far, then goes on after what it
-    // appended. While f runs (and when it throws) the string is what counts.
-    template <class F> void Via(F f) {
-        Done();
-        m_P = m_End = nullptr;
-        f(m_Out);
-        Resume();
-    }
-
-    [[gnu::always_inline]] void Put(char c) {
-        Room(1);
-        *m_P++ = c;
-    }
-    // Most pieces are short: they are copied in place, in two overlapping
-    // words or halves, instead of through a call.
-    [[gnu::always_inline]] void Put(const char* s, size_t n) {
-        Room(n);
-        if (n >= 8 && n <= 16) {
-            std::memcpy(m_P, s, 8);
-            std::memcpy(m_P + n - 8, s + n - 8, 8);
-        } else if (n >= 4 && n < 8) {
-            std::memcpy(m_P, s, 4);
-            std::memcpy(m_P + n - 4, s + n - 4, 4);
-        } else if (n < 4) {
-            for (size_t k = 0; k < n; ++k)
-                m_P[k] = s[k];
-        } else {
-            std::memcpy(m_P, s, n);
-        }
-        m_P += n;
-    }
-    [[gnu::always_inline]] void Put(const std::string& s) { Put(s.data(), s.size()); }
-    // Puts s and returns true when it is all ASCII; else puts nothing and
-    // returns false. The bytes are checked in the words they are copied in.
-    [[gnu::always_inline]] bool PutAscii(const std::string& text) {
-        const char* s = text.data();
-        const size_t n = text.size();
-        Room(n);
-        uint64_t any = 0;
-        if (n >= 8 && n <= 16) {
-            uint64_t a, b;
-            std::memcpy(&a, s, 8);
-            std::memcpy(&b, s + n - 8, 8);
-            std::memcpy(m_P, &a, 8);
-            std::memcpy(m_P + n - 8, &b, 8);
-            any = a | b;
-        } else if (n >= 4 && n < 8) {
-            uint32_t a, b;
-            std::memcpy(&a, s, 4);
-            std::memcpy(&b, s + n - 4, 4);
-            std::memcpy(m_P, &a, 4);
-            std::memcpy(m_P + n - 4, &b, 4);
-            any = a | b;
-        } else if (n < 4) {
-            for (size_t k = 0; k < n; ++k) {
-                m_P[k] = s[k];
-                any |= static_cast<unsigned char>(s[k]);
-            }
-        } else {
-            std::memcpy(m_P, s, n);
-            size_t k = 0;
-            for (uint64_t w; k + 8 <= n; k += 8) {
-                std::memcpy(&w, s + k, 8);
-                any |= w;
-            }
-            for (; k < n; ++k)
-                any |= static_cast<unsigned char>(s[k]);
-        }
-        if (any & 0x8080808080808080ull) return false;
-        m_P += n;
-        return true;
-    }
-    template <size_t N> void Lit(const char (&s)[N]) { Put(s, N - 1); }
-    void Blanks(size_t n) {
-        Room(n);
-        for (size_t k = 0; k < n; ++k)
-            m_P[k] = ' ';
-        m_P += n;
-    }
-    void UInt(uint64_t v) {
-        Room(20);
-        m_P = std::to_chars(m_P, m_P + 20, v).ptr;
-    }
-    // Where the next byte goes, as an offset (for taking back what was written).
-    size_t Size() const { return static_cast<size_t>(m_P - m_Out.data()); }
-    void CutTo(size_t size) { m_P = m_Out.data() + size; }
-
-private:
-    void Done() { m_Out.resize(static_cast<size_t>(m_P - m_Out.data())); }
-    void Resume() { m_P = m_End = m_Out.data() + m_Out.size(); }
-    void Room(size_t n) {
-        if (static_cast<size_t>(m_End - m_P) < n) Grow(n);
-    }
-    void Grow(size_t n) {
-        size_t used = Size();
-        m_Out.resize(used + std::max(n, m_Step));
-        m_P = m_Out.data() + used;
-        m_End = m_Out.data() + m_Out.size();
-        // Room is made (and zero-filled) for the whole expected length once;
-        // after that, and after every Via, only for what comes next.
-        m_Step = kLaterStep;
-    }
-    static constexpr size_t kLaterStep = 64;
-
-    std::string& m_Out;
-    size_t m_Step;
-    char* m_P;
-    char* m_End;
-};
-
-// True when every byte of text is ASCII.
-bool IsAscii(const std::string& text) {
-    unsigned char any = 0;
-    for (char c : text)
-        any |= static_cast<unsigned char>(c);
-    return any < 0x80;
-}
-
-// True when text goes into a JSON string as it is: ASCII without control
-// bytes, quotes or backslashes.
-bool IsPlainJson(const std::string& text) {
-    bool plain = true;
-    for (char ch : text) {
-        auto c = static_cast<unsigned char>(ch);
-        plain &= c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
-    }
-    return plain;
 }
 
 // Calls f with each entry; the library's own entries as their exact type, so
@@ -473,10 +329,7 @@ template <size_t N>
 void JsonTextField(Appender& w, const char (&head)[N], const std::string& text) {
     if (text.empty()) return;
     w.Lit(head);
-    if (IsPlainJson(text))
-        w.Put(text);
-    else
-        w.Via([&](std::string& o) { AppendJsonBody(o, text); });
+    if (!w.PutPlainJson(text)) w.Via([&](std::string& o) { AppendJsonBody(o, text); });
     w.Put('"');
 }
 
@@ -915,12 +768,12 @@ void YFciTraceDecoder::Impl::Json(const Kind& kind, const std::string& time, int
         const std::string& name = e->Name();
         const std::string& suffix = e->NameSuffix();
         if (!name.empty() || !suffix.empty()) {
-            if (IsPlainJson(name) && IsPlainJson(suffix)) {
-                w.Lit("\"name\":\"");
-                w.Put(name);
-                w.Put(suffix);
+            size_t mark = w.Size();
+            w.Lit("\"name\":\"");
+            if (w.PutPlainJson(name) && w.PutPlainJson(suffix)) {
                 w.Lit("\",");
             } else {
+                w.CutTo(mark);
                 w.Via([&](std::string& o) {
                     Key(o, "name");
                     AppendJsonField(o, name, suffix);
@@ -936,11 +789,12 @@ void YFciTraceDecoder::Impl::Json(const Kind& kind, const std::string& time, int
         w.UInt(e->Position());
         const std::string& hex = e->HexText();
         if (!hex.empty()) {
-            if (e->ParamMeaning() != eFciMeaningArrayPos && IsPlainJson(hex)) {
-                w.Lit(",\"hex\":\"");
-                w.Put(hex);
+            size_t mark = w.Size();
+            w.Lit(",\"hex\":\"");
+            if (e->ParamMeaning() != eFciMeaningArrayPos && w.PutPlainJson(hex)) {
                 w.Put('"');
             } else {
+                w.CutTo(mark);
                 w.Via([&](std::string& o) {
                     size_t mark = o.size();
                     Key(o, "hex");
@@ -953,11 +807,12 @@ void YFciTraceDecoder::Impl::Json(const Kind& kind, const std::string& time, int
         JsonTextField(w, ",\"decimal\":\"", e->DecimalText());
         const std::string& value = e->ValueText();
         uint32_t type = e->ParamType();
-        if (!value.empty() && ShowsLibraryText(*e) && IsPlainJson(value)) {
-            w.Lit(",\"value\":\"");
-            w.Put(value);
+        size_t mark = w.Size();
+        if (!value.empty() && ShowsLibraryText(*e)) w.Lit(",\"value\":\"");
+        if (w.Size() != mark && w.PutPlainJson(value)) {
             w.Put('"');
         } else if (!value.empty() || type == eFciParamString) {
+            w.CutTo(mark);
             w.Via([&](std::string& o) {
                 size_t mark = o.size();
                 Key(o, "value");
