@@ -871,7 +871,11 @@ void YFciTraceDecoder::Impl::Text(const Kind& kind, const std::string& time, int
     out += kind.head;
     if (telegrams > 1) out += StrFormat("  [%u telegrams]", telegrams);
     out += '\n';
-    if (!kind.fallback.empty()) out += "  warning: " + kind.fallback + "\n";
+    if (!kind.fallback.empty()) {
+        out += "  warning: ";
+        out += kind.fallback;
+        out += '\n';
+    }
     const std::vector<YFciParamInfo*>& entries = kind.info->Disassemble();
     // ASCII texts are copied as they are; the others are converted to UTF-8.
     Appender w(out, 64 * entries.size() + 16);
