@@ -338,20 +338,9 @@ public:
                 }
                 t[0] = &hex;
             }
-            // A value shown as the library wrote it (ASCII, neither a string
-            // nor a bool field) is copied from the entry itself.
-            const std::string& value = e.ValueText();
-            const uint32_t type = e.ParamType();
-            unsigned char high = 0;
-            for (char c : value)
-                high |= static_cast<unsigned char>(c);
-            if (type != eFciParamString && type != eFciParamBoolfield && high < 0x80) {
-                t[2] = &value;
-            } else {
-                owned[2 * k + 1].clear();
-                if (!value.empty() || type == eFciParamString)
-                    YFciUserInput::AppendEntryValueText(owned[2 * k + 1], e);
-            }
+            owned[2 * k + 1].clear();
+            if (!e.ValueText().empty() || e.ParamType() == eFciParamString)
+                YFciUserInput::AppendEntryValueText(owned[2 * k + 1], e);
             total += t[0]->size() + t[1]->size() + t[2]->size();
             texts.insert(texts.end(), t, t + 3);
         }
