@@ -71,7 +71,7 @@ public:
                    kHighBits;
         });
     }
-    template <size_t N> void Lit(const char (&s)[N]) { Put(s, N - 1); }
+    template <size_t N> [[gnu::always_inline]] void Lit(const char (&s)[N]) { Put(s, N - 1); }
     void Blanks(size_t n) {
         Room(n);
         for (size_t k = 0; k < n; ++k)
