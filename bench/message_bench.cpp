@@ -48,6 +48,11 @@ double g_EntriesAll = 0, g_EntriesNumeric = 0, g_Values = 0, g_Bytes = 0, g_Unus
 constexpr int kPayloadsPerMessage = 8;
 
 constexpr uint32_t kAllTexts = 0xFFFFFFFF;
+// Every message is decoded with the layout of its own instance (one the
+// FBlock lacks: its default instance's), as the tool and the Python module
+// decode it; the default rule would take the first instance's layout, which
+// in FBlocks whose instances differ lacks some of the functions.
+constexpr uint32_t kOwnInstance = 1;
 // Without names, hex, decimal, value and unit texts, suffixes and heads.
 constexpr uint32_t kNumericOnly = 0xFFFFFFFF & ~0x3F00u;
 
@@ -121,6 +126,7 @@ void DecodeWith(benchmark::State& state, uint32_t options, double& entries, bool
     for (size_t i = 0; i < g_Messages.size(); i += kPayloadsPerMessage) {
         const Message& m = g_Messages[i];
         infos.emplace_back(g_Manager->CreateMesgInfo(1, m.fblock, m.inst, m.fkt, m.op));
+        infos.back()->SetInstFallback(kOwnInstance);
         infos.back()->SetOptions(options);
         static_cast<YFciMesgInfoImpl&>(*infos.back()).SetCompiledLayouts(compiled);
     }
@@ -204,7 +210,8 @@ void BM_MessageInstanceBuild(benchmark::State& state) {
     std::vector<std::unique_ptr<YFciMessage>> messages;
     for (size_t i = 0; i < g_Messages.size(); i += kPayloadsPerMessage) {
         const Message& m = g_Messages[i];
-        messages.emplace_back(g_Manager->CreateMessage(1, "", m.fblock, m.inst, 0, m.fkt, m.op, 0));
+        messages.emplace_back(
+            g_Manager->CreateMessage(1, "", m.fblock, m.inst, kOwnInstance, m.fkt, m.op, 0));
     }
     double values = 0;
     for (auto _ : state) {
