@@ -49,6 +49,7 @@ bench: deps $(BUILD_BENCH)/build.ninja
 	cmake --build $(BUILD_BENCH) -j $(JOBS)
 	./$(BUILD_BENCH)/bench/mostfcat_bench --benchmark_counters_tabular=true
 	./$(BUILD_BENCH)/bench/mostfcat_message_bench --benchmark_repetitions=3
+	python3 bench/process_bench.py --cli $(BUILD_BENCH)/mostfcat
 	PYTHONPATH=$(BUILD_BENCH)/python python3 python/bench_decode.py --cli $(BUILD_BENCH)/mostfcat \
 	  --cpp-bench $(BUILD_BENCH)/bench/mostfcat_message_bench --repetitions 3
 
