@@ -28,10 +28,6 @@ bool ParsePort(const std::string& text, int& port) {
     return port <= 65535;
 }
 
-bool IsLoopback(const std::string& host) {
-    return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
-}
-
 // What a browser should open for an address the server listens on.
 std::string UrlHost(const std::string& host) {
     if (host == "0.0.0.0") return "127.0.0.1";

@@ -17,6 +17,13 @@ struct ApiReply {
     std::string body;
 };
 
+// True for a host name or address of this machine's loopback interface: the
+// server then answers only requests that name such a host, and the tool says
+// when it listens on any other.
+inline bool IsLoopback(const std::string& host) {
+    return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
+}
+
 // What the server asks of the tool. Calls come from the server's threads at
 // the same time; the tool serialises what needs it.
 class ServeHandler {

@@ -27,10 +27,6 @@ constexpr size_t kWorkers = 16;
 constexpr time_t kReadTimeoutSeconds = 5;
 constexpr time_t kKeepAliveSeconds = 2;
 
-bool IsLoopback(const std::string& host) {
-    return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
-}
-
 // The host part of a Host header ("127.0.0.1:8080", "[::1]:8080").
 std::string HostOf(const std::string& header) {
     if (!header.empty() && header[0] == '[') return header.substr(1, header.find(']') - 1);
