@@ -247,8 +247,16 @@ private:
     bool Refresh();
     YFCatRegistration* RegistrationByName(const std::string& name);
     YFCatRegistration* RegistrationByPath(const std::string& path);
-    // The catalogs a channel-or-name query consults.
-    std::vector<YMTCatalog*> Consulted(uint16_t channel, const std::string& fcatName) const;
+    // The catalogs a channel-or-name query consults: the channel's list, or
+    // the one named catalog. A view into the manager's own lists, so that a
+    // lookup made for every message allocates nothing.
+    struct CatalogSpan {
+        YMTCatalog* const* first = nullptr;
+        size_t count = 0;
+        YMTCatalog* const* begin() const { return first; }
+        YMTCatalog* const* end() const { return first + count; }
+    };
+    CatalogSpan Consulted(uint16_t channel, const std::string& fcatName) const;
     void DetachSinks();
 
     std::string m_Name;

@@ -1,6 +1,7 @@
 // The manager's read-only queries over the catalogs of a channel.
 #include "import/import_state.h"
 #include "manager/manager.h"
+#include "platform/strings.h"
 #include "tree/catalog.h"
 #include "tree/fblock.h"
 #include "tree/function.h"
@@ -31,13 +32,16 @@ YMTFunction* FunctionOf(YMTInstance* inst, uint32_t fktId) {
 
 } // namespace
 
-std::vector<YMTCatalog*> YFciFCatManagerImpl::Consulted(uint16_t channel,
-                                                        const std::string& fcatName) const {
+YFciFCatManagerImpl::CatalogSpan YFciFCatManagerImpl::Consulted(uint16_t channel,
+                                                                const std::string& fcatName) const {
     if (!fcatName.empty()) {
-        YMTCatalog* c = CatalogByName(fcatName);
-        return c ? std::vector<YMTCatalog*>{c} : std::vector<YMTCatalog*>{};
+        for (const auto& r : m_Registrations)
+            if (EqualsNoCase(r.name, fcatName))
+                return r.catalog ? CatalogSpan{&r.catalog, 1} : CatalogSpan{};
+        return CatalogSpan{};
     }
-    return ChannelCatalogs(channel);
+    const std::vector<YMTCatalog*>& list = ChannelCatalogs(channel);
+    return CatalogSpan{list.data(), list.size()};
 }
 
 YFciFCatManagerImpl::LookupResult

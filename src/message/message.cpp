@@ -34,11 +34,13 @@ YFciMessageImpl::~YFciMessageImpl() {
 }
 
 void YFciMessageImpl::ClearValues() {
-    std::vector<YFciParam*> params;
-    params.swap(m_Params);
+    // The values leave m_Params before they are deleted; both lists keep
+    // their capacity for the next payload.
+    m_Retired.swap(m_Params);
     m_Flat.clear();
-    for (YFciParam* p : params)
+    for (YFciParam* p : m_Retired)
         delete p;
+    m_Retired.clear();
 }
 
 void YFciMessageImpl::SetCoordinates(const std::string& catalogName, uint32_t fblockId,
@@ -122,7 +124,7 @@ void YFciMessageImpl::Decode(YValueContext& ctx) {
 void YFciMessageImpl::Render() {
     std::string text;
     for (YFciParam* p : m_Params)
-        if (p->Impl()->IsActiveSelf()) text += p->Impl()->ValueHexdumpStr();
+        if (p->Impl()->IsActiveSelf()) p->Impl()->AppendValueHexdumpStr(text);
     m_HexText.swap(text);
 }
 
@@ -135,8 +137,8 @@ void YFciMessageImpl::ValuesChanged(bool relayout) {
 
 void YFciMessageImpl::Rebuild() {
     SafeDo([&] {
-        YValueContext ctx(m_HexText, m_DecodeOptions);
-        Decode(ctx);
+        m_Context.Reset(m_HexText, m_DecodeOptions);
+        Decode(m_Context);
     });
 }
 
@@ -314,8 +316,8 @@ bool YFciMessageImpl::IsOperationValid() {
 
 void YFciMessageImpl::SetData(const uint8_t* bytes, uint32_t length) {
     SafeDo([&] {
-        YValueContext ctx(bytes, bytes ? length : 0, m_DecodeOptions);
-        Decode(ctx);
+        m_Context.Reset(bytes, bytes ? length : 0, m_DecodeOptions);
+        Decode(m_Context);
     });
 }
 
@@ -340,8 +342,8 @@ std::vector<uint8_t> YFciMessageImpl::Data() {
 
 void YFciMessageImpl::SetHexdumpStr(const std::string& text) {
     SafeDo([&] {
-        YValueContext ctx(text, m_DecodeOptions);
-        Decode(ctx);
+        m_Context.Reset(text, m_DecodeOptions);
+        Decode(m_Context);
     });
 }
 

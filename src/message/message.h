@@ -122,7 +122,11 @@ private:
     uint32_t m_OpType = kUnset;
     std::string m_HexText;
     std::vector<YFciParam*> m_Params;
+    std::vector<YFciParam*> m_Retired; // the values being deleted
     std::vector<YFciParam*> m_Flat;
+    // Every decode of the tree runs through this context, whose buffers are
+    // kept from payload to payload.
+    YValueContext m_Context{0};
     uint32_t m_DecodeOptions;
     YFciFCatManagerImpl* m_Manager;
 

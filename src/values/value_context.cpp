@@ -6,11 +6,31 @@ namespace mostfcat {
 
 YValueContext::YValueContext(const std::string& text, uint32_t decodeOptions)
     : m_Options(decodeOptions) {
-    FromText(text);
+    Reset(text, decodeOptions);
 }
 
 YValueContext::YValueContext(const uint8_t* bytes, size_t size, uint32_t decodeOptions)
     : m_Options(decodeOptions) {
+    Reset(bytes, size, decodeOptions);
+}
+
+YValueContext::YValueContext(uint32_t decodeOptions) : m_Options(decodeOptions) {}
+
+void YValueContext::Restart(uint32_t decodeOptions) {
+    m_Pos = 0;
+    m_BitPos = 0;
+    m_Options = decodeOptions;
+    m_End = kNone;
+    m_StreamLimit = kNone;
+    m_Text.clear();
+    m_Bytes.clear();
+    m_Valid.clear();
+    m_Selectors.clear();
+    m_Counts.clear();
+}
+
+void YValueContext::Reset(const uint8_t* bytes, size_t size, uint32_t decodeOptions) {
+    Restart(decodeOptions);
     if (bytes && size) {
         AppendHex(m_Text, bytes, size);
         m_Bytes.assign(bytes, bytes + size);
@@ -18,9 +38,8 @@ YValueContext::YValueContext(const uint8_t* bytes, size_t size, uint32_t decodeO
     }
 }
 
-YValueContext::YValueContext(uint32_t decodeOptions) : m_Options(decodeOptions) {}
-
-void YValueContext::FromText(const std::string& text) {
+void YValueContext::Reset(const std::string& text, uint32_t decodeOptions) {
+    Restart(decodeOptions);
     m_Text.reserve(text.size() + 1);
     for (char c : text) {
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;

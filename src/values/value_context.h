@@ -27,6 +27,11 @@ public:
     // An empty context (values decoded from it stay undefined).
     explicit YValueContext(uint32_t decodeOptions);
 
+    // Start over on new text or bytes. The buffers keep their capacity, so a
+    // message instance decodes payload after payload through one context.
+    void Reset(const std::string& text, uint32_t decodeOptions);
+    void Reset(const uint8_t* bytes, size_t size, uint32_t decodeOptions);
+
     const std::string& Text() const { return m_Text; }
     uint32_t DecodeOptions() const { return m_Options; }
 
@@ -60,7 +65,7 @@ public:
     uint16_t m_BitPos = 0;
 
 private:
-    void FromText(const std::string& text);
+    void Restart(uint32_t decodeOptions);
 
     std::string m_Text;
     std::vector<uint8_t> m_Bytes;

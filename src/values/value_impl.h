@@ -86,7 +86,14 @@ public:
     virtual bool IsValueDefined() const { return true; }
     virtual std::vector<uint8_t> ValueHexdump() { return {}; }
     virtual void SetValueHexdumpStr(const std::string&) {}
-    virtual std::string ValueHexdumpStr() { return {}; }
+    // The value's bytes as hex-dump text; the kinds append it to a text, so
+    // that a message renders its payload without a text per value.
+    std::string ValueHexdumpStr() {
+        std::string out;
+        AppendValueHexdumpStr(out);
+        return out;
+    }
+    virtual void AppendValueHexdumpStr(std::string&) {}
     virtual bool SetUserInputStr(const std::string&, bool& changed) {
         changed = false;
         return false;
@@ -167,7 +174,8 @@ public:
     bool TakeBytes(YValueContext& ctx);
     // The big-endian reading of the bytes (up to 8).
     uint64_t BytesValue() const;
-    std::string Underscores() const { return std::string(2 * m_Bytes.size(), '_'); }
+    // The bytes in hex when defined, else "__" for each.
+    void AppendBytesOrUnderscores(std::string& out) const;
 
 protected:
     std::vector<uint8_t> m_Bytes;
@@ -181,7 +189,7 @@ public:
     const std::string& Unit() const override;
     bool IsValueValid() const override;
     void Disassemble(YValueContext& ctx) override;
-    std::string ValueHexdumpStr() override;
+    void AppendValueHexdumpStr(std::string& out) override;
     void SetValueHexdumpStr(const std::string& text) override;
     bool SetUserInputStr(const std::string& input, bool& changed) override;
     std::string UserInputStr(uint32_t mode) override;
@@ -211,7 +219,7 @@ public:
     void SetDefinition(const YMTParam* definition) override;
     bool IsValueValid() const override;
     void Disassemble(YValueContext& ctx) override;
-    std::string ValueHexdumpStr() override;
+    void AppendValueHexdumpStr(std::string& out) override;
     void SetValueHexdumpStr(const std::string& text) override;
     bool SetUserInputStr(const std::string& input, bool& changed) override;
     std::string UserInputStr(uint32_t mode) override;
@@ -232,7 +240,7 @@ public:
     ~YBoolImpl() override;
     void SetDefinition(const YMTParam* definition) override;
     void Disassemble(YValueContext& ctx) override;
-    std::string ValueHexdumpStr() override;
+    void AppendValueHexdumpStr(std::string& out) override;
     void SetValueHexdumpStr(const std::string& text) override;
     bool SetUserInputStr(const std::string& input, bool& changed) override;
     std::string UserInputStr(uint32_t mode) override;
@@ -260,7 +268,7 @@ class YBoolFieldImpl : public YFciParamImpl {
 public:
     YBoolFieldImpl() : YFciParamImpl(eFciParamBoolfield) {}
     bool IsValueDefined() const override { return m_BoolValue != 2; }
-    std::string ValueHexdumpStr() override;
+    void AppendValueHexdumpStr(std::string& out) override;
     void SetValueHexdumpStr(const std::string& text) override;
     bool SetUserInputStr(const std::string& input, bool& changed) override;
     std::string UserInputStr(uint32_t mode) override { return FormatValue(m_BoolValue, mode); }
@@ -285,7 +293,7 @@ public:
     bool IsValueValid() const override;
     void Disassemble(YValueContext& ctx) override;
     std::vector<uint8_t> ValueHexdump() override;
-    std::string ValueHexdumpStr() override;
+    void AppendValueHexdumpStr(std::string& out) override;
     void SetValueHexdumpStr(const std::string& text) override;
     bool SetUserInputStr(const std::string& input, bool& changed) override;
     std::string UserInputStr(uint32_t) override { return Value(); }
@@ -318,7 +326,7 @@ public:
     void SetDefinition(const YMTParam* definition) override;
     bool IsDescriptionParam() const override;
     void Disassemble(YValueContext& ctx) override;
-    std::string ValueHexdumpStr() override;
+    void AppendValueHexdumpStr(std::string& out) override;
     void SetValueHexdumpStr(const std::string& text) override;
     bool SetUserInputStr(const std::string& input, bool& changed) override;
     std::string UserInputStr(uint32_t mode) override;
@@ -345,7 +353,7 @@ public:
     bool IsValueDefined() const override;
     void Disassemble(YValueContext& ctx) override;
     std::vector<uint8_t> ValueHexdump() override { return m_Bytes; }
-    std::string ValueHexdumpStr() override { return m_Text; }
+    void AppendValueHexdumpStr(std::string& out) override { out += m_Text; }
     void SetValueHexdumpStr(const std::string& text) override;
     bool SetUserInputStr(const std::string& input, bool& changed) override;
     std::string UserInputStr(uint32_t mode) override;
@@ -371,7 +379,7 @@ public:
     bool IsDescriptionParam() const override { return true; }
     const std::vector<YFciParam*>& SubParamList() const override { return m_Children; }
     std::vector<uint8_t> ValueHexdump() override;
-    std::string ValueHexdumpStr() override;
+    void AppendValueHexdumpStr(std::string& out) override;
     YFciParam* FindByPath(const YParamPath& path) override;
     void ExpandPath(const YParamPath& path) override;
     void ExpandAll() override;
@@ -442,7 +450,7 @@ public:
     // The multiplexer value that chose the case (false when none).
     bool CaseValue(uint32_t& value) const;
     std::vector<uint8_t> ValueHexdump() override;
-    std::string ValueHexdumpStr() override;
+    void AppendValueHexdumpStr(std::string& out) override;
 
 private:
     // Bytes a short stream's length counts beyond what its case read: kept

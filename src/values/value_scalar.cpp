@@ -52,6 +52,13 @@ uint64_t YScalarImpl::BytesValue() const {
     return ReadBigEndian(m_Bytes.data(), m_Bytes.size() > 8 ? 8 : m_Bytes.size());
 }
 
+void YScalarImpl::AppendBytesOrUnderscores(std::string& out) const {
+    if (m_Defined)
+        AppendHex(out, m_Bytes.data(), m_Bytes.size());
+    else
+        out.append(2 * m_Bytes.size(), '_');
+}
+
 // --- numbers -----------------------------------------------------------------------------
 
 namespace {
@@ -149,15 +156,18 @@ void YNumberImpl::Disassemble(YValueContext& ctx) {
     if (Def() && NumberDef(Def())->IsCountSource()) ctx.RecordCount(Def(), this);
 }
 
-std::string YNumberImpl::ValueHexdumpStr() {
-    if (m_Defined) return Condensed(m_Bytes);
+void YNumberImpl::AppendValueHexdumpStr(std::string& out) {
     size_t digits = 2 * m_Bytes.size();
-    if (m_Wildcard >= 1 && m_Wildcard <= 3 && digits >= 4) {
+    if (!m_Defined && m_Wildcard >= 1 && m_Wildcard <= 3 && digits >= 4) {
         static const char* const kText[] = {"", "NNNN", "GGGG", "PPPP"};
-        return std::string(digits - 4, '0') + kText[m_Wildcard];
+        out.append(digits - 4, '0');
+        out += kText[m_Wildcard];
+    } else if (!m_Defined && m_Wildcard == 4 && digits >= 2) {
+        out.append(digits - 2, '0');
+        out += "PP";
+    } else {
+        AppendBytesOrUnderscores(out);
     }
-    if (m_Wildcard == 4 && digits >= 2) return std::string(digits - 2, '0') + "PP";
-    return Underscores();
 }
 
 bool YNumberImpl::IsPosition() const {
@@ -326,8 +336,8 @@ bool YEnumImpl::UserInputStringToValue(const std::string& text, long& value) con
     return true;
 }
 
-std::string YEnumImpl::ValueHexdumpStr() {
-    return m_Defined ? Condensed(m_Bytes) : Underscores();
+void YEnumImpl::AppendValueHexdumpStr(std::string& out) {
+    AppendBytesOrUnderscores(out);
 }
 
 void YEnumImpl::SetValueHexdumpStr(const std::string& text) {
@@ -427,8 +437,8 @@ void YBoolImpl::Disassemble(YValueContext& ctx) {
     MakeFields();
 }
 
-std::string YBoolImpl::ValueHexdumpStr() {
-    return m_Defined ? Condensed(m_Bytes) : Underscores();
+void YBoolImpl::AppendValueHexdumpStr(std::string& out) {
+    AppendBytesOrUnderscores(out);
 }
 
 void YBoolImpl::SetValueHexdumpStr(const std::string& text) {
@@ -530,8 +540,8 @@ std::vector<std::string> YBoolFieldImpl::ValueList(uint32_t mode) const {
     return {FormatValue(0, mode), FormatValue(1, mode)};
 }
 
-std::string YBoolFieldImpl::ValueHexdumpStr() {
-    return m_BoolValue == 2 ? std::string() : m_BoolValue == 0 ? "1" : "0";
+void YBoolFieldImpl::AppendValueHexdumpStr(std::string& out) {
+    if (m_BoolValue != 2) out += m_BoolValue == 0 ? '1' : '0';
 }
 
 void YBoolFieldImpl::SetValue(uint32_t state) {
@@ -668,11 +678,10 @@ std::vector<uint8_t> YStringImpl::ValueHexdump() {
     return out;
 }
 
-std::string YStringImpl::ValueHexdumpStr() {
+void YStringImpl::AppendValueHexdumpStr(std::string& out) {
     // Undefined parts show as "__", as undefined numbers do: a string the
     // payload lacks keeps a place of an encoding byte and a terminator.
     bool absent = IsAbsent();
-    std::string out;
     if (HasEncodingByte()) {
         uint8_t code = static_cast<uint8_t>(m_Encoding);
         if (m_EncodingState == kPresent)
@@ -685,7 +694,6 @@ std::string YStringImpl::ValueHexdumpStr() {
         AppendHex(out, m_Terminator.data(), m_Terminator.size());
     else if (m_TerminatorState == kUndefined || absent)
         out.append(2 * (m_Encoding == 0 ? 2 : 1), '_');
-    return out;
 }
 
 std::string YStringImpl::Value() const {
@@ -828,8 +836,8 @@ bool YSignalImpl::SetValueHexdump(const std::vector<uint8_t>& bytes) {
     return true;
 }
 
-std::string YSignalImpl::ValueHexdumpStr() {
-    return Condensed(m_Bytes);
+void YSignalImpl::AppendValueHexdumpStr(std::string& out) {
+    AppendHex(out, m_Bytes.data(), m_Bytes.size());
 }
 
 bool YSignalImpl::Encode(const std::string& text, std::vector<uint8_t>& out) const {

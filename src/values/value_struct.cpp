@@ -89,8 +89,7 @@ std::vector<uint8_t> YStructImpl::ValueHexdump() {
     return out;
 }
 
-std::string YStructImpl::ValueHexdumpStr() {
-    std::string out;
+void YStructImpl::AppendValueHexdumpStr(std::string& out) {
     std::vector<uint8_t> packed;
     long last = -1;
     unsigned long bits = 0;
@@ -110,10 +109,9 @@ std::string YStructImpl::ValueHexdumpStr() {
             continue;
         }
         flush();
-        out += c->Impl()->ValueHexdumpStr();
+        c->Impl()->AppendValueHexdumpStr(out);
     }
     flush();
-    return out;
 }
 
 YFciParam* YStructImpl::FindByPath(const YParamPath& path) {
@@ -366,8 +364,9 @@ std::vector<uint8_t> YDetailedStreamImpl::ValueHexdump() {
     return out;
 }
 
-std::string YDetailedStreamImpl::ValueHexdumpStr() {
-    return YStructImpl::ValueHexdumpStr() + m_TailText;
+void YDetailedStreamImpl::AppendValueHexdumpStr(std::string& out) {
+    YStructImpl::AppendValueHexdumpStr(out);
+    out += m_TailText;
 }
 
 YFciParam* YDetailedStreamImpl::FindByPath(const YParamPath& path) {
