@@ -206,7 +206,9 @@ void BM_TraceJson(benchmark::State& state) {
     DecodeTrace(state, YFciTraceDecoder::eJson);
 }
 
-void BM_MessageInstanceBuild(benchmark::State& state) {
+// readFields: every leaf's sub-values are read too, which makes a bool's
+// field values (otherwise made only when something asks for them).
+void BuildInstances(benchmark::State& state, bool readFields) {
     std::vector<std::unique_ptr<YFciMessage>> messages;
     for (size_t i = 0; i < g_Messages.size(); i += kPayloadsPerMessage) {
         const Message& m = g_Messages[i];
@@ -220,11 +222,20 @@ void BM_MessageInstanceBuild(benchmark::State& state) {
             YFciMessage& message = *messages[i / kPayloadsPerMessage];
             message.SetData(g_Messages[i].payload.data(),
                             static_cast<uint32_t>(g_Messages[i].payload.size()));
-            values += static_cast<double>(message.AllParams(false).size());
+            for (YFciParam* p : message.AllParams(false))
+                values += readFields ? 1.0 + static_cast<double>(p->SubParamList().size()) : 1.0;
         }
     }
-    g_Values = values;
+    if (!readFields) g_Values = values;
     state.counters["values"] = values;
+}
+
+void BM_MessageInstanceBuild(benchmark::State& state) {
+    BuildInstances(state, false);
+}
+
+void BM_MessageInstanceBuildReadingFields(benchmark::State& state) {
+    BuildInstances(state, true);
 }
 
 std::unique_ptr<YFciMessage> HundredValues() {
@@ -286,6 +297,7 @@ void PrintTable(const Reporter& r) {
     double allGeneric = r.Seconds("BM_DecodeAllTextsGeneric");
     double numGeneric = r.Seconds("BM_DecodeNumericOnlyGeneric");
     double build = r.Seconds("BM_MessageInstanceBuild");
+    double buildFields = r.Seconds("BM_MessageInstanceBuildReadingFields");
     double edit = r.Seconds("BM_EditOneValue"), dump = r.Seconds("BM_HexdumpStr");
     double text = r.Seconds("BM_TraceText"), json = r.Seconds("BM_TraceJson");
     double n = static_cast<double>(g_Messages.size());
@@ -312,6 +324,7 @@ void PrintTable(const Reporter& r) {
     row("trace --json / trace text", json / text, "goal <= 1.5");
     row("message instance build: ns per value", build * 1e9 / g_Values, "");
     row("message instance build / decode with all texts", build / all, "goal <= 3");
+    row("  the same, every bool field value read as well", buildFields / all, "");
     row("SetUserInputStr + HexdumpStr, 100 values: ns", edit * 1e9, "");
     row("HexdumpStr: ns per byte", dump * 1e9 / 100, "");
     std::fflush(stdout);
@@ -336,6 +349,9 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("BM_TraceText", BM_TraceText)->MinTime(1.0);
     benchmark::RegisterBenchmark("BM_TraceJson", BM_TraceJson)->MinTime(1.0);
     benchmark::RegisterBenchmark("BM_MessageInstanceBuild", BM_MessageInstanceBuild)->MinTime(1.0);
+    benchmark::RegisterBenchmark("BM_MessageInstanceBuildReadingFields",
+                                 BM_MessageInstanceBuildReadingFields)
+        ->MinTime(1.0);
     benchmark::RegisterBenchmark("BM_EditOneValue", BM_EditOneValue);
     benchmark::RegisterBenchmark("BM_HexdumpStr", BM_HexdumpStr);
     Reporter reporter(static_cast<benchmark::ConsoleReporter::OutputOptions>(options));

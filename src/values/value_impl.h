@@ -244,7 +244,7 @@ public:
     void SetValueHexdumpStr(const std::string& text) override;
     bool SetUserInputStr(const std::string& input, bool& changed) override;
     std::string UserInputStr(uint32_t mode) override;
-    const std::vector<YFciParam*>& SubParamList() const override { return m_Fields; }
+    const std::vector<YFciParam*>& SubParamList() const override { return Fields(); }
     YFciParam* FindByPath(const YParamPath& path) override;
     void ForgetOutside() override;
 
@@ -259,9 +259,18 @@ public:
     void SetBit(uint32_t bitPos, bool set);
 
 private:
+    // The bool field values are made when something first asks for them: a
+    // host that only reads the bool's own value (most do, for every message
+    // of a trace) pays nothing for a value per bit.
+    const std::vector<YFciParam*>& Fields() const {
+        if (!m_FieldsMade) const_cast<YBoolImpl*>(this)->MakeFields();
+        return m_Fields;
+    }
+    void DropFields();
     void MakeFields();
     void SyncFields();
     std::vector<YFciParam*> m_Fields;
+    bool m_FieldsMade = false;
 };
 
 class YBoolFieldImpl : public YFciParamImpl {

@@ -382,7 +382,14 @@ const YMTParamBool* BoolDef(const YMTParam* d) {
 } // namespace
 
 YBoolImpl::~YBoolImpl() {
-    for (YFciParam* f : m_Fields)
+    DropFields();
+}
+
+void YBoolImpl::DropFields() {
+    std::vector<YFciParam*> fields;
+    fields.swap(m_Fields);
+    m_FieldsMade = false;
+    for (YFciParam* f : fields)
         delete f;
 }
 
@@ -405,12 +412,12 @@ bool YBoolImpl::ParseInput(const std::string& text, uint64_t& value) const {
 }
 
 void YBoolImpl::MakeFields() {
-    for (YFciParam* f : m_Fields)
-        delete f;
-    m_Fields.clear();
+    DropFields();
+    m_FieldsMade = true;
     if (!Def()) return;
     const YMTParamBool* d = BoolDef(Def());
     uint32_t bits = static_cast<uint32_t>(m_Bytes.size()) * 8;
+    m_Fields.reserve(bits < 64 ? bits : 64);
     for (uint32_t bit = 0; bit < bits && bit < 64; ++bit) {
         const YMTParamBoolField* fd = d->BoolFieldAt(bit);
         if (!fd) continue;
@@ -434,7 +441,7 @@ void YBoolImpl::SyncFields() {
 
 void YBoolImpl::Disassemble(YValueContext& ctx) {
     m_Defined = TakeBytes(ctx);
-    MakeFields();
+    DropFields();
 }
 
 void YBoolImpl::AppendValueHexdumpStr(std::string& out) {
@@ -505,12 +512,15 @@ std::string YBoolImpl::UserInputStr(uint32_t mode) {
 YFciParam* YBoolImpl::FindByPath(const YParamPath& path) {
     if (YFciParam* p = YFciParamImpl::FindByPath(path)) return p;
     if (!MatchesPathElement(path) || path.size() <= size_t(m_Depth) + 1) return nullptr;
-    for (YFciParam* f : m_Fields)
+    for (YFciParam* f : Fields())
         if (YFciParam* p = f->Impl()->FindByPath(path)) return p;
     return nullptr;
 }
 
 void YBoolImpl::ForgetOutside() {
+    // The fields are made while the definition is still known, so that a
+    // value that outlives its message keeps them.
+    Fields();
     YFciParamImpl::ForgetOutside();
     for (YFciParam* f : m_Fields)
         f->Impl()->ForgetOutside();

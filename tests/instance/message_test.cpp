@@ -213,6 +213,25 @@ TEST_F(MessageTest, HandleCopiesShareTheValueAndOutliveTheTree) {
     delete fieldCopy;
 }
 
+// A bool's field values are made when first read: they show the bool's value
+// of that time, and a copy of the bool that outlives its message keeps them.
+TEST_F(MessageTest, BoolFieldsReadLateShowTheValueOfThatTime) {
+    MessagePtr msg = Msg(kTexts, "0141420006");
+    auto* copy = new YFciParamBool(*static_cast<YFciParamBool*>(msg->GetParamBySymID("Flags")));
+    msg->Rebuild(); // the message's own handle of Flags goes
+    EXPECT_EQ(copy->SubParamList().size(), 4u);
+    EXPECT_EQ(copy->Value(), 6u);
+    delete copy;
+
+    auto* flags = static_cast<YFciParamBool*>(msg->GetParamBySymID("Flags"));
+    flags->SetValue(0x09);
+    std::vector<std::string> states;
+    for (YFciParam* f : flags->SubParamList())
+        states.push_back(f->SymID() + " " + f->UserInputStr(3));
+    EXPECT_EQ(states, (std::vector<std::string>{"Flags.Bit0 1: On", "Flags.Bit1 0: False",
+                                                "Flags.Bit2 0: False", "Flags.Bit3 1: Hot"}));
+}
+
 // A catalog deleted under a message: the old values stop reading their
 // definitions at once, and the message decodes its text with the catalogs
 // that remain before it is used again.
