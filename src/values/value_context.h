@@ -27,8 +27,9 @@ public:
     // An empty context (values decoded from it stay undefined).
     explicit YValueContext(uint32_t decodeOptions);
 
-    // Start over on new text or bytes. The buffers keep their capacity, so a
-    // message instance decodes payload after payload through one context.
+    // Start over on new text or bytes (not this context's own text). The
+    // buffers keep their capacity, so a message instance decodes payload
+    // after payload through one context.
     void Reset(const std::string& text, uint32_t decodeOptions);
     void Reset(const uint8_t* bytes, size_t size, uint32_t decodeOptions);
 

@@ -260,8 +260,8 @@ public:
 
 private:
     // The bool field values are made when something first asks for them: a
-    // host that only reads the bool's own value (most do, for every message
-    // of a trace) pays nothing for a value per bit.
+    // host that reads only the bool's own value pays nothing for a value per
+    // bit.
     const std::vector<YFciParam*>& Fields() const {
         if (!m_FieldsMade) const_cast<YBoolImpl*>(this)->MakeFields();
         return m_Fields;
