@@ -122,10 +122,12 @@ void YFciMessageImpl::Decode(YValueContext& ctx) {
 }
 
 void YFciMessageImpl::Render() {
-    std::string text;
+    // Rendered into the text of the render before last, so that both keep
+    // their buffers.
+    m_RenderedBefore.clear();
     for (YFciParam* p : m_Params)
-        if (p->Impl()->IsActiveSelf()) p->Impl()->AppendValueHexdumpStr(text);
-    m_HexText.swap(text);
+        if (p->Impl()->IsActiveSelf()) p->Impl()->AppendValueHexdumpStr(m_RenderedBefore);
+    m_HexText.swap(m_RenderedBefore);
 }
 
 void YFciMessageImpl::ValuesChanged(bool relayout) {

@@ -121,6 +121,7 @@ private:
     uint32_t m_FktID = kUnset;
     uint32_t m_OpType = kUnset;
     std::string m_HexText;
+    std::string m_RenderedBefore;
     std::vector<YFciParam*> m_Params;
     std::vector<YFciParam*> m_Retired; // the values being deleted
     std::vector<YFciParam*> m_Flat;
