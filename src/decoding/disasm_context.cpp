@@ -4,6 +4,7 @@
 #include "mostfcat/hexdump.h"
 #include "platform/hex.h"
 #include "platform/strings.h"
+#include "tree/catalog.h"
 
 namespace mostfcat {
 
@@ -11,7 +12,9 @@ DisasmContext::DisasmContext(const uint8_t* payload, uint32_t size, const YDisas
                              uint32_t maxParams, uint32_t options, uint32_t textLimit,
                              uint32_t loopLimit, const std::vector<std::string>* inputs)
     : m_Options(options), m_TextLimit(textLimit), m_LoopLimit(loopLimit), m_Payload(payload),
-      m_Size(payload ? size : 0), m_Target(target), m_MaxParams(maxParams), m_Inputs(inputs) {}
+      m_Size(payload ? size : 0), m_Target(target), m_MaxParams(maxParams), m_Inputs(inputs) {
+    if (m_Target.pool) m_Target.pool->CheckNameSources(YMTCatalog::DeletedCount());
+}
 
 std::vector<uint8_t> DisasmContext::ReadBytes(uint32_t pos, uint32_t count) const {
     const uint8_t* p = BytesAt(pos, count);
@@ -119,9 +122,10 @@ YFciParamInfoImpl* YEntryPool::NextMade() {
 }
 
 YFciParamInfoImpl* YEntryPool::TakeMore(uint32_t kind, const uint8_t* data, size_t size,
-                                        uint32_t pos, bool hasNoData, uint32_t bitLength) {
+                                        uint32_t pos, bool hasNoData, uint32_t bitLength,
+                                        const std::string* name, uint32_t nameForm) {
     if (YFciParamInfoImpl* entry = NextMade()) {
-        entry->Reset(kind, data, size, pos, hasNoData, bitLength);
+        entry->Reset(kind, data, size, pos, hasNoData, bitLength, name, nameForm);
         return entry;
     }
     // Within the block's reserved room: the entries before it stay put.
@@ -156,6 +160,14 @@ void YEntryPool::Release() {
         }
     }
     Enter(0);
+}
+
+void YEntryPool::CheckNameSources(uint64_t catalogsDeleted) {
+    if (catalogsDeleted == m_CatalogsDeleted) return;
+    m_CatalogsDeleted = catalogsDeleted;
+    for (std::vector<YFciParamInfoImpl>& block : m_Blocks)
+        for (YFciParamInfoImpl& entry : block)
+            entry.ForgetNameSource();
 }
 
 void AppendDiagnosticText(std::string& out, uint32_t kind, const std::string& name,
@@ -201,14 +213,28 @@ std::string DiagnosticText(uint32_t kind, const std::string& name, bool insideSt
 
 void DisasmContext::Diagnose(uint32_t kind, const std::string& name, const uint8_t* data,
                              size_t size, uint32_t pos, uint32_t level) {
-    YFciParamInfoImpl* entry = MakeEntry(kKindDiagnostic, data, size, pos, kind != 4, 0);
+    // The sentence depends on the kind, on whether the parameter lies inside
+    // a structure and, for most kinds, on the parameter's name (a definition's
+    // text); an entry that held the same sentence last time keeps it.
+    static const std::string kNoName;
+    bool inside = m_Limit != kNoLimit;
+    const std::string* from = nullptr;
+    uint32_t form = 0;
+    if (Opt(kOptNames)) {
+        from = (kind == 2 || kind == 4 || kind == 6) ? &kNoName : &name;
+        form = 1 + (kind << 1 | (inside ? 1u : 0u));
+    }
+    YFciParamInfoImpl* entry = MakeEntry(kKindDiagnostic, data, size, pos, kind != 4, 0, from, form);
     entry->SetErrorKind(kind);
     entry->SetLevel(level);
-    if (Opt(kOptNames)) {
-        std::string& text = entry->NameRef();
-        text = "# ";
-        AppendDiagnosticText(text, kind, name, m_Limit != kNoLimit);
-        text += " #";
+    if (from) {
+        if (!entry->HasNameFrom(from, form)) {
+            std::string& text = entry->NameRef();
+            text = "# ";
+            AppendDiagnosticText(text, kind, name, inside);
+            text += " #";
+        }
+        entry->NoteNameSource(from, form);
     }
     uint32_t half = m_TextLimit / 2;
     entry->SetLength(half < m_Size ? half : m_Size);
@@ -273,8 +299,9 @@ bool DisasmContext::TakeInput(bool& done) {
 YFciParamInfoImpl* DisasmContext::NewEntry(uint32_t kind, const YEntryDescription& definition,
                                            const uint8_t* data, size_t size, uint32_t pos,
                                            bool hasNoData, uint32_t bitLength) {
-    YFciParamInfoImpl* entry = MakeEntry(kind, data, size, pos, hasNoData, bitLength);
-    if (Opt(kOptNames)) entry->NameRef() = *definition.name;
+    const std::string* name = Opt(kOptNames) ? definition.name : nullptr;
+    YFciParamInfoImpl* entry = MakeEntry(kind, data, size, pos, hasNoData, bitLength, name);
+    if (name) entry->TakeName(name);
     entry->Describe(definition.level, definition.meaning, definition.dispMode);
     return entry;
 }

@@ -98,26 +98,34 @@ public:
     YEntryPool& operator=(const YEntryPool&) = delete;
 
     // The next entry, made new again (or made for the first time).
+    // name, nameForm: what the entry's name will be made from (see
+    // YFciParamInfoImpl::HasNameFrom).
     YFciParamInfoImpl* Take(uint32_t kind, const uint8_t* data, size_t size, uint32_t pos,
-                            bool hasNoData, uint32_t bitLength) {
+                            bool hasNoData, uint32_t bitLength, const std::string* name,
+                            uint32_t nameForm) {
         // A run reuses the entries of the runs before it: almost always the
         // next one is there.
         if (m_Next != m_End) {
             YFciParamInfoImpl* entry = m_Next++;
-            entry->Reset(kind, data, size, pos, hasNoData, bitLength);
+            entry->Reset(kind, data, size, pos, hasNoData, bitLength, name, nameForm);
             return entry;
         }
-        return TakeMore(kind, data, size, pos, hasNoData, bitLength);
+        return TakeMore(kind, data, size, pos, hasNoData, bitLength, name, nameForm);
     }
     // A copy of other as the next entry.
     YFciParamInfoImpl* TakeCopy(const YFciParamInfoImpl& other);
     // Every entry is free again; beyond a limit the entries of a very long
     // message are freed.
     void Release();
+    // Called before a run with the number of catalogs deleted so far: once
+    // a catalog went, the definition texts the entries' names were copied
+    // from may be gone (and their memory hold other texts).
+    void CheckNameSources(uint64_t catalogsDeleted);
 
 private:
     YFciParamInfoImpl* TakeMore(uint32_t kind, const uint8_t* data, size_t size, uint32_t pos,
-                                bool hasNoData, uint32_t bitLength);
+                                bool hasNoData, uint32_t bitLength, const std::string* name,
+                                uint32_t nameForm);
     // The next made entry of a later block, or null when the current block
     // has room for a new one (a new block is added when needed).
     YFciParamInfoImpl* NextMade();
@@ -128,6 +136,7 @@ private:
     size_t m_Block = 0;                 // the block of the next entry
     YFciParamInfoImpl* m_Next = nullptr; // the next made entry of that block
     YFciParamInfoImpl* m_End = nullptr;  // the end of its made entries
+    uint64_t m_CatalogsDeleted = 0;
 };
 
 // Where a run writes its entries.
@@ -201,6 +210,8 @@ public:
         if (!entry->HasNoData()) ++*m_Target.dataEntryCount;
     }
     bool EntryLimitReached() const { return *m_Target.dataEntryCount >= m_MaxParams; }
+    // A diagnostic entry. name: the parameter's name as the catalog holds it
+    // (kinds 2, 4 and 6 do not use it); entries remember it by address.
     void Diagnose(uint32_t kind, const std::string& name, const uint8_t* data, size_t size,
                   uint32_t pos, uint32_t level);
 
@@ -231,8 +242,11 @@ public:
 
     // A fresh entry (a spare one when there is one).
     YFciParamInfoImpl* MakeEntry(uint32_t kind, const uint8_t* data, size_t size, uint32_t pos,
-                                 bool hasNoData, uint32_t bitLength) {
-        if (m_Target.pool) return m_Target.pool->Take(kind, data, size, pos, hasNoData, bitLength);
+                                 bool hasNoData, uint32_t bitLength,
+                                 const std::string* name = nullptr, uint32_t nameForm = 0) {
+        if (m_Target.pool)
+            return m_Target.pool->Take(kind, data, size, pos, hasNoData, bitLength, name,
+                                       nameForm);
         return new YFciParamInfoImpl(kind, data, size, pos, hasNoData, bitLength);
     }
 

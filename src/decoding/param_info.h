@@ -46,9 +46,10 @@ public:
                       bool hasNoData, uint32_t bitLength);
     YFciParamInfoImpl(const YFciParamInfoImpl& other) = default;
     ~YFciParamInfoImpl() override;
-    // Makes a used entry new again (texts keep their buffers).
+    // Makes a used entry new again (texts keep their buffers). An entry whose
+    // name was made from the text at name in the given form keeps that name.
     void Reset(uint32_t kind, const uint8_t* data, size_t size, uint32_t position, bool hasNoData,
-               uint32_t bitLength);
+               uint32_t bitLength, const std::string* name = nullptr, uint32_t nameForm = 0);
 
     // --- the exported slots ---
     uint32_t ParamType() const override { return m_ParamType; }
@@ -127,8 +128,33 @@ public:
     // Direct access for the decoding steps (texts are built in place).
     std::string& NameRef() {
         m_Texts |= kNameText;
+        m_NameFrom = nullptr;
         return m_Name;
     }
+    // The name copied from a definition's text. An entry reused for the same
+    // definition already holds it: most entries of a message description
+    // show the same names payload after payload.
+    void TakeName(const std::string* from) {
+        if (!HasNameFrom(from, 0)) {
+            m_Name = *from;
+            NoteNameSource(from, 0);
+        }
+        m_Texts |= kNameText;
+    }
+    // Whether the name was made from the text at from in the given form (0:
+    // a copy; other forms are the caller's, such as a diagnostic's sentence
+    // around the text).
+    bool HasNameFrom(const std::string* from, uint32_t form) const {
+        return m_NameFrom == from && m_NameForm == form;
+    }
+    // After the name was written through NameRef: what it was made from.
+    void NoteNameSource(const std::string* from, uint32_t form) {
+        m_NameFrom = from;
+        m_NameForm = form;
+        m_Texts |= kNameText;
+    }
+    // The texts the names were copied from may be gone: copy them again.
+    void ForgetNameSource() { m_NameFrom = nullptr; }
     std::string& HexRef() {
         m_Texts |= kHexText;
         return m_HexText;
@@ -182,6 +208,9 @@ private:
     uint32_t m_DispMode = 0;
     uint32_t m_ErrorKind = 0;
     uint8_t m_Texts = 0;
+    // The definition text m_Name was made from (in m_NameForm), or null.
+    const std::string* m_NameFrom = nullptr;
+    uint32_t m_NameForm = 0;
     bool m_HasNoData;
     bool m_HasNumeric = false;
     bool m_BigEndian = true;

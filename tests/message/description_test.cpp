@@ -183,19 +183,33 @@ TEST_F(DescriptionTest, LaterRunsStartFromFreshEntries) {
 // The entries behind a description: runs of many sizes (across block ends,
 // beyond what is kept over a release) get distinct entries that stay put for
 // the run, fresh ones, and the same ones in the same order as the run before.
+// Names taken from definition texts are right whichever entry held which
+// name before, also once the text at an address changed after a catalog
+// went.
 TEST(EntryPoolTest, RunsReuseTheirEntriesInOrder) {
     YEntryPool pool;
     const uint8_t byte = 0xAB;
     YFciParamInfoImpl model(kKindNumber, &byte, 1, 7, false, 8);
     model.SetValueText("model");
+    model.SetName("Model");
+    std::string first = "First", second = "Second";
+    const std::string* names[] = {&first, &second, nullptr};
+    uint64_t catalogsDeleted = 0;
     std::vector<YFciParamInfoImpl*> before;
     for (size_t n : {3, 4, 5, 12, 13, 100, 5000, 2, 4097, 0, 7, 30}) {
+        if (n == 13 || n == 0) {
+            first = n ? "Changed" : "Changed again";
+            pool.CheckNameSources(++catalogsDeleted);
+        }
         std::vector<YFciParamInfoImpl*> run;
         for (size_t i = 0; i < n; ++i) {
             bool copy = i % 5 == 4;
+            const std::string* name = names[i % 3];
             YFciParamInfoImpl* e = copy ? pool.TakeCopy(model)
-                                        : pool.Take(kKindEnum, &byte, 1, uint32_t(i), true, 8);
+                                        : pool.Take(kKindEnum, &byte, 1, uint32_t(i), true, 8, name, 0);
+            if (!copy && name) e->TakeName(name);
             EXPECT_EQ(e->ValueText(), copy ? "model" : "") << n << " " << i;
+            EXPECT_EQ(e->Name(), copy ? "Model" : name ? *name : "") << n << " " << i;
             EXPECT_EQ(e->HasNoData(), !copy) << n << " " << i;
             e->SetPosition(uint32_t(i));
             run.push_back(e);
@@ -206,10 +220,52 @@ TEST(EntryPoolTest, RunsReuseTheirEntriesInOrder) {
             ASSERT_EQ(run[i]->Position(), i) << "entry " << i << " of " << n << " moved";
         size_t same = std::min({before.size(), n, size_t(4096)});
         EXPECT_TRUE(std::equal(run.begin(), run.begin() + same, before.begin())) << n;
-        for (YFciParamInfoImpl* e : run)
-            e->SetValueText("left over");
+        for (size_t i = 0; i < n; ++i) {
+            run[i]->SetValueText("left over");
+            if (i % 7 == 6) run[i]->NameRef() += " left over";
+        }
         pool.Release();
         before = run;
+    }
+}
+
+// A diagnostic made in a reused entry reads as in a fresh one, whichever
+// sentence the entry held before: kind, name and place in a structure count.
+TEST(EntryPoolTest, DiagnosticsInReusedEntriesAreMadeAnew) {
+    YEntryPool pool;
+    std::vector<YFciParamInfo*> entries;
+    uint32_t dataEntries = 0;
+    YDisasmTarget target;
+    target.entries = &entries;
+    target.dataEntryCount = &dataEntries;
+    target.pool = &pool;
+    const std::string a = "Alpha", b = "Beta";
+    struct Case {
+        uint32_t kind;
+        const std::string& name;
+        bool inside;
+        const char* text;
+    };
+    const Case cases[] = {
+        {1, a, false, "Position of parameter 'Alpha' exceeds message length"},
+        {1, a, true, "Parameter 'Alpha' exceeds length of superior structure"},
+        {1, b, true, "Parameter 'Beta' exceeds length of superior structure"},
+        {3, b, true, "Unknown streamcase in 'Beta'"},
+        {4, b, true, "Bytes left"},
+        {2, a, true, "End of message while disassembling string"},
+        {5, a, false, "Further interpretation of 'Alpha' not possible"},
+        {5, a, false, "Further interpretation of 'Alpha' not possible"},
+        {6, b, false, "Stream data length conflict"},
+    };
+    for (const Case& c : cases) {
+        entries.clear();
+        dataEntries = 0;
+        pool.Release();
+        DisasmContext ctx(nullptr, 0, target, 65535, 0xFFFFFFFF, 65535, 1000, nullptr);
+        if (c.inside) ctx.SwapLimit(0);
+        ctx.Diagnose(c.kind, c.name, nullptr, 0, 0, 0);
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0]->Name(), std::string("# ") + c.text + " #") << c.kind;
     }
 }
 
