@@ -13,7 +13,10 @@ DisasmContext::DisasmContext(const uint8_t* payload, uint32_t size, const YDisas
                              uint32_t loopLimit, const std::vector<std::string>* inputs)
     : m_Options(options), m_TextLimit(textLimit), m_LoopLimit(loopLimit), m_Payload(payload),
       m_Size(payload ? size : 0), m_Target(target), m_MaxParams(maxParams), m_Inputs(inputs) {
-    if (m_Target.pool) m_Target.pool->CheckNameSources(YMTCatalog::DeletedCount());
+    // Only a run that shows names reads what the entries' names were made
+    // from.
+    if (m_Target.pool && Opt(kOptNames))
+        m_Target.pool->CheckNameSources(YMTCatalog::DeletedCount());
 }
 
 std::vector<uint8_t> DisasmContext::ReadBytes(uint32_t pos, uint32_t count) const {

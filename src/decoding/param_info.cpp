@@ -31,8 +31,6 @@ YFciParamInfoImpl::~YFciParamInfoImpl() = default;
 void YFciParamInfoImpl::Reset(uint32_t kind, const uint8_t* data, size_t size, uint32_t position,
                               bool hasNoData, uint32_t bitLength, const std::string* name,
                               uint32_t nameForm) {
-    bool keepName = name && HasNameFrom(name, nameForm);
-    if (!keepName) m_NameFrom = nullptr;
     m_ParamType = kind;
     m_Level = 0;
     m_Position = position;
@@ -58,7 +56,15 @@ void YFciParamInfoImpl::Reset(uint32_t kind, const uint8_t* data, size_t size, u
     m_UInt64 = 0;
     if (m_SharedList) m_SharedList.reset();
     if (m_Texts) {
-        if ((m_Texts & kNameText) && !keepName) m_Name.clear();
+        // A name made from the same text in the same form stays (the caller
+        // takes it again at once); m_Texts tells whether there is one, so a
+        // decode without texts never reads the name's fields.
+        if (m_Texts & kNameText) {
+            if (!name || !HasNameFrom(name, nameForm)) {
+                m_Name.clear();
+                m_NameFrom = nullptr;
+            }
+        }
         if (m_Texts & kDecimalText) m_DecimalText.clear();
         if (m_Texts & kHexText) m_HexText.clear();
         if (m_Texts & kValueText) m_ValueText.clear();

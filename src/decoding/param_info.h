@@ -208,9 +208,6 @@ private:
     uint32_t m_DispMode = 0;
     uint32_t m_ErrorKind = 0;
     uint8_t m_Texts = 0;
-    // The definition text m_Name was made from (in m_NameForm), or null.
-    const std::string* m_NameFrom = nullptr;
-    uint32_t m_NameForm = 0;
     bool m_HasNoData;
     bool m_HasNumeric = false;
     bool m_BigEndian = true;
@@ -231,6 +228,10 @@ private:
     std::string m_ValueText;
     std::string m_UnitText;
     std::string m_NameSuffix;
+    // The definition text m_Name was made from (in m_NameForm), or null;
+    // set only while m_Texts holds kNameText.
+    const std::string* m_NameFrom = nullptr;
+    uint32_t m_NameForm = 0;
 };
 
 } // namespace mostfcat
