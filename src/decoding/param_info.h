@@ -135,11 +135,8 @@ public:
     // definition already holds it: most entries of a message description
     // show the same names payload after payload.
     void TakeName(const std::string* from) {
-        if (!HasNameFrom(from, 0)) {
-            m_Name = *from;
-            NoteNameSource(from, 0);
-        }
-        m_Texts |= kNameText;
+        if (!HasNameFrom(from, 0)) m_Name = *from;
+        NoteNameSource(from, 0);
     }
     // Whether the name was made from the text at from in the given form (0:
     // a copy; other forms are the caller's, such as a diagnostic's sentence

@@ -87,8 +87,8 @@ const std::vector<YMTCatalog*>& YFciFCatManagerImpl::ChannelCatalogs(uint16_t ch
     return m_ChannelCatalogs[channel];
 }
 
-YFCatRegistration* YFciFCatManagerImpl::RegistrationByName(const std::string& name) {
-    for (auto& r : m_Registrations)
+const YFCatRegistration* YFciFCatManagerImpl::RegistrationByName(const std::string& name) const {
+    for (const auto& r : m_Registrations)
         if (EqualsNoCase(r.name, name)) return &r;
     return nullptr;
 }
@@ -100,9 +100,8 @@ YFCatRegistration* YFciFCatManagerImpl::RegistrationByPath(const std::string& pa
 }
 
 YMTCatalog* YFciFCatManagerImpl::CatalogByName(const std::string& name) const {
-    for (const auto& r : m_Registrations)
-        if (EqualsNoCase(r.name, name)) return r.catalog;
-    return nullptr;
+    const YFCatRegistration* r = RegistrationByName(name);
+    return r ? r->catalog : nullptr;
 }
 
 std::string YFciFCatManagerImpl::NameOfCatalog(const YMTCatalog* catalog) const {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mostfcat/fci.h"
@@ -245,7 +246,10 @@ public:
 
 private:
     bool Refresh();
-    YFCatRegistration* RegistrationByName(const std::string& name);
+    const YFCatRegistration* RegistrationByName(const std::string& name) const;
+    YFCatRegistration* RegistrationByName(const std::string& name) {
+        return const_cast<YFCatRegistration*>(std::as_const(*this).RegistrationByName(name));
+    }
     YFCatRegistration* RegistrationByPath(const std::string& path);
     // The catalogs a channel-or-name query consults: the channel's list, or
     // the one named catalog. A view into the manager's own lists, so that a

@@ -1,7 +1,6 @@
 // The manager's read-only queries over the catalogs of a channel.
 #include "import/import_state.h"
 #include "manager/manager.h"
-#include "platform/strings.h"
 #include "tree/catalog.h"
 #include "tree/fblock.h"
 #include "tree/function.h"
@@ -35,10 +34,8 @@ YMTFunction* FunctionOf(YMTInstance* inst, uint32_t fktId) {
 YFciFCatManagerImpl::CatalogSpan YFciFCatManagerImpl::Consulted(uint16_t channel,
                                                                 const std::string& fcatName) const {
     if (!fcatName.empty()) {
-        for (const auto& r : m_Registrations)
-            if (EqualsNoCase(r.name, fcatName))
-                return r.catalog ? CatalogSpan{&r.catalog, 1} : CatalogSpan{};
-        return CatalogSpan{};
+        const YFCatRegistration* r = RegistrationByName(fcatName);
+        return r && r->catalog ? CatalogSpan{&r->catalog, 1} : CatalogSpan{};
     }
     const std::vector<YMTCatalog*>& list = ChannelCatalogs(channel);
     return CatalogSpan{list.data(), list.size()};
