@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/hex.h"
+
 namespace mostfcat {
 
 // Appends to a string through a raw pointer: room is made in steps (the
@@ -77,6 +79,16 @@ public:
         for (size_t k = 0; k < n; ++k)
             m_P[k] = ' ';
         m_P += n;
+    }
+    // The condensed hex text of n bytes (upper-case digits).
+    void Hex(const uint8_t* p, size_t n) {
+        Room(2 * n);
+        for (size_t k = 0; k < n; ++k) {
+            const char* pair = HexPair(p[k]);
+            m_P[2 * k] = pair[0];
+            m_P[2 * k + 1] = pair[1];
+        }
+        m_P += 2 * n;
     }
     void UInt(uint64_t v) {
         Room(20);

@@ -174,37 +174,51 @@ void AppendJsonNumber(std::string& out, double v) {
         out += ".0";
         return;
     }
+    // The shortest round-trip digits, read off the scientific form: sign,
+    // digits with the point after the first, 'e', exponent.
     auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
-    std::string sci(buf, r.ptr);
-    if (sci[0] == '-') {
+    const char* p = buf;
+    if (*p == '-') {
         out.push_back('-');
-        sci.erase(0, 1);
+        ++p;
     }
-    size_t e = sci.find('e');
-    std::string digits = sci.substr(0, e);
-    if (digits.size() > 1) digits.erase(1, 1); // the point
-    int exp10 = std::stoi(sci.substr(e + 1));
-    int k = static_cast<int>(digits.size());
-    int n = exp10 + 1; // the point's place after the first n digits
+    const char* end = r.ptr;
+    const char* e = std::find(p, end, 'e');
+    char digits[32];
+    int k = 0; // the number of digits
+    for (const char* q = p; q < e && k < 32; ++q)
+        if (*q != '.') digits[k++] = *q;
+    int exp10 = 0;
+    const char* x = e + 1 < end && e[1] == '+' ? e + 2 : e + 1;
+    std::from_chars(x, end, exp10);
+    const int n = exp10 + 1; // the point's place after the first n digits
+    auto put = [&out, &digits](int from, int count) {
+        out.append(digits + from, static_cast<size_t>(count));
+    };
     if (k <= n && n <= 15) {
-        out += digits;
+        put(0, k);
         out.append(static_cast<size_t>(n - k), '0');
         out += ".0";
     } else if (0 < n && n <= 15) {
-        out +=
-            digits.substr(0, static_cast<size_t>(n)) + "." + digits.substr(static_cast<size_t>(n));
+        put(0, n);
+        out.push_back('.');
+        put(n, k - n);
     } else if (-4 < n && n <= 0) {
         out += "0.";
         out.append(static_cast<size_t>(-n), '0');
-        out += digits;
+        put(0, k);
     } else {
-        out += digits.substr(0, 1);
-        if (k > 1) out += "." + digits.substr(1);
-        int x = n - 1;
-        out += x < 0 ? "e-" : "e+";
-        if (x < 0) x = -x;
-        if (x < 10) out.push_back('0');
-        out += std::to_string(x);
+        put(0, 1);
+        if (k > 1) {
+            out.push_back('.');
+            put(1, k - 1);
+        }
+        int power = n - 1;
+        out += power < 0 ? "e-" : "e+";
+        if (power < 0) power = -power;
+        if (power < 10) out.push_back('0');
+        char num[8];
+        out.append(num, std::to_chars(num, num + sizeof num, power).ptr);
     }
 }
 
@@ -439,23 +453,29 @@ bool IsTime(const std::string& t) {
 }
 
 // The hex value of a digit, or -1.
+// (A table made at compile time: no guard to test on every byte.)
+constexpr std::array<int8_t, 256> kNibbles = [] {
+    std::array<int8_t, 256> t{};
+    t.fill(-1);
+    for (int d = 0; d < 10; ++d)
+        t['0' + d] = static_cast<int8_t>(d);
+    for (int d = 0; d < 6; ++d)
+        t['A' + d] = t['a' + d] = static_cast<int8_t>(10 + d);
+    return t;
+}();
+
 inline int Nibble(char c) {
-    static const auto kTable = [] {
-        std::array<int8_t, 256> t{};
-        t.fill(-1);
-        for (int d = 0; d < 10; ++d)
-            t['0' + d] = static_cast<int8_t>(d);
-        for (int d = 0; d < 6; ++d)
-            t['A' + d] = t['a' + d] = static_cast<int8_t>(10 + d);
-        return t;
-    }();
-    return kTable[static_cast<unsigned char>(c)];
+    return kNibbles[static_cast<unsigned char>(c)];
 }
 
 inline bool IsLineBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
 }
 
+// A time stamp as a JSON number, written into out (which keeps its buffer
+// from line to line): a leading or trailing point gets its zero, and leading
+// zeros go but the one before the point.
+void AssignJsonTime(std::string& out, const char* p, size_t n);
 std::string JsonTime(const std::string& t);
 
 // A message line in its plain form ([TIME] FB.INST.FKT.OP:HEX, blanks only
@@ -478,7 +498,7 @@ bool ReadPlainLine(const char* line, size_t length, std::string& time, uint32_t 
     while (i < e && ((line[i] >= '0' && line[i] <= '9') || line[i] == '.'))
         ++i;
     if (i < e && IsLineBlank(line[i]) && IsTimeToken(line + b, i - b)) {
-        time = JsonTime(std::string(line + b, i - b));
+        AssignJsonTime(time, line + b, i - b);
         while (i < e && IsLineBlank(line[i]))
             ++i;
         b = i;
@@ -526,13 +546,22 @@ bool ReadPlainLine(const char* line, size_t length, std::string& time, uint32_t 
     return true;
 }
 
+void AssignJsonTime(std::string& out, const char* p, size_t n) {
+    out.clear();
+    if (n == 0) return;
+    if (p[0] == '.') out += '0';
+    out.append(p, n);
+    if (p[n - 1] == '.') out += '0';
+    size_t nonzero = out.find_first_not_of('0');
+    if (nonzero == std::string::npos) return;
+    if (nonzero > 0 && out[nonzero] == '.') nonzero -= 1;
+    out.erase(0, nonzero);
+}
+
 std::string JsonTime(const std::string& t) {
-    std::string s = t;
-    if (s.front() == '.') s.insert(0, "0");
-    if (s.back() == '.') s += "0";
-    size_t nonzero = s.find_first_not_of('0');
-    if (nonzero != std::string::npos && nonzero > 0 && s[nonzero] == '.') nonzero -= 1;
-    return nonzero == std::string::npos ? s : s.substr(nonzero);
+    std::string out;
+    AssignJsonTime(out, t.data(), t.size());
+    return out;
 }
 
 } // namespace
@@ -738,25 +767,37 @@ void YFciTraceDecoder::Impl::JsonHead(YFciMesgInfo& info, const std::string& unk
 void YFciTraceDecoder::Impl::Json(const Kind& kind, const std::string& time, int32_t source,
                                   uint32_t telegrams, std::string& out) const {
     YFciMesgInfo& info = *kind.info;
-    out += "{";
-    if (!time.empty()) {
-        Key(out, "time");
-        out += time;
-    }
-    if (source >= 0) KeyUInt(out, "source", static_cast<uint64_t>(source));
-    if (telegrams) KeyUInt(out, "telegrams", telegrams);
-    if (out.back() != '{') out += ',';
-    out += kind.head;
-    Key(out, "payload");
-    out += '"';
-    AppendHex(out, info.Data().data(), info.Data().size());
-    out += '"';
-    Key(out, "params");
-    out += "[";
     const std::vector<YFciParamInfo*>& entries = info.Disassemble();
-    // Fields whose texts are plain ASCII are copied as they are; the others
-    // go through the converting and escaping writers.
-    Appender w(out, 64 + 192 * entries.size());
+    const std::vector<uint8_t>& payload = info.Data();
+    // The whole object goes through one writer. Fields whose texts are plain
+    // ASCII are copied as they are; the others go through the converting and
+    // escaping writers.
+    Appender w(out, 96 + time.size() + kind.head.size() + 2 * payload.size() +
+                        192 * entries.size());
+    w.Put('{');
+    bool before = false; // a field before the message's own
+    if (!time.empty()) {
+        w.Lit("\"time\":");
+        w.Put(time);
+        before = true;
+    }
+    if (source >= 0) {
+        if (before) w.Put(',');
+        w.Lit("\"source\":");
+        w.UInt(static_cast<uint64_t>(source));
+        before = true;
+    }
+    if (telegrams) {
+        if (before) w.Put(',');
+        w.Lit("\"telegrams\":");
+        w.UInt(telegrams);
+        before = true;
+    }
+    if (before) w.Put(',');
+    w.Put(kind.head);
+    w.Lit(",\"payload\":\"");
+    w.Hex(payload.data(), payload.size());
+    w.Lit("\",\"params\":[");
     bool first = true;
     ForEachEntry(entries, [&](const auto& entry) {
         const auto* e = &entry;

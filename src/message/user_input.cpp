@@ -796,8 +796,14 @@ std::string YFciUserInput::EntryValueText(const YFciParamInfo& e) {
         if (e.ParamType() != eFciParamString || library.empty()) return Latin1ToUtf8(library);
         std::string text;
         uint32_t code = 1;
-        if (!StringToUtf8(e.Data(), e.HasEncodingByte(), text, code))
-            return Latin1ToUtf8(library) + StrFormat(" (encoding 0x%02X)", code);
+        if (!StringToUtf8(e.Data(), e.HasEncodingByte(), text, code)) {
+            // The code is the string's first byte.
+            text = Latin1ToUtf8(library);
+            text += " (encoding 0x";
+            text += HexPair(static_cast<unsigned char>(code));
+            text += ')';
+            return text;
+        }
         // The library's text was cut to its limit: keep the marks it set.
         for (const char* mark : {" {NotTerm}", "..."}) {
             size_t m = std::char_traits<char>::length(mark);

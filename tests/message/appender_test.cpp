@@ -1,13 +1,21 @@
 // The output writer of the trace decoder against plain string building: the
 // word-wise checks of its checked copies against byte-by-byte ones, and any
-// mix of pieces, taken-back pieces and helper output against std::string.
+// mix of pieces, taken-back pieces and helper output against std::string;
+// and the numbers of its JSON output.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
 
 #include "message/appender.h"
+
+namespace mostfcat {
+void AppendJsonNumber(std::string& out, double v);
+}
 
 namespace mostfcat::test {
 namespace {
@@ -71,6 +79,10 @@ TEST(AppenderTest, AnyMixOfPiecesWritesWhatStringBuildingWrites) {
             w.CutTo(keep), e.resize(keep);
         },
         [](Appender& w, std::string& e, const std::string&) { w.Lit("::"), e += "::"; },
+        [](Appender& w, std::string& e, const std::string& p) {
+            auto* bytes = reinterpret_cast<const unsigned char*>(p.data());
+            w.Hex(bytes, p.size()), AppendHex(e, bytes, p.size());
+        },
     };
     std::mt19937 rng(11);
     for (int round = 0; round < 2000; ++round) {
@@ -84,6 +96,55 @@ TEST(AppenderTest, AnyMixOfPiecesWritesWhatStringBuildingWrites) {
             }
         }
         ASSERT_EQ(out, expected) << "round " << round;
+    }
+}
+
+std::string JsonNumber(double v) {
+    std::string out;
+    AppendJsonNumber(out, v);
+    return out;
+}
+
+TEST(AppenderTest, JsonNumbersTakeTheShortestDigitsInTheirForm) {
+    // Every form and the edges between them.
+    const std::pair<double, const char*> table[] = {
+        {0.0, "0.0"},
+        {-0.0, "-0.0"},
+        {60, "60.0"},
+        {-1, "-1.0"},
+        {0.1, "0.1"},
+        {-2.5, "-2.5"},
+        {123.456, "123.456"},
+        {0.001, "0.001"},
+        {1e-4, "0.0001"},
+        {-1.5e-4, "-0.00015"},
+        {9.9e-5, "9.9e-05"},
+        {1e-300, "1e-300"},
+        {5e-324, "5e-324"},
+        {999999999999999.0, "999999999999999.0"},
+        {123456789012345.6, "123456789012345.6"},
+        {1e15, "1e+15"},
+        {1.5e20, "1.5e+20"},
+        {-1.7976931348623157e308, "-1.7976931348623157e+308"},
+        {HUGE_VAL, "null"},
+        {std::nan(""), "null"},
+    };
+    for (const auto& [v, text] : table)
+        EXPECT_EQ(JsonNumber(v), text) << v;
+    // Any finite double reads back as itself, in the plain form exactly
+    // between 1e-4 and 1e15.
+    std::mt19937_64 rng(5);
+    for (int i = 0; i < 200000; ++i) {
+        uint64_t bits = rng();
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        if (!std::isfinite(v)) continue;
+        std::string text = JsonNumber(v);
+        double back = std::strtod(text.c_str(), nullptr);
+        ASSERT_EQ(std::memcmp(&back, &v, sizeof v), 0) << text;
+        bool plain = text.find('e') == std::string::npos;
+        double a = std::fabs(v);
+        ASSERT_EQ(plain, a == 0 || (a >= 1e-4 && a < 1e15)) << text;
     }
 }
 

@@ -2,6 +2,7 @@
 // line, from standard input) decoded into their parameters.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,8 +30,8 @@ template <class Handle> void ForEachLine(FILE* in, Handle handle) {
     size_t got = 0;
     while ((got = std::fread(buf, 1, sizeof buf, in)) > 0) {
         size_t start = 0;
-        for (size_t i = 0; i < got; ++i) {
-            if (buf[i] != '\n') continue;
+        while (const void* end = std::memchr(buf + start, '\n', got - start)) {
+            const size_t i = static_cast<size_t>(static_cast<const char*>(end) - buf);
             if (pending.empty()) {
                 handle(buf + start, i - start);
             } else {
