@@ -452,8 +452,8 @@ bool IsTime(const std::string& t) {
     return IsTimeToken(t.data(), t.size());
 }
 
-// The hex value of a digit, or -1.
-// (A table made at compile time: no guard to test on every byte.)
+// The values of the hex digits, -1 for other bytes: made at compile time, so
+// reading it tests no guard on every byte.
 constexpr std::array<int8_t, 256> kNibbles = [] {
     std::array<int8_t, 256> t{};
     t.fill(-1);
@@ -464,6 +464,7 @@ constexpr std::array<int8_t, 256> kNibbles = [] {
     return t;
 }();
 
+// The hex value of a digit, or -1.
 inline int Nibble(char c) {
     return kNibbles[static_cast<unsigned char>(c)];
 }
