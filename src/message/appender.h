@@ -7,8 +7,6 @@
 #include <cstring>
 #include <string>
 
-#include "platform/hex.h"
-
 namespace mostfcat {
 
 // Appends to a string through a raw pointer: room is made in steps (the
@@ -82,17 +80,27 @@ public:
     }
     // The condensed hex text of n bytes (upper-case digits).
     void Hex(const uint8_t* p, size_t n) {
+        static constexpr char kDigits[] = "0123456789ABCDEF";
         Room(2 * n);
         for (size_t k = 0; k < n; ++k) {
-            const char* pair = HexPair(p[k]);
-            m_P[2 * k] = pair[0];
-            m_P[2 * k + 1] = pair[1];
+            m_P[2 * k] = kDigits[p[k] >> 4];
+            m_P[2 * k + 1] = kDigits[p[k] & 15];
         }
         m_P += 2 * n;
     }
-    void UInt(uint64_t v) {
+    // Numbers of one or two digits (kinds, levels, most positions) are
+    // written in place; larger ones through to_chars.
+    [[gnu::always_inline]] void UInt(uint64_t v) {
         Room(20);
-        m_P = std::to_chars(m_P, m_P + 20, v).ptr;
+        if (v < 10) {
+            *m_P++ = static_cast<char>('0' + v);
+        } else if (v < 100) {
+            m_P[0] = static_cast<char>('0' + v / 10);
+            m_P[1] = static_cast<char>('0' + v % 10);
+            m_P += 2;
+        } else {
+            m_P = std::to_chars(m_P, m_P + 20, v).ptr;
+        }
     }
     // Where the next byte goes, as an offset (for taking back what was written).
     size_t Size() const { return static_cast<size_t>(m_P - m_Out.data()); }

@@ -485,7 +485,7 @@ std::string JsonTime(const std::string& t);
 // skipped line, a fault, blanks inside the coordinates) is false and left
 // to the general reading, which says what is wrong.
 bool ReadPlainLine(const char* line, size_t length, std::string& time, uint32_t (&at)[4],
-                   std::vector<uint8_t>& payload) {
+                   std::vector<uint8_t>& payload, size_t& count) {
     static const uint32_t kMax[] = {0xFF, 0xFF, 0xFFF, 0xF};
     size_t b = 0, e = length;
     while (b < e && IsLineBlank(line[b]))
@@ -507,43 +507,38 @@ bool ReadPlainLine(const char* line, size_t length, std::string& time, uint32_t 
         time.clear();
     }
     i = b;
+    // Each coordinate is read in one pass: hex digits (after an optional
+    // 0x) up to its separator.
     for (int k = 0; k < 4; ++k) {
         const char end = k < 3 ? '.' : ':';
-        size_t from = i;
-        while (i < e && line[i] != end && line[i] != ':' && line[i] != '.')
-            ++i;
-        if (i == e || line[i] != end) return false;
-        size_t n = i - from;
-        if (n > 2 && line[from] == '0' && (line[from + 1] == 'x' || line[from + 1] == 'X')) {
-            from += 2;
-            n -= 2;
-        }
-        if (n == 0 || n > 8) return false;
+        if (i + 2 < e && line[i] == '0' && (line[i + 1] | 0x20) == 'x' && Nibble(line[i + 2]) >= 0)
+            i += 2;
         uint32_t v = 0;
-        for (size_t j = from; j < i; ++j) {
-            int d = Nibble(line[j]);
-            if (d < 0) return false;
+        size_t digits = 0;
+        for (int d; i < e && (d = Nibble(line[i])) >= 0; ++i, ++digits)
             v = v * 16 + static_cast<uint32_t>(d);
-        }
-        if (v > kMax[k]) return false;
+        if (digits == 0 || digits > 8 || i == e || line[i] != end || v > kMax[k]) return false;
         at[k] = v;
         ++i;
     }
-    // At most one byte per two characters: room for them at once.
-    payload.resize((e - i) / 2);
+    // At most one byte per two characters: room for them at once (the
+    // buffer only grows, so a line costs no clearing of it).
+    if (payload.size() < (e - i) / 2) payload.resize((e - i) / 2);
+    uint8_t* to = payload.data();
     size_t n = 0;
     while (i < e) {
-        if (IsLineBlank(line[i])) {
+        int hi = Nibble(line[i]);
+        if (hi < 0) {
+            if (!IsLineBlank(line[i])) return false;
             ++i;
             continue;
         }
-        int hi = Nibble(line[i]);
         int lo = i + 1 < e ? Nibble(line[i + 1]) : -1;
-        if (hi < 0 || lo < 0) return false;
-        payload[n++] = static_cast<uint8_t>(hi << 4 | lo);
+        if (lo < 0) return false;
+        to[n++] = static_cast<uint8_t>(hi << 4 | lo);
         i += 2;
     }
-    payload.resize(n);
+    count = n;
     return true;
 }
 
@@ -599,9 +594,10 @@ YFciTraceDecoder::Outcome YFciTraceDecoder::DecodeLine(const char* line, size_t 
         // A plain line holds nothing but digits, dots, a colon and blanks:
         // it is read first, and only what it refuses is looked at closely.
         uint32_t at[4] = {0, 0, 0, 0};
-        if (ReadPlainLine(line, length, m_Impl->time, at, m_Impl->payload))
-            return m_Impl->Decode(at[0], at[1], at[2], at[3], m_Impl->payload.data(),
-                                  m_Impl->payload.size(), m_Impl->time, out);
+        size_t count = 0;
+        if (ReadPlainLine(line, length, m_Impl->time, at, m_Impl->payload, count))
+            return m_Impl->Decode(at[0], at[1], at[2], at[3], m_Impl->payload.data(), count,
+                                  m_Impl->time, out);
         for (size_t i = 0; i < length; ++i) {
             auto c = static_cast<unsigned char>(line[i]);
             if ((c < 0x20 && c != '\t' && c != '\r') || c == 0x7F)

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "message/appender.h"
+#include "platform/hex.h"
 
 namespace mostfcat {
 void AppendJsonNumber(std::string& out, double v);
