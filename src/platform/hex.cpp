@@ -27,13 +27,19 @@ const char* HexPair(unsigned char b) {
 }
 
 void AppendHex(std::string& out, const unsigned char* p, size_t count) {
-    size_t at = out.size();
-    out.resize(at + 2 * count);
-    char* d = out.data() + at;
-    for (size_t i = 0; i < count; ++i) {
-        const char* h = kHexTable.text[p[i]];
-        d[2 * i] = h[0];
-        d[2 * i + 1] = h[1];
+    // Made in a small buffer and appended from it: growing the string first
+    // would clear the room it then overwrites.
+    char buf[64];
+    while (count > 0) {
+        const size_t n = count < sizeof buf / 2 ? count : sizeof buf / 2;
+        for (size_t i = 0; i < n; ++i) {
+            const char* h = kHexTable.text[p[i]];
+            buf[2 * i] = h[0];
+            buf[2 * i + 1] = h[1];
+        }
+        out.append(buf, 2 * n);
+        p += n;
+        count -= n;
     }
 }
 
