@@ -768,9 +768,10 @@ void YFciTraceDecoder::Impl::Json(const Kind& kind, const std::string& time, int
     const std::vector<uint8_t>& payload = info.Data();
     // The whole object goes through one writer. Fields whose texts are plain
     // ASCII are copied as they are; the others go through the converting and
-    // escaping writers.
+    // escaping writers. The room made at once (and cleared) is about what an
+    // entry with its texts takes; a longer one gets more as it goes.
     Appender w(out, 96 + time.size() + kind.head.size() + 2 * payload.size() +
-                        192 * entries.size());
+                        128 * entries.size());
     w.Put('{');
     bool before = false; // a field before the message's own
     if (!time.empty()) {
