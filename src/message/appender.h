@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/hex.h"
+
 namespace mostfcat {
 
 // Appends to a string through a raw pointer: room is made in steps (the
@@ -80,11 +82,11 @@ public:
     }
     // The condensed hex text of n bytes (upper-case digits).
     void Hex(const uint8_t* p, size_t n) {
-        static constexpr char kDigits[] = "0123456789ABCDEF";
         Room(2 * n);
         for (size_t k = 0; k < n; ++k) {
-            m_P[2 * k] = kDigits[p[k] >> 4];
-            m_P[2 * k + 1] = kDigits[p[k] & 15];
+            const char* pair = HexPair(p[k]);
+            m_P[2 * k] = pair[0];
+            m_P[2 * k + 1] = pair[1];
         }
         m_P += 2 * n;
     }
