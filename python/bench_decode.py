@@ -92,7 +92,7 @@ def cpp_ns_per_message(program: str, repetitions: int) -> Optional[float]:
     run = subprocess.run([program, "--benchmark_filter=BM_DecodeAllTexts",
                           f"--benchmark_repetitions={repetitions}"],
                          capture_output=True, text=True, check=False)
-    count = re.search(r"CPU time\), (\d+) messages", run.stdout)
+    count = re.search(r"CPU time[^)]*\), (\d+) messages", run.stdout)
     times = [float(m.group(1)) for m in
              re.finditer(r"^BM_DecodeAllTexts(?:/min_time:[0-9.]+)?\s+[0-9.]+ ns\s+([0-9.]+) ns\s+\d+", run.stdout,
                           re.MULTILINE)]
