@@ -315,41 +315,41 @@ public:
         info.SetData(payload.bytes, payload.length);
         const std::vector<YFciParamInfo*>& entries = info.Disassemble();
 
-        // The hex, decimal and value texts of all entries in one block. The
-        // value is the library's text for users (UTF-8; strings decoded by
-        // their encoding byte); it is left empty where the library gave no
-        // value text, as decode --json leaves it out there.
-        std::vector<const std::string*>& texts = d->texts;
-        std::vector<std::string>& owned = d->owned;
-        texts.clear();
-        if (owned.size() < 2 * entries.size()) owned.resize(2 * entries.size());
-        size_t total = 0;
+        // The hex, decimal and value texts of all entries, end to end in one
+        // block, and the length of each. The value is the library's text for
+        // users (UTF-8; strings decoded by their encoding byte); it is left
+        // empty where the library gave no value text, as decode --json leaves
+        // it out there. The block is the manager's: it is filled and copied
+        // before anything here allocates what could run Python code.
+        std::string& block = m_Block;
+        std::vector<uint32_t>& lengths = d->lengths;
+        block.clear();
+        lengths.resize(3 * entries.size());
         for (size_t k = 0; k < entries.size(); ++k) {
             const YFciParamInfo& e = *entries[k];
-            const std::string* t[3] = {&e.HexText(), &e.DecimalText(), &owned[2 * k + 1]};
-            if (e.ParamMeaning() == eFciMeaningArrayPos && !t[0]->empty()) {
+            size_t start = block.size();
+            if (e.ParamMeaning() == eFciMeaningArrayPos && !e.HexText().empty()) {
                 // An array position's text is not its bytes: the bytes in hex.
-                std::string& hex = owned[2 * k];
-                hex.clear();
                 static const char kDigits[] = "0123456789ABCDEF";
                 for (uint8_t b : e.Data()) {
-                    hex.push_back(kDigits[b >> 4]);
-                    hex.push_back(kDigits[b & 0xF]);
+                    block.push_back(kDigits[b >> 4]);
+                    block.push_back(kDigits[b & 0xF]);
                 }
-                t[0] = &hex;
+            } else {
+                block += e.HexText();
             }
-            owned[2 * k + 1].clear();
+            lengths[3 * k] = static_cast<uint32_t>(block.size() - start);
+            block += e.DecimalText();
+            lengths[3 * k + 1] = static_cast<uint32_t>(e.DecimalText().size());
+            start = block.size();
             if (!e.ValueText().empty() || e.ParamType() == eFciParamString)
-                YFciUserInput::AppendEntryValueText(owned[2 * k + 1], e);
-            total += t[0]->size() + t[1]->size() + t[2]->size();
-            texts.insert(texts.end(), t, t + 3);
+                YFciUserInput::AppendEntryValueText(block, e);
+            lengths[3 * k + 2] = static_cast<uint32_t>(block.size() - start);
         }
-        if (total > 0xFFFFFFFFu) throw std::bad_alloc();
+        if (block.size() > 0xFFFFFFFFu) throw std::bad_alloc();
         py::object text = py::reinterpret_steal<py::object>(
-            PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(total)));
+            PyBytes_FromStringAndSize(block.data(), static_cast<Py_ssize_t>(block.size())));
         if (!text) throw py::error_already_set();
-        char* const start = PyBytes_AS_STRING(text.ptr());
-        char* at = start;
 
         py::object params =
             py::reinterpret_steal<py::object>(PyTuple_New(static_cast<Py_ssize_t>(entries.size())));
@@ -359,6 +359,7 @@ public:
             d->units.resize(entries.size());
         }
         Py_ssize_t i = 0;
+        uint32_t at = 0;
         for (const YFciParamInfo* e : entries) {
             ParamFields f;
             const std::string& suffix = e->NameSuffix();
@@ -366,12 +367,9 @@ public:
             f.unit = Text(e->UnitText(), d->units[i]);
             f.text = text.ptr();
             for (int k = 0; k < 3; ++k) {
-                const std::string& t = *texts[3 * static_cast<size_t>(i) + k];
-                f.offsets[k] = static_cast<uint32_t>(at - start);
-                f.lengths[k] = static_cast<uint32_t>(t.size());
-                if (t.empty()) continue;
-                std::memcpy(at, t.data(), t.size());
-                at += t.size();
+                f.offsets[k] = at;
+                f.lengths[k] = lengths[3 * static_cast<size_t>(i) + k];
+                at += f.lengths[k];
             }
             f.numeric = 0;
             f.hasNumeric = e->NumericValue(f.numeric);
@@ -493,10 +491,9 @@ private:
         // The name and unit texts of the entries of the last decoding, by
         // entry: most messages of a kind have the same layout every time.
         std::vector<std::pair<std::string, py::object>> names, units;
-        // The hex, decimal and value texts of the entries being copied, and
-        // the texts made here for them (two an entry: hex, value).
-        std::vector<const std::string*> texts;
-        std::vector<std::string> owned;
+        // The lengths of the hex, decimal and value texts of the entries
+        // being copied, three an entry.
+        std::vector<uint32_t> lengths;
         bool busy = false;
     };
     // The descriptions by message kind: an open-addressing table in one
@@ -687,6 +684,9 @@ private:
     YFciFCatManager* m_Manager = nullptr;
     ChangeSink m_Sink;
     std::vector<Slot> m_Slots;
+    // The texts of the message being decoded, before they become one bytes
+    // object (kept for its storage).
+    std::string m_Block;
     std::vector<TraceDecoder*> m_TraceDecoders;
 };
 
