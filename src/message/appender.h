@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/hex.h"
+#include "platform/strings.h"
 
 namespace mostfcat {
 
@@ -180,14 +181,6 @@ private:
     char* m_P;
     char* m_End;
 };
-
-// True when every byte of text is ASCII.
-inline bool IsAscii(const std::string& text) {
-    unsigned char any = 0;
-    for (char c : text)
-        any |= static_cast<unsigned char>(c);
-    return any < 0x80;
-}
 
 // True when text goes into a JSON string as it is: ASCII without control
 // bytes, quotes or backslashes.

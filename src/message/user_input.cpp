@@ -752,10 +752,7 @@ std::string YFciUserInput::PhysicalText(double raw, long exponent) {
 
 std::string YFciUserInput::Latin1ToUtf8(const std::string& text) {
     try {
-        bool ascii = true;
-        for (char ch : text)
-            ascii = ascii && static_cast<unsigned char>(ch) < 0x80;
-        if (ascii) return text;
+        if (IsAscii(text)) return text;
         std::string out;
         out.reserve(text.size());
         for (char ch : text)
@@ -830,12 +827,10 @@ bool YFciUserInput::AppendEntryValueText(std::string& out, const YFciParamInfo& 
             return true;
         }
         const std::string& library = e.ValueText().empty() ? e.DecimalText() : e.ValueText();
-        for (char c : library)
-            if (static_cast<unsigned char>(c) >= 0x80) {
-                out += Latin1ToUtf8(library);
-                return true;
-            }
-        out += library;
+        if (IsAscii(library))
+            out += library;
+        else
+            out += Latin1ToUtf8(library);
         return true;
     } catch (...) {
         return false;

@@ -21,6 +21,14 @@ inline char UpperAscii(char c) {
     return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
 }
 std::string ToLower(std::string_view s);
+// True when every byte is below 0x80 (one pass without early exit, so the
+// compiler can check many bytes at once).
+inline bool IsAscii(std::string_view text) {
+    unsigned char any = 0;
+    for (char c : text)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
+}
 bool EqualsNoCase(std::string_view a, std::string_view b);
 // Ordering that ignores letter case (for ordered containers keyed by names).
 int CompareNoCase(std::string_view a, std::string_view b);
