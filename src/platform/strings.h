@@ -1,5 +1,6 @@
 // Narrow-string helpers shared by every layer: printf-style formatting,
-// comparisons that ignore letter case, trimming and the printable test.
+// comparisons that ignore letter case, the ASCII test, trimming and the
+// printable test.
 #pragma once
 
 #include <cstdarg>
@@ -21,6 +22,11 @@ inline char UpperAscii(char c) {
     return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
 }
 std::string ToLower(std::string_view s);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+// Ordering that ignores letter case (for ordered containers keyed by names).
+int CompareNoCase(std::string_view a, std::string_view b);
+bool StartsWith(std::string_view s, std::string_view prefix);
+
 // True when every byte is below 0x80 (one pass without early exit, so the
 // compiler can check many bytes at once).
 inline bool IsAscii(std::string_view text) {
@@ -29,10 +35,6 @@ inline bool IsAscii(std::string_view text) {
         any |= static_cast<unsigned char>(c);
     return any < 0x80;
 }
-bool EqualsNoCase(std::string_view a, std::string_view b);
-// Ordering that ignores letter case (for ordered containers keyed by names).
-int CompareNoCase(std::string_view a, std::string_view b);
-bool StartsWith(std::string_view s, std::string_view prefix);
 
 // Strips blanks, tabs, carriage returns and line feeds at both ends.
 std::string Trim(std::string_view s);
