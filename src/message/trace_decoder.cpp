@@ -1,7 +1,6 @@
 // Trace lines decoded into the text or the JSON a user reads: one message a
 // line, malformed lines reported without losing the others.
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -452,23 +451,6 @@ bool IsTime(const std::string& t) {
     return IsTimeToken(t.data(), t.size());
 }
 
-// The values of the hex digits, -1 for other bytes: made at compile time, so
-// reading it tests no guard on every byte.
-constexpr std::array<int8_t, 256> kNibbles = [] {
-    std::array<int8_t, 256> t{};
-    t.fill(-1);
-    for (int d = 0; d < 10; ++d)
-        t['0' + d] = static_cast<int8_t>(d);
-    for (int d = 0; d < 6; ++d)
-        t['A' + d] = t['a' + d] = static_cast<int8_t>(10 + d);
-    return t;
-}();
-
-// The hex value of a digit, or -1.
-inline int Nibble(char c) {
-    return kNibbles[static_cast<unsigned char>(c)];
-}
-
 inline bool IsLineBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
 }
@@ -511,11 +493,11 @@ bool ReadPlainLine(const char* line, size_t length, std::string& time, uint32_t 
     // 0x) up to its separator.
     for (int k = 0; k < 4; ++k) {
         const char end = k < 3 ? '.' : ':';
-        if (i + 2 < e && line[i] == '0' && (line[i + 1] | 0x20) == 'x' && Nibble(line[i + 2]) >= 0)
+        if (i + 2 < e && line[i] == '0' && (line[i + 1] | 0x20) == 'x' && HexDigit(line[i + 2]) >= 0)
             i += 2;
         uint32_t v = 0;
         size_t digits = 0;
-        for (int d; i < e && (d = Nibble(line[i])) >= 0; ++i, ++digits)
+        for (int d; i < e && (d = HexDigit(line[i])) >= 0; ++i, ++digits)
             v = v * 16 + static_cast<uint32_t>(d);
         if (digits == 0 || digits > 8 || i == e || line[i] != end || v > kMax[k]) return false;
         at[k] = v;
@@ -527,13 +509,13 @@ bool ReadPlainLine(const char* line, size_t length, std::string& time, uint32_t 
     uint8_t* to = payload.data();
     size_t n = 0;
     while (i < e) {
-        int hi = Nibble(line[i]);
+        int hi = HexDigit(line[i]);
         if (hi < 0) {
             if (!IsLineBlank(line[i])) return false;
             ++i;
             continue;
         }
-        int lo = i + 1 < e ? Nibble(line[i + 1]) : -1;
+        int lo = i + 1 < e ? HexDigit(line[i + 1]) : -1;
         if (lo < 0) return false;
         to[n++] = static_cast<uint8_t>(hi << 4 | lo);
         i += 2;

@@ -20,11 +20,4 @@ void AppendHex(std::string& out, const unsigned char* p, size_t count) {
     }
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 } // namespace mostfcat

@@ -23,6 +23,22 @@ struct HexTable {
 
 inline constexpr HexTable kHexTable;
 
+// The values of the hex digits, -1 for every other byte, made at compile
+// time (line readers look up two digits per payload byte).
+struct DigitTable {
+    signed char value[256] = {};
+    constexpr DigitTable() {
+        for (int c = 0; c < 256; ++c)
+            value[c] = -1;
+        for (int d = 0; d < 10; ++d)
+            value['0' + d] = static_cast<signed char>(d);
+        for (int d = 0; d < 6; ++d)
+            value['A' + d] = value['a' + d] = static_cast<signed char>(10 + d);
+    }
+};
+
+inline constexpr DigitTable kDigitTable;
+
 } // namespace hex_detail
 
 // The two upper-case hex digits of a byte ("%02X"), from the table (inline:
@@ -33,6 +49,8 @@ inline const char* HexPair(unsigned char b) {
 // Appends the condensed hex text of count bytes.
 void AppendHex(std::string& out, const unsigned char* p, size_t count);
 // The value of a hex digit, or -1.
-int HexDigit(char c);
+inline int HexDigit(char c) {
+    return hex_detail::kDigitTable.value[static_cast<unsigned char>(c)];
+}
 
 } // namespace mostfcat
