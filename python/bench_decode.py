@@ -89,7 +89,7 @@ def measure(mgr: mostfcat.Manager, msgs: List[Message], seconds: float,
 def cpp_ns_per_message(program: str, repetitions: int) -> Optional[float]:
     """BM_DecodeAllTexts of the C++ benchmark: its CPU ns per message, the
     best of the repetitions."""
-    run = subprocess.run([program, "--benchmark_filter=BM_DecodeAllTexts",
+    run = subprocess.run([program, "--benchmark_filter=^BM_DecodeAllTexts/",
                           f"--benchmark_repetitions={repetitions}"],
                          capture_output=True, text=True, check=False)
     count = re.search(r"CPU time[^)]*\), (\d+) messages", run.stdout)
