@@ -8,15 +8,8 @@
 
 namespace mostfcat {
 
-DisasmContext::DisasmContext(const uint8_t* payload, uint32_t size, const YDisasmTarget& target,
-                             uint32_t maxParams, uint32_t options, uint32_t textLimit,
-                             uint32_t loopLimit, const std::vector<std::string>* inputs)
-    : m_Options(options), m_TextLimit(textLimit), m_LoopLimit(loopLimit), m_Payload(payload),
-      m_Size(payload ? size : 0), m_Target(target), m_MaxParams(maxParams), m_Inputs(inputs) {
-    // Only a run that shows names reads what the entries' names were made
-    // from.
-    if (m_Target.pool && Opt(kOptNames))
-        m_Target.pool->CheckNameSources(YMTCatalog::DeletedCount());
+void DisasmContext::CheckNameSources() {
+    m_Target.pool->CheckNameSources(YMTCatalog::DeletedCount());
 }
 
 std::vector<uint8_t> DisasmContext::ReadBytes(uint32_t pos, uint32_t count) const {
@@ -73,17 +66,17 @@ bool DisasmContext::RecordedSelector(YDefinitionKey definition, uint32_t& value)
 void DisasmContext::RecordCount(YDefinitionKey definition, uint32_t value) {
     if (!definition) return;
     for (size_t i = 0; i < m_Counts.size(); ++i)
-        if (auto& c = m_Counts[i]; c.first == definition) {
-            c.second = value;
+        if (Counted& c = m_Counts[i]; c.definition == definition) {
+            c.value = value;
             return;
         }
-    m_Counts.push_back({definition, value});
+    m_Counts.push_back(Counted{definition, value});
 }
 
 bool DisasmContext::RecordedCount(YDefinitionKey definition, uint32_t& value) const {
     for (size_t i = 0; i < m_Counts.size(); ++i)
-        if (const auto& c = m_Counts[i]; c.first == definition) {
-            value = c.second;
+        if (const Counted& c = m_Counts[i]; c.definition == definition) {
+            value = c.value;
             return true;
         }
     value = 0;
@@ -92,22 +85,9 @@ bool DisasmContext::RecordedCount(YDefinitionKey definition, uint32_t& value) co
 
 namespace {
 
-// Entries a pool keeps over a release (the largest message of a trace
-// decides how many a description holds; beyond this they are freed).
-constexpr size_t kPoolKeep = 4096;
 constexpr size_t kFirstBlock = 4;
 
 } // namespace
-
-void YEntryPool::Enter(size_t block) {
-    m_Block = block;
-    if (block < m_Blocks.size()) {
-        m_Next = m_Blocks[block].data();
-        m_End = m_Next + m_Blocks[block].size();
-    } else {
-        m_Next = m_End = nullptr;
-    }
-}
 
 YFciParamInfoImpl* YEntryPool::NextMade() {
     // The made entries of the current block are used up.
@@ -134,6 +114,7 @@ YFciParamInfoImpl* YEntryPool::TakeMore(uint32_t kind, const uint8_t* data, size
     // Within the block's reserved room: the entries before it stay put.
     std::vector<YFciParamInfoImpl>& block = m_Blocks[m_Block];
     block.emplace_back(kind, data, size, pos, hasNoData, bitLength);
+    ++m_Made;
     m_Next = m_End = block.data() + block.size();
     return &block.back();
 }
@@ -149,20 +130,21 @@ YFciParamInfoImpl* YEntryPool::TakeCopy(const YFciParamInfoImpl& other) {
     }
     std::vector<YFciParamInfoImpl>& block = m_Blocks[m_Block];
     block.push_back(other);
+    ++m_Made;
     m_Next = m_End = block.data() + block.size();
     return &block.back();
 }
 
-void YEntryPool::Release() {
+void YEntryPool::Trim() {
     size_t kept = 0;
     for (size_t b = 0; b < m_Blocks.size(); ++b) {
         kept += m_Blocks[b].size();
-        if (kept > kPoolKeep) {
+        if (kept > kKeep) {
             m_Blocks.resize(b + 1);
             break;
         }
     }
-    Enter(0);
+    m_Made = kept;
 }
 
 void YEntryPool::CheckNameSources(uint64_t catalogsDeleted) {
@@ -297,16 +279,6 @@ bool DisasmContext::TakeInput(bool& done) {
         return false;
     }
     return true;
-}
-
-YFciParamInfoImpl* DisasmContext::NewEntry(uint32_t kind, const YEntryDescription& definition,
-                                           const uint8_t* data, size_t size, uint32_t pos,
-                                           bool hasNoData, uint32_t bitLength) {
-    const std::string* name = Opt(kOptNames) ? definition.name : nullptr;
-    YFciParamInfoImpl* entry = MakeEntry(kind, data, size, pos, hasNoData, bitLength, name);
-    if (name) entry->TakeName(name);
-    entry->Describe(definition.level, definition.meaning, definition.dispMode);
-    return entry;
 }
 
 void DisasmContext::SetValueText(YFciParamInfoImpl& entry, std::string text) const {

@@ -68,13 +68,16 @@ constexpr uint32_t kNoLimit = 0xFFFFFFFF;
 // shared by every entry that shows them.
 class YValueListCache {
 public:
-    std::shared_ptr<const YValueList> Get(YDefinitionKey definition, uint32_t mode) const {
+    // The held list, or null (the pointer is good until the next Put).
+    const std::shared_ptr<const YValueList>* Find(YDefinitionKey definition, uint32_t mode) const {
         for (const Item& i : m_Lists)
-            if (i.definition == definition && i.mode == mode) return i.list;
+            if (i.definition == definition && i.mode == mode) return &i.list;
         return nullptr;
     }
-    void Put(YDefinitionKey definition, uint32_t mode, std::shared_ptr<const YValueList> list) {
+    const std::shared_ptr<const YValueList>& Put(YDefinitionKey definition, uint32_t mode,
+                                                 std::shared_ptr<const YValueList> list) {
         m_Lists.push_back(Item{definition, mode, std::move(list)});
+        return m_Lists.back().list;
     }
     void Clear() { m_Lists.clear(); }
 
@@ -116,7 +119,10 @@ public:
     YFciParamInfoImpl* TakeCopy(const YFciParamInfoImpl& other);
     // Every entry is free again; beyond a limit the entries of a very long
     // message are freed.
-    void Release();
+    void Release() {
+        if (m_Made > kKeep) Trim();
+        Enter(0);
+    }
     // Called before a run with the number of catalogs deleted so far: once
     // a catalog went, the definition texts the entries' names were copied
     // from may be gone (and their memory hold other texts).
@@ -129,13 +135,27 @@ private:
     // The next made entry of a later block, or null when the current block
     // has room for a new one (a new block is added when needed).
     YFciParamInfoImpl* NextMade();
+    // Entries a pool keeps over a release (the largest message of a trace
+    // decides how many a description holds; beyond this they are freed).
+    static constexpr size_t kKeep = 4096;
+    // Frees the blocks after the one that holds entry number kKeep.
+    void Trim();
     // Makes block the current one, from its first entry.
-    void Enter(size_t block);
+    void Enter(size_t block) {
+        m_Block = block;
+        if (block < m_Blocks.size()) {
+            m_Next = m_Blocks[block].data();
+            m_End = m_Next + m_Blocks[block].size();
+        } else {
+            m_Next = m_End = nullptr;
+        }
+    }
     // Blocks grow twice as large each time; an entry never moves.
     std::vector<std::vector<YFciParamInfoImpl>> m_Blocks;
     size_t m_Block = 0;                 // the block of the next entry
     YFciParamInfoImpl* m_Next = nullptr; // the next made entry of that block
     YFciParamInfoImpl* m_End = nullptr;  // the end of its made entries
+    size_t m_Made = 0;                   // entries made in all blocks
     uint64_t m_CatalogsDeleted = 0;
 };
 
@@ -153,7 +173,13 @@ class DisasmContext {
 public:
     DisasmContext(const uint8_t* payload, uint32_t size, const YDisasmTarget& target,
                   uint32_t maxParams, uint32_t options, uint32_t textLimit, uint32_t loopLimit,
-                  const std::vector<std::string>* inputs = nullptr);
+                  const std::vector<std::string>* inputs = nullptr)
+        : m_Options(options), m_TextLimit(textLimit), m_LoopLimit(loopLimit), m_Payload(payload),
+          m_Size(payload ? size : 0), m_Target(target), m_MaxParams(maxParams), m_Inputs(inputs) {
+        // Only a run that shows names reads what the entries' names were made
+        // from.
+        if (m_Target.pool && Opt(kOptNames)) CheckNameSources();
+    }
     DisasmContext(const DisasmContext&) = delete;
     DisasmContext& operator=(const DisasmContext&) = delete;
 
@@ -256,7 +282,13 @@ public:
     // display mode.
     YFciParamInfoImpl* NewEntry(uint32_t kind, const YEntryDescription& definition,
                                 const uint8_t* data, size_t size, uint32_t pos, bool hasNoData,
-                                uint32_t bitLength);
+                                uint32_t bitLength) {
+        const std::string* name = Opt(kOptNames) ? definition.name : nullptr;
+        YFciParamInfoImpl* entry = MakeEntry(kind, data, size, pos, hasNoData, bitLength, name);
+        if (name) entry->TakeName(name);
+        entry->Describe(definition.level, definition.meaning, definition.dispMode);
+        return entry;
+    }
     // Stores a value text, cut to the text limit and followed by "...".
     void SetValueText(YFciParamInfoImpl& entry, std::string text) const;
     void SetValueTextOf(YFciParamInfoImpl& entry, const std::string& text) const;
@@ -271,19 +303,26 @@ public:
     // at level and are not diagnostics (number as a signed 32-bit value, as
     // hosts have always been shown it).
     void SuffixEntries(uint32_t first, uint32_t level, uint32_t number);
-    // The value list of an enumeration for the list mode of the option word.
+    // The value list of an enumeration for the list mode of the option word:
+    // the one the target's cache holds (made on first use), else one made
+    // into spare. The reference is good until the next call.
     template <class Make>
-    std::shared_ptr<const YValueList> ValueListOf(YDefinitionKey definition, Make make) {
+    const std::shared_ptr<const YValueList>& ValueListOf(YDefinitionKey definition, Make make,
+                                                         std::shared_ptr<const YValueList>& spare) {
         uint32_t mode = (m_Options >> 16) & 0x3F;
         if (m_Target.valueLists)
-            if (auto list = m_Target.valueLists->Get(definition, mode)) return list;
+            if (const auto* list = m_Target.valueLists->Find(definition, mode)) return *list;
         auto list = std::make_shared<YValueList>();
         make(mode, *list);
-        if (m_Target.valueLists) m_Target.valueLists->Put(definition, mode, list);
-        return list;
+        if (m_Target.valueLists) return m_Target.valueLists->Put(definition, mode, std::move(list));
+        spare = std::move(list);
+        return spare;
     }
 
 private:
+    // Tells the pool how many catalogs were deleted so far.
+    void CheckNameSources();
+
     const uint8_t* m_Payload;
     uint32_t m_Size;
     YDisasmTarget m_Target;
@@ -313,12 +352,18 @@ private:
         }
 
     private:
-        T m_Inline[N]{};
+        // Not cleared: a slot is written before it is read, and a decode
+        // makes a context for every message.
+        T m_Inline[N];
         std::vector<T> m_More;
         size_t m_Size = 0;
     };
     SmallList<Recorded, 4> m_Selectors;
-    SmallList<std::pair<YDefinitionKey, uint32_t>, 4> m_Counts;
+    struct Counted {
+        YDefinitionKey definition;
+        uint32_t value;
+    };
+    SmallList<Counted, 4> m_Counts;
 };
 
 // Texts of the diagnostic kinds (without the "# " ... " #" frame).

@@ -28,50 +28,22 @@ YFciParamInfoImpl::YFciParamInfoImpl(uint32_t kind, const uint8_t* data, size_t 
 
 YFciParamInfoImpl::~YFciParamInfoImpl() = default;
 
-void YFciParamInfoImpl::Reset(uint32_t kind, const uint8_t* data, size_t size, uint32_t position,
-                              bool hasNoData, uint32_t bitLength, const std::string* name,
-                              uint32_t nameForm) {
-    m_ParamType = kind;
-    m_Level = 0;
-    m_Position = position;
-    if (data && size)
-        m_Data.assign(data, data + size);
-    else
-        m_Data.clear();
-    m_Length = static_cast<uint32_t>(m_Data.size());
-    m_BitLength = bitLength;
-    m_Meaning = 0;
-    m_DispMode = 0;
-    m_ErrorKind = 0;
-    m_HasNoData = hasNoData;
-    m_HasNumeric = false;
-    m_BigEndian = true;
-    m_ValueFlag = true;
-    m_HasUInt64 = false;
-    m_IsWildcard = false;
-    m_HasEncodingByte = false;
-    m_IsOpenEnded = false;
-    m_Remarks = 0;
-    m_Numeric = 0;
-    m_UInt64 = 0;
-    if (m_SharedList) m_SharedList.reset();
-    if (m_Texts) {
-        // A name made from the same text in the same form stays (the caller
-        // takes it again at once); m_Texts tells whether there is one, so a
-        // decode without texts never reads the name's fields.
-        if (m_Texts & kNameText) {
-            if (!name || !HasNameFrom(name, nameForm)) {
-                m_Name.clear();
-                m_NameFrom = nullptr;
-            }
+void YFciParamInfoImpl::ClearTexts(const std::string* name, uint32_t nameForm) {
+    // A name made from the same text in the same form stays (the caller
+    // takes it again at once); m_Texts tells whether there is one, so a
+    // decode without texts never reads the name's fields.
+    if (m_Texts & kNameText) {
+        if (!name || !HasNameFrom(name, nameForm)) {
+            m_Name.clear();
+            m_NameFrom = nullptr;
         }
-        if (m_Texts & kDecimalText) m_DecimalText.clear();
-        if (m_Texts & kHexText) m_HexText.clear();
-        if (m_Texts & kValueText) m_ValueText.clear();
-        if (m_Texts & kUnitText) m_UnitText.clear();
-        if (m_Texts & kSuffixText) m_NameSuffix.clear();
-        m_Texts = 0;
     }
+    if (m_Texts & kDecimalText) m_DecimalText.clear();
+    if (m_Texts & kHexText) m_HexText.clear();
+    if (m_Texts & kValueText) m_ValueText.clear();
+    if (m_Texts & kUnitText) m_UnitText.clear();
+    if (m_Texts & kSuffixText) m_NameSuffix.clear();
+    m_Texts = 0;
 }
 
 bool YFciParamInfoImpl::NumericValue(double& out) const {
@@ -112,12 +84,13 @@ bool YFciParamInfoImpl::Matches(const YFciParamInfo& other) const {
 
 const std::vector<std::string>& YFciParamInfoImpl::ValueList() const {
     static const std::vector<std::string> kEmpty;
-    return m_SharedList ? *m_SharedList : kEmpty;
+    return m_ListShown && m_SharedList ? *m_SharedList : kEmpty;
 }
 
 void YFciParamInfoImpl::SetValueList(const std::vector<std::string>& list) {
-    if (m_SharedList && m_SharedList.get() == &list) return;
-    m_SharedList = std::make_shared<const YValueList>(list);
+    if (!m_ListShown || !m_SharedList || m_SharedList.get() != &list)
+        m_SharedList = std::make_shared<const YValueList>(list);
+    m_ListShown = true;
 }
 
 uint32_t YFciParamInfoImpl::DataAsULong() const {

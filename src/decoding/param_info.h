@@ -48,8 +48,38 @@ public:
     ~YFciParamInfoImpl() override;
     // Makes a used entry new again (texts keep their buffers). An entry whose
     // name was made from the text at name in the given form keeps that name.
+    // Inline: every decoded value passes here, and most entries held no
+    // texts or value list.
     void Reset(uint32_t kind, const uint8_t* data, size_t size, uint32_t position, bool hasNoData,
-               uint32_t bitLength, const std::string* name = nullptr, uint32_t nameForm = 0);
+               uint32_t bitLength, const std::string* name = nullptr, uint32_t nameForm = 0) {
+        m_ParamType = kind;
+        m_Level = 0;
+        m_Position = position;
+        if (data && size)
+            m_Data.assign(data, data + size);
+        else
+            m_Data.clear();
+        m_Length = static_cast<uint32_t>(m_Data.size());
+        m_BitLength = bitLength;
+        m_Meaning = 0;
+        m_DispMode = 0;
+        m_ErrorKind = 0;
+        m_HasNoData = hasNoData;
+        m_HasNumeric = false;
+        m_BigEndian = true;
+        m_ValueFlag = true;
+        m_HasUInt64 = false;
+        m_IsWildcard = false;
+        m_HasEncodingByte = false;
+        m_IsOpenEnded = false;
+        m_Remarks = 0;
+        m_Numeric = 0;
+        m_UInt64 = 0;
+        // The list stays held (hidden): the next entry of the same
+        // definition shows it again without touching its reference count.
+        m_ListShown = false;
+        if (m_Texts) ClearTexts(name, nameForm);
+    }
 
     // --- the exported slots ---
     uint32_t ParamType() const override { return m_ParamType; }
@@ -124,7 +154,10 @@ public:
     uint8_t Remarks() const { return m_Remarks; }
     void SetRemarks(uint8_t remarks) { m_Remarks = remarks; }
     // Shares a value list that many entries of one definition show.
-    void ShareValueList(std::shared_ptr<const YValueList> list) { m_SharedList = std::move(list); }
+    void ShareValueList(const std::shared_ptr<const YValueList>& list) {
+        if (m_SharedList != list) m_SharedList = list;
+        m_ListShown = true;
+    }
     // Direct access for the decoding steps (texts are built in place).
     std::string& NameRef() {
         m_Texts |= kNameText;
@@ -180,6 +213,9 @@ public:
     void SetHasNoData(bool hasNoData) { m_HasNoData = hasNoData; }
 
 private:
+    // Empties the texts written since the entry was made, but a name made
+    // from name in nameForm (see Reset).
+    void ClearTexts(const std::string* name, uint32_t nameForm);
     static void Assign(std::string& field, const std::string& text) {
         if (&field != &text) field = text;
     }
@@ -213,11 +249,13 @@ private:
     bool m_IsWildcard = false;
     bool m_HasEncodingByte = false;
     bool m_IsOpenEnded = false;
+    bool m_ListShown = false; // m_SharedList is the entry's value list
     uint8_t m_Remarks = 0;
     double m_Numeric = 0;
     uint64_t m_UInt64 = 0;
     std::vector<uint8_t> m_Data;
-    // The value list: shared between the entries of one definition.
+    // The value list: shared between the entries of one definition; kept
+    // over a reset, shown only while m_ListShown is set.
     std::shared_ptr<const YValueList> m_SharedList;
     std::string m_Name;
     std::string m_DecimalText;

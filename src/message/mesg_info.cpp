@@ -84,7 +84,10 @@ void YFciMesgInfoImpl::Resolve() {
     // A catalog deleted since the last resolution may have held the nodes:
     // resolve again rather than touch them.
     uint64_t deleted = YMTCatalog::DeletedCount();
-    if (m_Resolved && deleted == m_ResolvedAt) return;
+    if (!m_Resolved || deleted != m_ResolvedAt) ResolveNow(deleted);
+}
+
+void YFciMesgInfoImpl::ResolveNow(uint64_t deleted) {
     ForgetNodes();
     m_Resolved = true;
     m_ResolvedAt = deleted;

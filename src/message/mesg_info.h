@@ -90,6 +90,8 @@ private:
     void AssembleImpl(const std::vector<std::string>& inputs, uint32_t& status, uint32_t& index);
     bool MatchesImpl(YFciMesgInfo* pattern);
     void Resolve();
+    // Looks the nodes up again (deleted: the catalogs deleted so far).
+    void ResolveNow(uint64_t deleted);
     void ForgetNodes();
     DisasmContext MakeContext(const uint8_t* payload, uint32_t size,
                               const std::vector<std::string>* inputs);

@@ -27,6 +27,23 @@ void AppendPositions(std::string& out, const uint8_t* p, size_t n) {
     AppendUInt(out, n > 1 ? p[1] : 0);
 }
 
+// The code table of an enumeration's values (see YEnumStep::byCode), or
+// null where it would not be small: codes up to 1023, at most 254 values.
+std::unique_ptr<std::vector<uint8_t>> CodeTable(const std::vector<YEnumStep::Value>& values) {
+    constexpr uint32_t kMaxCodes = 1024;
+    if (values.size() >= 255) return nullptr;
+    uint32_t codes = 0;
+    for (const YEnumStep::Value& v : values)
+        if (v.codeMin <= v.codeMax && v.codeMax + 1u > codes) codes = v.codeMax + 1u;
+    if (codes > kMaxCodes) return nullptr;
+    auto table = std::make_unique<std::vector<uint8_t>>(codes, 0);
+    // Backwards, so that the first value covering a code writes it last.
+    for (size_t i = values.size(); i-- > 0;)
+        for (uint32_t c = values[i].codeMin; c <= values[i].codeMax; ++c)
+            (*table)[c] = static_cast<uint8_t>(i + 1);
+    return table;
+}
+
 } // namespace
 
 YNumberStep YNumberStep::Of(const YMTParamNumber& number) {
@@ -113,6 +130,11 @@ YEnumStep YEnumStep::Of(const YMTParamEnum& en) {
 }
 
 const std::string* YEnumStep::NameOf(uint32_t code) const {
+    if (byCode) {
+        if (code >= byCode->size()) return nullptr;
+        uint8_t index = (*byCode)[code];
+        return index ? (*values)[index - 1u].name : nullptr;
+    }
     if (!values) {
         const YMTEnumValue* v = en->FindValueByCode(code);
         return v ? &v->NameRef() : nullptr;
@@ -141,8 +163,9 @@ void FillEnumEntry(DisasmContext& ctx, const YEnumStep& step, YFciParamInfoImpl&
     if (ctx.Opt(kOptNumeric)) e.SetNumeric(code);
     if ((ctx.m_Options >> 16) & 0x3F) {
         const YMTParamEnum* en = step.en;
+        std::shared_ptr<const YValueList> spare;
         e.ShareValueList(ctx.ValueListOf(
-            en, [en](uint32_t mode, YValueList& list) { en->ListEntries(list, mode); }));
+            en, [en](uint32_t mode, YValueList& list) { en->ListEntries(list, mode); }, spare));
     }
     if (ctx.Opt(kOptRawValue)) e.SetUInt64(code);
     e.SetValueFlag(true);
@@ -183,6 +206,10 @@ std::unique_ptr<YMTOperationPlan> YMTOperationPlan::Compile(const YMTOperation& 
                     values->push_back(YEnumStep::Value{v->CodeMin(), v->CodeMax(), &v->NameRef()});
             YEnumStep step = YEnumStep::Of(en);
             step.values = values.get();
+            if (auto byCode = CodeTable(*values)) {
+                step.byCode = byCode.get();
+                plan->m_ByCode.push_back(std::move(byCode));
+            }
             plan->m_Values.push_back(std::move(values));
             add(Kind::Enum, plan->m_Enums, step);
         } else if (type == typeid(YMTParamBool) || type == typeid(YMTParamBitField)) {

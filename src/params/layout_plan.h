@@ -48,7 +48,9 @@ struct YNumberStep {
 
 // What an enumeration entry needs of its definition. values, when given,
 // lists the defined codes in child order (the first covering code wins);
-// without it the definition is searched.
+// without it the definition is searched. byCode, when given, answers every
+// code at once: for each code up to the largest defined one, 1 + the index
+// of its value in values, or 0 for an undefined code.
 struct YEnumStep {
     struct Value {
         uint16_t codeMin, codeMax;
@@ -59,6 +61,7 @@ struct YEnumStep {
     uint32_t width;
     bool selector;
     const std::vector<Value>* values;
+    const std::vector<uint8_t>* byCode = nullptr;
 
     static YEnumStep Of(const YMTParamEnum& en);
     const std::string* NameOf(uint32_t code) const;
@@ -147,6 +150,7 @@ private:
     // One value table per enumeration step and one case table per stream
     // step (the steps point into them).
     std::vector<std::unique_ptr<std::vector<YEnumStep::Value>>> m_Values;
+    std::vector<std::unique_ptr<std::vector<uint8_t>>> m_ByCode;
     std::vector<std::unique_ptr<std::vector<YStreamStep::Case>>> m_Cases;
 };
 

@@ -445,8 +445,7 @@ bool MergeTemplate(YMTFunction& function, const YMTFunction& templateFunction, Y
     return true;
 }
 
-const YMTOperationPlan* YMTOperation::Plan() const {
-    if (const YMTOperationPlan* plan = m_Plan.load(std::memory_order_acquire)) return plan;
+const YMTOperationPlan* YMTOperation::MakePlan() const {
     if (!InStorage()) return nullptr;
     const YMTNode* node = this;
     while (node && node->NodeType() != kNodeCatalog)

@@ -41,7 +41,10 @@ public:
     bool DisassembleEachParam(DisasmContext& ctx);
     // The compiled layout, made on first use; null for an operation outside
     // a finished catalog's storage (such a tree may still change).
-    const YMTOperationPlan* Plan() const;
+    const YMTOperationPlan* Plan() const {
+        if (const YMTOperationPlan* plan = m_Plan.load(std::memory_order_acquire)) return plan;
+        return MakePlan();
+    }
     bool Assemble(DisasmContext& ctx) override;
 
     YMTParam* ParamAt(uint32_t position) const;
@@ -51,6 +54,8 @@ public:
     uint32_t OpType = 16;
 
 private:
+    // Compiles the plan on first use (see Plan).
+    const YMTOperationPlan* MakePlan() const;
     mutable std::atomic<const YMTOperationPlan*> m_Plan{nullptr};
 };
 
