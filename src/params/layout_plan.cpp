@@ -27,23 +27,6 @@ void AppendPositions(std::string& out, const uint8_t* p, size_t n) {
     AppendUInt(out, n > 1 ? p[1] : 0);
 }
 
-// The code table of an enumeration's values (see YEnumStep::byCode), or
-// null where it would not be small: codes up to 1023, at most 254 values.
-std::unique_ptr<std::vector<uint8_t>> CodeTable(const std::vector<YEnumStep::Value>& values) {
-    constexpr uint32_t kMaxCodes = 1024;
-    if (values.size() >= 255) return nullptr;
-    uint32_t codes = 0;
-    for (const YEnumStep::Value& v : values)
-        if (v.codeMin <= v.codeMax && v.codeMax + 1u > codes) codes = v.codeMax + 1u;
-    if (codes > kMaxCodes) return nullptr;
-    auto table = std::make_unique<std::vector<uint8_t>>(codes, 0);
-    // Backwards, so that the first value covering a code writes it last.
-    for (size_t i = values.size(); i-- > 0;)
-        for (uint32_t c = values[i].codeMin; c <= values[i].codeMax; ++c)
-            (*table)[c] = static_cast<uint8_t>(i + 1);
-    return table;
-}
-
 } // namespace
 
 YNumberStep YNumberStep::Of(const YMTParamNumber& number) {
@@ -129,10 +112,16 @@ YEnumStep YEnumStep::Of(const YMTParamEnum& en) {
     return YEnumStep{&en, en.Entry(), en.BytesInMsg(), en.IsSelector(), nullptr};
 }
 
+std::unique_ptr<std::vector<uint16_t>> YEnumStep::CodeTable(const std::vector<Value>& values) {
+    return FirstCoverTable(values.size(), [&](size_t i) {
+        return std::pair<uint32_t, uint32_t>(values[i].codeMin, values[i].codeMax);
+    });
+}
+
 const std::string* YEnumStep::NameOf(uint32_t code) const {
     if (byCode) {
         if (code >= byCode->size()) return nullptr;
-        uint8_t index = (*byCode)[code];
+        uint16_t index = (*byCode)[code];
         return index ? (*values)[index - 1u].name : nullptr;
     }
     if (!values) {
@@ -206,9 +195,9 @@ std::unique_ptr<YMTOperationPlan> YMTOperationPlan::Compile(const YMTOperation& 
                     values->push_back(YEnumStep::Value{v->CodeMin(), v->CodeMax(), &v->NameRef()});
             YEnumStep step = YEnumStep::Of(en);
             step.values = values.get();
-            if (auto byCode = CodeTable(*values)) {
+            if (auto byCode = YEnumStep::CodeTable(*values)) {
                 step.byCode = byCode.get();
-                plan->m_ByCode.push_back(std::move(byCode));
+                plan->m_Tables.push_back(std::move(byCode));
             }
             plan->m_Values.push_back(std::move(values));
             add(Kind::Enum, plan->m_Enums, step);
@@ -227,6 +216,13 @@ std::unique_ptr<YMTOperationPlan> YMTOperationPlan::Compile(const YMTOperation& 
             }
             YStreamStep step = YStreamStep::Of(stream);
             step.cases = cases.get();
+            auto bySelector = FirstCoverTable(cases->size(), [&](size_t i) {
+                return std::pair<uint32_t, uint32_t>((*cases)[i].min, (*cases)[i].max);
+            });
+            if (bySelector) {
+                step.bySelector = bySelector.get();
+                plan->m_Tables.push_back(std::move(bySelector));
+            }
             plan->m_Cases.push_back(std::move(cases));
             add(Kind::Stream, plan->m_Streams, step);
         } else {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "decoding/disasm_context.h"
@@ -49,8 +50,7 @@ struct YNumberStep {
 // What an enumeration entry needs of its definition. values, when given,
 // lists the defined codes in child order (the first covering code wins);
 // without it the definition is searched. byCode, when given, answers every
-// code at once: for each code up to the largest defined one, 1 + the index
-// of its value in values, or 0 for an undefined code.
+// code at once (see FirstCoverTable).
 struct YEnumStep {
     struct Value {
         uint16_t codeMin, codeMax;
@@ -61,9 +61,11 @@ struct YEnumStep {
     uint32_t width;
     bool selector;
     const std::vector<Value>* values;
-    const std::vector<uint8_t>* byCode = nullptr;
+    const std::vector<uint16_t>* byCode = nullptr;
 
     static YEnumStep Of(const YMTParamEnum& en);
+    // The byCode table of values (see FirstCoverTable).
+    static std::unique_ptr<std::vector<uint16_t>> CodeTable(const std::vector<Value>& values);
     const std::string* NameOf(uint32_t code) const;
 };
 
@@ -87,7 +89,8 @@ struct YBoolStep {
 
 // What a stream with cases needs of its definition. cases, when given, lists
 // the stream cases with their selector ranges in child order (the first that
-// holds the value wins); without it the definition is searched.
+// holds the value wins); without it the definition is searched. bySelector,
+// when given, answers every selector value at once (see FirstCoverTable).
 struct YStreamStep {
     struct Case {
         uint32_t min, max;
@@ -97,10 +100,38 @@ struct YStreamStep {
     YEntryDescription entry;
     bool isShort;
     const std::vector<Case>* cases;
+    const std::vector<uint16_t>* bySelector = nullptr;
 
     static YStreamStep Of(const YMTParamDetailedStreamBase& stream);
     YMTParamStreamCase* CaseOf(uint32_t selector) const;
 };
+
+// A table that answers which of a list of value ranges first holds a value:
+// for each value up to the highest one held, 1 + the index of that range, or
+// 0 where none holds it. range(i) gives the i-th range as {min, max}; a range
+// whose min exceeds its max holds nothing. Null where the table would not be
+// small: a value held above 1023, or more than 65534 ranges.
+template <class Range>
+std::unique_ptr<std::vector<uint16_t>> FirstCoverTable(size_t count, Range range) {
+    constexpr uint32_t kMaxValues = 1024;
+    if (count >= 0xFFFF) return nullptr;
+    uint32_t size = 0;
+    for (size_t i = 0; i < count; ++i) {
+        auto [min, max] = range(i);
+        if (min <= max && max >= size) {
+            if (max >= kMaxValues) return nullptr;
+            size = static_cast<uint32_t>(max) + 1;
+        }
+    }
+    auto table = std::make_unique<std::vector<uint16_t>>(size, 0);
+    // Backwards, so that the first range holding a value writes it last.
+    for (size_t i = count; i-- > 0;) {
+        auto [min, max] = range(i);
+        for (uint32_t v = min; v <= max; ++v)
+            (*table)[v] = static_cast<uint16_t>(i + 1);
+    }
+    return table;
+}
 
 // The texts and values of an entry by option (decoding and assembling).
 void FillNumberEntry(DisasmContext& ctx, const YNumberStep& step, YFciParamInfoImpl& e,
@@ -150,7 +181,7 @@ private:
     // One value table per enumeration step and one case table per stream
     // step (the steps point into them).
     std::vector<std::unique_ptr<std::vector<YEnumStep::Value>>> m_Values;
-    std::vector<std::unique_ptr<std::vector<uint8_t>>> m_ByCode;
+    std::vector<std::unique_ptr<std::vector<uint16_t>>> m_Tables;
     std::vector<std::unique_ptr<std::vector<YStreamStep::Case>>> m_Cases;
 };
 

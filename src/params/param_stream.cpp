@@ -872,6 +872,11 @@ YStreamStep YStreamStep::Of(const YMTParamDetailedStreamBase& stream) {
 }
 
 YMTParamStreamCase* YStreamStep::CaseOf(uint32_t selector) const {
+    if (bySelector) {
+        if (selector >= bySelector->size()) return nullptr;
+        uint16_t index = (*bySelector)[selector];
+        return index ? (*cases)[index - 1u].streamCase : nullptr;
+    }
     if (!cases) return stream->FindStreamCase(selector);
     for (const Case& c : *cases)
         if (c.min <= selector && selector <= c.max) return c.streamCase;

@@ -5,11 +5,13 @@
 
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "import/text_read.h"
 #include "param_test_util.h"
+#include "params/layout_plan.h"
 #include "params/param_number.h"
 #include "params/param_stream.h"
 #include "params/param_struct.h"
@@ -376,6 +378,35 @@ TEST_F(NumberEnumTest, LookupsTextsAndConversions) {
     EXPECT_EQ(v, 0x12345678u);
     EXPECT_EQ(n.ConvertBytesToInt(five, 5, &v), kAttrOk);
     EXPECT_EQ(v, 0u);
+}
+
+// The code table of a compiled enumeration answers every code as the search
+// of its values does (the first covering value wins; inverted ranges cover
+// nothing), and values too high for a table keep the search.
+TEST(EnumCodeTableTest, AnswersAsTheSearchOfTheValues) {
+    std::mt19937 rng(5);
+    std::vector<std::string> names(300);
+    for (size_t i = 0; i < names.size(); ++i)
+        names[i] = "V" + std::to_string(i);
+    for (int round = 0; round < 200; ++round) {
+        std::vector<YEnumStep::Value> values(1 + rng() % (round % 10 == 0 ? 300 : 12));
+        uint32_t top = round % 3 == 0 ? 1200 : 40;
+        for (size_t i = 0; i < values.size(); ++i) {
+            auto a = static_cast<uint16_t>(rng() % top), b = static_cast<uint16_t>(rng() % top);
+            bool range = rng() % 3 == 0;
+            values[i] = {a, range ? b : a, &names[i]};
+        }
+        YEnumStep search{nullptr, {}, 1, false, &values};
+        YEnumStep table = search;
+        std::unique_ptr<std::vector<uint16_t>> byCode = YEnumStep::CodeTable(values);
+        uint32_t highest = 0;
+        for (const auto& v : values)
+            if (v.codeMin <= v.codeMax) highest = std::max<uint32_t>(highest, v.codeMax);
+        ASSERT_EQ(byCode != nullptr, highest < 1024) << round;
+        table.byCode = byCode.get();
+        for (uint32_t code = 0; code < top + 10; ++code)
+            ASSERT_EQ(table.NameOf(code), search.NameOf(code)) << round << " code " << code;
+    }
 }
 
 } // namespace
