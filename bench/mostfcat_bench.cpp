@@ -49,6 +49,8 @@ struct Corpus {
     uint64_t cacheSize = 0;
     double treeImportBytes = 0;    // resident-set growth of an imported tree
     double treeLoadBytes = 0;      // the same for a tree read from the cache
+    double layoutBytes = 0;        // the same for every operation's compiled layout
+    uint32_t layouts = 0;          // operations with a compiled layout
     YMTCatalog* catalog = nullptr; // imported once: what the cache-save runs write
 };
 
@@ -246,6 +248,29 @@ template <bool TimeDelete> void CacheRound(benchmark::State& state, Corpus* c) {
     Report(state, *c, peak);
 }
 
+// Compiling every operation's layout of a tree just read from the cache
+// (what a host that asks for it pays once after an open).
+void BM_CompileLayouts(benchmark::State& state, Corpus* c) {
+    DefaultState();
+    if (!EnsureCache(*c)) {
+        state.SkipWithError("no cache file");
+        return;
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        YMTCatalog* catalog = LoadCache(*c);
+        state.ResumeTiming();
+        uint32_t ready = catalog ? catalog->CompileLayouts() : 0;
+        state.PauseTiming();
+        delete catalog;
+        state.ResumeTiming();
+        if (ready == 0) {
+            state.SkipWithError("nothing compiled");
+            break;
+        }
+    }
+}
+
 // Opens through a fresh manager; `prepare` runs untimed before each open and
 // `expected` is where the pool must have found the catalog.
 template <class Prepare>
@@ -351,6 +376,9 @@ bool Prepare() {
         before = SettledRss();
         YMTCatalog* loaded = LoadCache(*c);
         c->treeLoadBytes = double(SettledRss()) - double(before);
+        before = SettledRss();
+        c->layouts = loaded ? loaded->CompileLayouts() : 0;
+        c->layoutBytes = double(SettledRss()) - double(before);
         delete loaded;
         std::printf("%-5s %10llu bytes of XML generated in %.2f s (seed %llu)\n", s.label,
                     (unsigned long long)c->xmlSize, genSeconds, (unsigned long long)kSeed);
@@ -367,14 +395,12 @@ void Register() {
         Fn fn;
         bool fast; // microseconds per run: let the library choose the count
     };
-    const Entry entries[] = {{"XmlParse", BM_XmlParse, false},
-                             {"Import", BM_Import, false},
-                             {"CacheSave", BM_CacheSave, false},
-                             {"CacheLoad", CacheRound<false>, false},
-                             {"CacheDelete", CacheRound<true>, false},
-                             {"ManagerCold", BM_ManagerCold, false},
-                             {"ManagerFromCache", BM_ManagerFromCache, false},
-                             {"ManagerReuse", BM_ManagerReuse, true}};
+    const Entry entries[] = {
+        {"XmlParse", BM_XmlParse, false},         {"Import", BM_Import, false},
+        {"CacheSave", BM_CacheSave, false},       {"CacheLoad", CacheRound<false>, false},
+        {"CacheDelete", CacheRound<true>, false}, {"CompileLayouts", BM_CompileLayouts, false},
+        {"ManagerCold", BM_ManagerCold, false},   {"ManagerFromCache", BM_ManagerFromCache, false},
+        {"ManagerReuse", BM_ManagerReuse, true}};
     for (const Entry& e : entries) {
         for (auto& c : g_Corpora) {
             Corpus* corpus = c.get();
@@ -487,6 +513,12 @@ void PrintTable(const RatioReporter& reporter) {
         double v = ratio(time("CacheDelete", c), time("CacheLoad", c));
         return v < 0 ? v : v * 100.0;
     });
+    line("compile every layout (ms)", " %10.1f |", t("CompileLayouts"));
+    line("compile every layout / cache load", " %10.2f |", r("CompileLayouts", "CacheLoad"));
+    line("operations with a compiled layout", " %10.0f |",
+         [](const Corpus& c) { return double(c.layouts); });
+    line("layout memory / tree memory (from cache)", " %10.2f |",
+         [](const Corpus& c) { return c.layoutBytes / c.treeLoadBytes; });
     line("manager open, cold (ms)", " %10.1f |", t("ManagerCold"));
     line("manager open, from cache (ms)", " %10.1f |", t("ManagerFromCache"));
     line("manager open, reuse (ms)", " %10.4f |", t("ManagerReuse"));

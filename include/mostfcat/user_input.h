@@ -95,6 +95,14 @@ public:
     // A warning when the description's instance is not in its FBlock and the
     // layout of another instance stands in (empty otherwise).
     static std::string InstanceFallbackText(YFciMesgInfo& info);
+
+    // Compiles the layout of every operation in the catalogs of a channel
+    // (0: every open catalog) now, instead of at the first decode of each
+    // operation: for hosts that want no message to pay for it. Returns how
+    // many operations have their layout ready (0 for a manager this library
+    // did not make). A catalog opened or reloaded later compiles on first
+    // use again.
+    static uint32_t CompileLayouts(YFciFCatManager& manager, uint16_t channel);
 };
 
 // Decodes trace lines "[TIME] FBLOCK.INST.FKT.OP:HEX" (coordinates in

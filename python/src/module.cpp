@@ -248,6 +248,11 @@ public:
         return out;
     }
 
+    uint32_t CompileLayouts(py::handle channel) {
+        uint32_t ch = Unsigned(channel, "channel", kMaxChannel);
+        return YFciUserInput::CompileLayouts(Live(), static_cast<uint16_t>(ch));
+    }
+
     // The tree of a catalog open on a channel as nested tuples:
     // [(id, name, [(id, device, [(id, name, [(code, name)])])])] for FBlocks,
     // instances, functions and operations.
@@ -856,6 +861,11 @@ PYBIND11_MODULE(_mostfcat, m) {
         .def("_close_catalog", &Manager::CloseCatalog, "channel"_a, "name"_a)
         .def("_catalog_names", &Manager::CatalogNames, "channel"_a)
         .def("_tree", &Manager::Tree, "channel"_a, "name"_a)
+        .def("compile_layouts", &Manager::CompileLayouts, "channel"_a = 0,
+             R"(Compiles the layout of every operation of the catalogs open on a
+channel (0: every catalog) now, instead of at the first decode of each, so
+that no later decode pays for it. Returns how many operations have their
+layout ready. Catalogs opened later compile on first use again.)")
         .def("encode", &Manager::Encode, "fblock"_a, "instance"_a, "function"_a, "operation"_a,
              "values"_a = py::none(), "channel"_a = 0, "raw"_a = false,
              R"(Builds the payload of a message from values set by name.

@@ -28,6 +28,12 @@ def test_open_writes_log_and_cache_and_lists_the_tree(manager, catalog):
         (0x0, "Set"), (0x1, "Get"), (0x2, "SetGet"), (0x3, "Increment"), (0x4, "Decrement"),
         (0xC, "Status"), (0xF, "Error")]
     assert amp.functions() == amp.instances[0].functions
+    # Every operation gets its layout at once; shared by instances, counted once.
+    ops = {(fb.id, f.id, o.op_type) for fb in fblocks.values() for i in fb.instances
+           for f in i.functions for o in f.operations}
+    assert (manager.compile_layouts(1), manager.compile_layouts(2)) == (len(ops), 0)
+    with pytest.raises(ValueError, match="channel must be from 0 to 16"):
+        manager.compile_layouts(17)
 
 
 def test_second_open_loads_the_cache_and_gives_the_same_tree(catalog):

@@ -9,6 +9,7 @@
 #include "import/import_log.h"
 #include "import/import_state.h"
 #include "manager/pool.h"
+#include "mostfcat/user_input.h"
 #include "platform/paths.h"
 #include "platform/strings.h"
 #include "tree/catalog.h"
@@ -85,6 +86,13 @@ const std::vector<YMTCatalog*>& YFciFCatManagerImpl::ChannelCatalogs(uint16_t ch
     if (channel == kNoChannel) channel = 0;
     if (channel >= m_ChannelCatalogs.size()) return kNoCatalogs;
     return m_ChannelCatalogs[channel];
+}
+
+uint32_t YFciFCatManagerImpl::CompileLayouts(uint16_t channel) const {
+    uint32_t ready = 0;
+    for (const YMTCatalog* catalog : ChannelCatalogs(channel))
+        if (catalog) ready += catalog->CompileLayouts();
+    return ready;
 }
 
 const YFCatRegistration* YFciFCatManagerImpl::RegistrationByName(const std::string& name) const {
@@ -582,4 +590,14 @@ void YFciFCatChangedSink::Unregister() {
 
 bool YFciFCatChangedSink::IsRegistered() const {
     return m_Registered;
+}
+
+uint32_t YFciUserInput::CompileLayouts(YFciFCatManager& manager, uint16_t channel) {
+    auto* impl = dynamic_cast<mostfcat::YFciFCatManagerImpl*>(&manager);
+    try {
+        return impl ? impl->CompileLayouts(channel) : 0;
+    } catch (...) {
+        // Out of memory: what was compiled stays, the rest compiles on use.
+        return 0;
+    }
 }

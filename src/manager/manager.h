@@ -223,6 +223,9 @@ public:
     // The catalogs of a channel (0xFFFF counts as 0; above the channel count:
     // none).
     const std::vector<YMTCatalog*>& ChannelCatalogs(uint16_t channel) const;
+    // Compiles every operation's layout in the catalogs of a channel (0:
+    // every catalog) now; how many operations have one (YMTCatalog).
+    uint32_t CompileLayouts(uint16_t channel) const;
     const std::vector<YFCatRegistration>& Registrations() const { return m_Registrations; }
     // The array handed out by gFctGetFCatItemList.
     std::vector<uint64_t>& ItemArray() { return m_ItemArray; }

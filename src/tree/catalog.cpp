@@ -1,5 +1,6 @@
 #include "tree/catalog.h"
 
+#include <algorithm>
 #include <atomic>
 #include <new>
 #include <vector>
@@ -50,6 +51,32 @@ YMTCatalog::~YMTCatalog() {
 YMTFBlock* YMTCatalog::FBlockAt(uint32_t fblockId) const {
     YMTNode* n = GetAt(fblockId);
     return (n && n->NodeType() == kNodeFBlock) ? static_cast<YMTFBlock*>(n) : nullptr;
+}
+
+uint32_t YMTCatalog::CompileLayouts() const {
+    // FBlock, instance, function, operation. The instances of an FBlock share
+    // their functions, so an operation is met once per instance: it compiles
+    // the first time and is counted once.
+    std::vector<const YMTOperation*> ready;
+    auto below = [](const YMTNode* node, uint32_t type, auto&& f) {
+        if (const YMTChildList* children = node->Children())
+            for (uint32_t i = 0, n = children->ItemCount(); i < n; ++i) {
+                const YMTNode* child = children->ItemAt(i);
+                if (child && child->NodeType() == type) f(child);
+            }
+    };
+    below(this, kNodeFBlock, [&](const YMTNode* fblock) {
+        below(fblock, kNodeInstance, [&](const YMTNode* instance) {
+            below(instance, kNodeFunction, [&](const YMTNode* function) {
+                below(function, kNodeOperation, [&](const YMTNode* node) {
+                    auto* operation = static_cast<const YMTOperation*>(node);
+                    if (operation->Plan()) ready.push_back(operation);
+                });
+            });
+        });
+    });
+    std::sort(ready.begin(), ready.end());
+    return static_cast<uint32_t>(std::unique(ready.begin(), ready.end()) - ready.begin());
 }
 
 template <class Ar> void YMTCatalog::SerializeFields(Ar& ar) {

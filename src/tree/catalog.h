@@ -49,6 +49,10 @@ public:
     void Read(YMTRecordReader& ar) override;
 
     YMTFBlock* FBlockAt(uint32_t fblockId) const;
+    // Compiles the layout of every operation now rather than at its first
+    // decode. Returns how many operations have a compiled layout (none in a
+    // tree that is not finished).
+    uint32_t CompileLayouts() const;
 
     std::string Release;
     std::string Date;

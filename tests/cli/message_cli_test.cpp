@@ -120,6 +120,8 @@ TEST_F(MessageCliTest, TraceLinesStandOnTheirOwn) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "mostfcat: 8 of 11 messages could not be decoded (7 malformed, 1 unknown "
                      "message)\n");
+    EXPECT_EQ(Run({"decode", "amp.xml", "--json", "--compile-layouts"}, trace).out, r.out)
+        << "layouts compiled up front decode the same";
     std::vector<Json> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 11u) << r.out;
     const std::vector<std::pair<size_t, std::string>> errors = {

@@ -2,6 +2,7 @@
 // catalog-name filter, the instance fallback, the deepest-match rule of the
 // lookups, name resolution and node lists.
 #include "manager/manager_fixture.h"
+#include "mostfcat/user_input.h"
 
 namespace mostfcat::test {
 namespace {
@@ -83,6 +84,19 @@ TEST_F(ManagerQueriesTest, InstanceFallback) {
     EXPECT_EQ(ids, (Ids{0x402, 0x400, 0x403, 0x410}));
     m->GetOperationCodesByFBlockName(0, "", "disk", 0, 0, 0x200, ids);
     EXPECT_EQ(ids, (Ids{2, 0xC}));
+}
+
+TEST_F(ManagerQueriesTest, CompileLayoutsCountsEachOperationOnce) {
+    // Twin's two instances share their function: its operations count once.
+    std::string twin =
+        Catalog("twin.xml", FBlockXml("Twin", "0x50",
+                                      DeviceXml("A", "0x01") + DeviceXml("B", "0x02") +
+                                          PropertyXml("Level", "0x200")));
+    ASSERT_EQ(Open(*m, twin, 3, "Twin"), 0u);
+    EXPECT_EQ(m->CompileLayouts(3), 2u);
+    EXPECT_EQ(m->CompileLayouts(1), 8u);
+    EXPECT_EQ(YFciUserInput::CompileLayouts(*m, 0), 20u) << "every catalog, compiled or not";
+    EXPECT_EQ(m->CompileLayouts(5), 0u) << "above the channel count";
 }
 
 TEST_F(ManagerQueriesTest, LookupsTakeTheDeepestMatch) {

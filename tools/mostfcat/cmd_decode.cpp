@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mostfcat/fci.h"
+#include "mostfcat/user_input.h"
 #include "tool_command.h"
 
 namespace mostfcat::cli {
@@ -75,6 +76,7 @@ int Run(const CommandArgs& a) {
     YFciFCatManager* manager = opened.Manager();
     if (!manager) return kExitFailed;
     uint16_t channel = request.channel == kAllChannels ? 0 : request.channel;
+    if (a.Has("--compile-layouts")) YFciUserInput::CompileLayouts(*manager, channel);
     const YFciTraceDecoder::Format format =
         a.Has("--json") ? YFciTraceDecoder::eJson : YFciTraceDecoder::eText;
     YFciTraceDecoder decoder(manager, channel, options, format);
@@ -117,10 +119,11 @@ const ToolCommand kDecodeCommand = {
      {"--options", true},
      {"--json", false},
      {"--telegrams", false},
-     {"--most150", false}},
+     {"--most150", false},
+     {"--compile-layouts", false}},
     nullptr,
     "  decode CATALOG [--channel N] [--options WORD] [--json]\n"
-    "         [--telegrams [--most150]] [MESSAGE ...]\n"
+    "         [--telegrams [--most150]] [--compile-layouts] [MESSAGE ...]\n"
     "        decode message payloads; MESSAGE is [TIME] FBLOCK.INST.FKT.OP:HEX\n"
     "        with the coordinates in hexadecimal (22.01.400.C:3C) and an optional\n"
     "        time stamp in seconds. Without MESSAGE the messages are read from\n"
@@ -134,7 +137,10 @@ const ToolCommand kDecodeCommand = {
     "        (12.500134 0180: 22 01 40 0C 01 2A) or a JSON capture line;\n"
     "        segmented messages are put together and decoded whole, faults\n"
     "        (count gaps, missing segments, bad lengths) reported. --most150:\n"
-    "        the MOST150 layout (12-bit TelLen, up to 45 data bytes)\n",
+    "        the MOST150 layout (12-bit TelLen, up to 45 data bytes).\n"
+    "        --compile-layouts: compile every operation's layout before the\n"
+    "        first message instead of at its first use (an even time per\n"
+    "        message for live input; the output is the same)\n",
     Run,
 };
 
