@@ -78,6 +78,11 @@ MOSTFCAT_API uint32_t gFctGetMessageDefaultLength(uint64_t manager, uint16_t cha
 /* "PosX" and "PosY" name the two bytes of an operation's array position. */
 MOSTFCAT_API uint32_t gFctGetParamByName(uint64_t manager, uint16_t channel, uint32_t key,
                                          const char* paramName, uint64_t* param);
+/* Compiles the layout of every operation in the catalogs of a channel (0 or
+ * 0xFFFF: every catalog) now instead of at the first decode of each, so that
+ * no message pays for it; count (may be null) receives how many operations
+ * have their layout ready. Catalogs opened later compile on first use again. */
+MOSTFCAT_API uint32_t gFctCompileLayouts(uint64_t manager, uint16_t channel, uint32_t* count);
 MOSTFCAT_API uint32_t gFctConvertBytesToStr(uint64_t param, const uint8_t* bytes, uint32_t length,
                                             char* text, int32_t textSize);
 MOSTFCAT_API uint32_t gFctConvertBytesToInt(uint64_t param, const uint8_t* bytes, uint32_t length,

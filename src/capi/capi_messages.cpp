@@ -176,6 +176,18 @@ MOSTFCAT_API uint32_t gFctGetParamByName(uint64_t manager, uint16_t channel, uin
     });
 }
 
+MOSTFCAT_API uint32_t gFctCompileLayouts(uint64_t manager, uint16_t channel, uint32_t* count) {
+    if (count) *count = 0;
+    if (!ValidChannel(channel)) return MOSTFCAT_BAD_CHANNEL;
+    return Guarded([&]() -> uint32_t {
+        YFciFCatManagerImpl* m = YFciFCatManagerImpl::FromHandle(manager);
+        if (!m) return MOSTFCAT_INVALID;
+        uint32_t ready = m->CompileLayouts(channel);
+        if (count) *count = ready;
+        return MOSTFCAT_OK;
+    });
+}
+
 MOSTFCAT_API uint32_t gFctConvertBytesToStr(uint64_t param, const uint8_t* bytes, uint32_t length,
                                             char* text, int32_t textSize) {
     if (!param) return MOSTFCAT_NOT_FOUND;

@@ -116,6 +116,15 @@ TEST_F(MessageCapiTest, DefaultLengthsAreTheDefaultPayloadsByteCounts) {
         EXPECT_EQ(length, want) << key;
     }
     EXPECT_EQ(gFctGetMessageDefaultLength(h, 1, Key(0x50, 0x100, 0xC), nullptr), 2u);
+
+    // Layouts compiled at once: Other's Level has two operations; every
+    // catalog's count is the sum of the channels'.
+    uint32_t lab = 0, other = 0, all = 0, bad = 7;
+    EXPECT_EQ(gFctCompileLayouts(h, 1, &lab) + gFctCompileLayouts(h, 2, &other), 0u);
+    EXPECT_EQ(gFctCompileLayouts(h, 0xFFFF, &all), 0u);
+    EXPECT_EQ(std::make_tuple(lab > 0, other, all), std::make_tuple(true, 2u, lab + 2));
+    EXPECT_EQ(gFctCompileLayouts(h, 17, &bad) * 100 + bad, 1000u) << "channel above 16";
+    EXPECT_EQ(gFctCompileLayouts(0, 1, nullptr), 2u);
 }
 
 TEST_F(MessageCapiTest, ParametersByNameWithTheSharedPositionBytes) {
