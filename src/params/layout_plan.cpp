@@ -229,6 +229,22 @@ std::unique_ptr<YMTOperationPlan> YMTOperationPlan::Compile(const YMTOperation& 
             plan->m_Steps.push_back(Step{Kind::Own, 0, p});
         }
     }
+    // Growth slack goes: every plan of a catalog together takes about half
+    // its tree's memory again, and a long decode compiles many.
+    plan->m_Steps.shrink_to_fit();
+    plan->m_Numbers.shrink_to_fit();
+    plan->m_Enums.shrink_to_fit();
+    plan->m_Bools.shrink_to_fit();
+    for (YBoolStep& b : plan->m_Bools)
+        b.fields.shrink_to_fit();
+    plan->m_Streams.shrink_to_fit();
+    plan->m_Values.shrink_to_fit();
+    plan->m_Tables.shrink_to_fit();
+    plan->m_Cases.shrink_to_fit();
+    for (auto& v : plan->m_Values)
+        v->shrink_to_fit();
+    for (auto& c : plan->m_Cases)
+        c->shrink_to_fit();
     return plan;
 }
 
